@@ -1,0 +1,65 @@
+#include <cstdarg>
+
+#include "plugin/host/app.h"
+#include "plugin/host/main_frame.h"
+
+namespace {
+
+// The one application of the process, as the desktop application has.
+struct HostApplication {
+    Cgeo_MainApp app;
+    Cgeo_FileManager fileManager;
+    Cgeo_MainFrame mainFrame;
+};
+
+HostApplication& Host() {
+    static HostApplication host;
+    return host;
+}
+
+}  // namespace
+
+int GetDeviceCaps(HDC dc, int index) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    return index == LOGPIXELSY ? dc->logPixelsY : 0;
+}
+
+Cgeo_FileManager* Cgeo_MainApp::GetFileManager() { return &Host().fileManager; }
+Cgeo_MainFrame* Cgeo_MainApp::GetMainFrame() { return &Host().mainFrame; }
+
+Cgeo_MainApp* CGEO::GetApp() { return &Host().app; }
+Cgeo_MainFrame* CGEO::GetMainFrame() { return &Host().mainFrame; }
+
+int Cgeo_FileManager::RegisterFileFormat(const char* extension, const char* description,
+                                         int flag1, int flag2, int classCount, ...) {
+    CXF_RegisteredFormat format;
+    format.extension = extension != nullptr ? extension : "";
+    format.description = description != nullptr ? description : "";
+    format.flag1 = flag1;
+    format.flag2 = flag2;
+    va_list args;
+    va_start(args, classCount);
+    for (int i = 0; i < classCount; ++i) {
+        const char* name = va_arg(args, const char*);
+        format.layerClasses.emplace_back(name != nullptr ? name : "");
+    }
+    va_end(args);
+    formats.push_back(format);
+    return useFixedResult ? fixedResult : static_cast<int>(formats.size());
+}
+
+HDC Cgeo_MainFrame::GetDC() {
+    HDC dc = new HDC__;
+    dc->logPixelsY = logPixelsY;
+    ++openDCs;
+    return dc;
+}
+
+void Cgeo_MainFrame::ReleaseDC(HDC dc) {
+    if (dc != nullptr) {
+        --openDCs;
+        delete dc;
+    }
+}

@@ -1,0 +1,24 @@
+#include "mif/model/mif_column.h"
+
+#include <stdexcept>
+
+void CMifColumnList::SetCount(int32_t n) {
+    if (n < 0) {
+        throw std::invalid_argument("negative column count");
+    }
+    columns.resize(static_cast<size_t>(n));
+}
+
+CMifColumn& CMifColumnList::Get(int32_t i) {
+    if (i < 0 || i >= GetCount()) {
+        throw std::invalid_argument("column index outside the list");
+    }
+    return columns[static_cast<size_t>(i)];
+}
+
+const CMifColumn& CMifColumnList::Get(int32_t i) const {
+    if (i < 0 || i >= GetCount()) {
+        throw std::invalid_argument("column index outside the list");
+    }
+    return columns[static_cast<size_t>(i)];
+}

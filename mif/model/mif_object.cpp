@@ -1,0 +1,164 @@
+#include "mif/model/mif_object.h"
+
+#include <stdexcept>
+
+namespace {
+
+const char* const kKeywords[kMifKindCount] = {
+    "None", "Point",   "Line", "Pline", "Region",     "Rect",
+    "RoundRect", "Arc", "Ellipse", "Text", "MultiPoint", "Collection",
+};
+
+inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+}  // namespace
+
+int32_t CMifSections::GetSectionNodeCount(int32_t i) const {
+    if (i < 0 || i >= GetSectionCount()) {
+        throw std::invalid_argument("section index outside the sections");
+    }
+    size_t index = static_cast<size_t>(i);
+    int32_t next = (index + 1 < sectionStarts.size()) ? sectionStarts[index + 1]
+                                                      : static_cast<int32_t>(nodes.size());
+    return next - sectionStarts[index];
+}
+
+const CNode* CMifSections::GetSectionNode(int32_t i, int32_t j) const {
+    if (i >= GetSectionCount()) {
+        return nullptr;
+    }
+    if (i < 0) {
+        throw std::invalid_argument("negative section index");
+    }
+    int64_t k = static_cast<int64_t>(sectionStarts[static_cast<size_t>(i)]) + j;
+    if (k < 0) {
+        throw std::invalid_argument("negative node index");
+    }
+    if (k >= static_cast<int64_t>(nodes.size())) {
+        return nullptr;
+    }
+    return &nodes[static_cast<size_t>(k)];
+}
+
+CNode* CMifSections::GetSectionNode(int32_t i, int32_t j) {
+    return const_cast<CNode*>(static_cast<const CMifSections*>(this)->GetSectionNode(i, j));
+}
+
+CMifObject* CreateMifObject(int32_t kind) {
+    switch (kind) {
+        case kMifNone:
+            return new CMifObject(kMifNone);
+        case kMifPoint:
+            return new CMifPoint();
+        case kMifLine:
+            return new CMifLine();
+        case kMifPline:
+            return new CMifPline();
+        case kMifRegion:
+            return new CMifRegion();
+        case kMifRect:
+            return new CMifRect();
+        case kMifRoundRect:
+            return new CMifRoundRect();
+        case kMifArc:
+            return new CMifArc();
+        case kMifEllipse:
+            return new CMifEllipse();
+        case kMifText:
+            return new CMifText();
+        case kMifMultiPoint:
+            return new CMifMultiPoint();
+        case kMifCollection:
+            return new CMifCollection();
+        default:
+            return nullptr;
+    }
+}
+
+void DeleteMifObject(CMifObject* record) {
+    if (record == nullptr) {
+        return;
+    }
+    switch (record->kind) {
+        case kMifPoint:
+            delete static_cast<CMifPoint*>(record);
+            break;
+        case kMifLine:
+            delete static_cast<CMifLine*>(record);
+            break;
+        case kMifPline:
+            delete static_cast<CMifPline*>(record);
+            break;
+        case kMifRegion:
+            delete static_cast<CMifRegion*>(record);
+            break;
+        case kMifRect:
+            delete static_cast<CMifRect*>(record);
+            break;
+        case kMifRoundRect:
+            delete static_cast<CMifRoundRect*>(record);
+            break;
+        case kMifArc:
+            delete static_cast<CMifArc*>(record);
+            break;
+        case kMifEllipse:
+            delete static_cast<CMifEllipse*>(record);
+            break;
+        case kMifText:
+            delete static_cast<CMifText*>(record);
+            break;
+        case kMifMultiPoint:
+            delete static_cast<CMifMultiPoint*>(record);
+            break;
+        case kMifCollection:
+            delete static_cast<CMifCollection*>(record);
+            break;
+        default:
+            delete record;
+            break;
+    }
+}
+
+int32_t MifObjectTypeFromKeyword(std::string_view word) {
+    // Keywords are 3 to 10 letters: a cheap length test rejects most words before comparing.
+    if (word.size() < 3 || word.size() > 10) {
+        return -1;
+    }
+    for (int32_t k = 0; k < kMifKindCount; ++k) {
+        if (EqualsNoCase(word, kKeywords[k])) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+const char* MifObjectKeyword(int32_t kind) {
+    if (kind < 0 || kind >= kMifKindCount) {
+        return nullptr;
+    }
+    return kKeywords[kind];
+}
+
+int32_t SwapColor(int32_t value) {
+    uint32_t v = static_cast<uint32_t>(value);
+    uint32_t r = v & 0xFFu;
+    uint32_t g = (v >> 8) & 0xFFu;
+    uint32_t b = (v >> 16) & 0xFFu;
+    return static_cast<int32_t>((r << 16) | (g << 8) | b);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}

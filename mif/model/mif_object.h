@@ -1,0 +1,196 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// In-memory MIF objects: a tagged family of plain records. Every record starts with the kind
+// field; code that treats kinds differently switches on it. No virtual functions.
+
+enum MifObjectType : int32_t {
+    kMifNone = 0,
+    kMifPoint = 1,
+    kMifLine = 2,
+    kMifPline = 3,
+    kMifRegion = 4,
+    kMifRect = 5,
+    kMifRoundRect = 6,
+    kMifArc = 7,
+    kMifEllipse = 8,
+    kMifText = 9,
+    kMifMultiPoint = 10,
+    kMifCollection = 11,
+};
+
+constexpr int32_t kMifKindCount = 12;
+
+struct CNode {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+// Colours are 32-bit values in GDI order (red in the low byte); -1 marks an absent colour.
+struct CMifPen {
+    int32_t width = 0;     // device pixels on import, the host width on export
+    int32_t pattern = -1;  // -1: no pen clause
+    int32_t color = 0;
+};
+
+struct CMifBrush {
+    int32_t pattern = -1;  // -1: no brush clause
+    int32_t foreColor = 0;
+    int32_t backColor = -1;  // -1: transparent background
+};
+
+struct CMifSymbol {
+    int32_t form = -1;  // -1 none, 0 vector symbol, 1 font symbol, 2 bitmap symbol
+    int32_t shape = 0;
+    int32_t color = 0;
+    int32_t size = 0;
+    std::string fontName;
+    std::string fileName;
+    int32_t style = 0;
+    double rotation = 0.0;
+};
+
+struct CMifFont {
+    std::string name;  // empty: no font clause
+    int32_t style = 0;
+    int32_t size = 0;
+    int32_t foreColor = 0;
+    int32_t backColor = -1;
+};
+
+struct CMifObject {
+    explicit CMifObject(int32_t k = kMifNone) : kind(k) {}
+    int32_t kind;
+};
+
+struct CMifPoint : CMifObject {
+    CMifPoint() : CMifObject(kMifPoint) {}
+    CNode point;
+    CMifSymbol symbol;
+};
+
+struct CMifLine : CMifObject {
+    CMifLine() : CMifObject(kMifLine) {}
+    CNode start;
+    CNode end;
+    CMifPen pen;
+};
+
+// Polylines and regions keep the nodes of all sections in one array; sectionStarts holds the
+// index of each section's first node, ascending from 0.
+struct CMifSections : CMifObject {
+    explicit CMifSections(int32_t k) : CMifObject(k) {}
+
+    void BeginSection() { sectionStarts.push_back(static_cast<int32_t>(nodes.size())); }
+    int32_t GetSectionCount() const { return static_cast<int32_t>(sectionStarts.size()); }
+    // Throws std::invalid_argument for a section index outside the sections.
+    int32_t GetSectionNodeCount(int32_t i) const;
+    // Node j of section i, or null past the last section or past the last node of the record.
+    CNode* GetSectionNode(int32_t i, int32_t j);
+    const CNode* GetSectionNode(int32_t i, int32_t j) const;
+
+    std::vector<int32_t> sectionStarts;
+    std::vector<CNode> nodes;
+};
+
+struct CMifPline : CMifSections {
+    CMifPline() : CMifSections(kMifPline) {}
+    int32_t smooth = 0;
+    CMifPen pen;
+};
+
+struct CMifRegion : CMifSections {
+    CMifRegion() : CMifSections(kMifRegion) {}
+    int32_t hasCenter = 0;
+    CNode center;
+    CMifPen pen;
+    CMifBrush brush;
+};
+
+struct CMifRect : CMifObject {
+    CMifRect() : CMifObject(kMifRect) {}
+    CNode corner1;
+    CNode corner2;
+    CMifPen pen;
+    CMifBrush brush;
+
+protected:
+    explicit CMifRect(int32_t k) : CMifObject(k) {}
+};
+
+struct CMifRoundRect : CMifRect {
+    CMifRoundRect() : CMifRect(kMifRoundRect) {}
+    float radius = 0.0f;
+};
+
+struct CMifEllipse : CMifRect {
+    CMifEllipse() : CMifRect(kMifEllipse) {}
+};
+
+struct CMifArc : CMifObject {
+    CMifArc() : CMifObject(kMifArc) {}
+    CNode corner1;
+    CNode corner2;
+    float startAngle = 0.0f;
+    float endAngle = 0.0f;
+    CMifPen pen;
+};
+
+struct CMifText : CMifObject {
+    CMifText() : CMifObject(kMifText) {}
+    CNode corner1;
+    CNode corner2;
+    std::string text;
+    float spacing = 0.0f;
+    int32_t justify = 0;  // 0 not given, 1 left, 2 centre, 3 right
+    float angle = 0.0f;
+    int32_t labelLine = 0;  // 0 none, 1 simple, 2 arrow
+    CNode labelPoint;
+    CMifFont font;
+};
+
+struct CMifMultiPoint : CMifObject {
+    CMifMultiPoint() : CMifObject(kMifMultiPoint) {}
+    // Only the first element's symbol has meaning.
+    std::vector<CMifPoint> points;
+};
+
+struct CMifCollection : CMifObject {
+    CMifCollection() : CMifObject(kMifCollection) {}
+    std::unique_ptr<CMifRegion> region;
+    std::unique_ptr<CMifPline> pline;
+    std::unique_ptr<CMifMultiPoint> multiPoint;
+
+    int32_t GetPartCount() const {
+        return (region ? 1 : 0) + (pline ? 1 : 0) + (multiPoint ? 1 : 0);
+    }
+};
+
+// A new record of the kind with its defaults, or null for a kind outside 0 to 11.
+CMifObject* CreateMifObject(int32_t kind);
+// Destroys a record made by CreateMifObject according to its kind; null is accepted.
+void DeleteMifObject(CMifObject* record);
+
+// Deleter for owning a record in a std::unique_ptr.
+struct CMifObjectDeleter {
+    void operator()(CMifObject* record) const { DeleteMifObject(record); }
+};
+using CMifObjectPtr = std::unique_ptr<CMifObject, CMifObjectDeleter>;
+
+// The kind whose keyword equals the word, ignoring case; -1 when none does.
+int32_t MifObjectTypeFromKeyword(std::string_view word);
+// The keyword of a kind ("None" ... "Collection"), or null outside 0 to 11.
+const char* MifObjectKeyword(int32_t kind);
+
+// Converts between GDI colour order and the MIF integer r*65536 + g*256 + b (both ways).
+int32_t SwapColor(int32_t value);
+
+// ASCII case-insensitive comparisons, independent of the locale.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up the machine, then builds and tests twice: a normal build with warnings as errors, and
+# an AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+# Real files written by other programs live beside the repository when they are there.
+if [ -z "${MIF_SAMPLES_DIR:-}" ] && [ -d ../shared/samples ]; then
+    export MIF_SAMPLES_DIR="$(cd ../shared/samples && pwd)"
+fi
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run_build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIF_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    (cd "$dir" && ctest --output-on-failure -j "$jobs")
+}
+
+echo "== normal build =="
+run_build build
+echo "== sanitizer build =="
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_build build-asan -DMIF_SANITIZE=ON

@@ -1,0 +1,259 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+
+#include "test_util.h"
+#include "textfile/record_file.h"
+#include "textfile/text_file.h"
+
+namespace {
+
+constexpr uint32_t kPage = CTextFile::kPageSize;
+
+// Bytes that differ from their neighbours, so a byte read from the wrong place shows.
+std::string Pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) {
+        s[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    }
+    return s;
+}
+
+std::string ReadAll(CTextFile& f) {
+    std::string out;
+    char c;
+    while (f.GetChar(c)) {
+        out.push_back(c);
+    }
+    return out;
+}
+
+TEST(TextFileRead, EmptyFileDoesNotOpen) {
+    TempDir dir;
+    WriteFile(dir.Path("empty.mif"), "");
+    CTextFile f;
+    EXPECT_EQ(f.OpenRead(dir.Path("empty.mif").c_str()), 0);
+    EXPECT_EQ(f.IsOpen(), 0);
+    EXPECT_EQ(f.OpenRead(dir.Path("missing.mif").c_str()), 0);
+    EXPECT_EQ(f.OpenRead(dir.Root().c_str()), 0) << "a folder is not a text file";
+}
+
+TEST(TextFileRead, SmallFileHasOneBufferOfItsSizePlusOne) {
+    TempDir dir;
+    WriteFile(dir.Path("a.txt"), "hello");
+    CTextFile f;
+    ASSERT_EQ(f.OpenRead(dir.Path("a.txt").c_str()), 1);
+    EXPECT_EQ(f.BufferSize(), 6u);
+    EXPECT_EQ(ReadAll(f), "hello");
+    char c = 'x';
+    EXPECT_FALSE(f.GetChar(c));
+    EXPECT_EQ(c, 'x') << "the end of the file leaves the byte untouched";
+    f.SeekToStart();
+    EXPECT_EQ(f.Page(), 0);
+    EXPECT_EQ(ReadAll(f), "hello");
+}
+
+TEST(TextFileRead, ExactlyOnePage) {
+    TempDir dir;
+    std::string data = Pattern(kPage);
+    WriteFile(dir.Path("one.txt"), data);
+    CTextFile f;
+    ASSERT_EQ(f.OpenRead(dir.Path("one.txt").c_str()), 1);
+    EXPECT_EQ(f.BufferSize(), kPage + 1);
+    EXPECT_EQ(f.LoadPage(1), 0);
+    EXPECT_EQ(f.Page(), 0) << "a page beyond the end changes nothing";
+    EXPECT_EQ(ReadAll(f), data);
+}
+
+TEST(TextFileRead, OnePagePlusOneByteCrossesTheBoundary) {
+    TempDir dir;
+    std::string data = Pattern(kPage + 1);
+    WriteFile(dir.Path("two.txt"), data);
+    CTextFile f;
+    ASSERT_EQ(f.OpenRead(dir.Path("two.txt").c_str()), 1);
+    EXPECT_EQ(f.BufferSize(), kPage + 1);
+    std::string got = ReadAll(f);
+    EXPECT_EQ(f.Page(), 1);
+    EXPECT_EQ(f.PageLength(), 1u);
+    EXPECT_EQ(got, data);
+}
+
+TEST(TextFileRead, MarkRestoredFromTwoPagesBack) {
+    TempDir dir;
+    std::string data = Pattern(3 * kPage - 5);
+    WriteFile(dir.Path("three.txt"), data);
+    CTextFile f;
+    ASSERT_EQ(f.OpenRead(dir.Path("three.txt").c_str()), 1);
+    char c;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(f.GetChar(c));
+    }
+    f.SetMark();
+    for (uint32_t i = 0; i < 2 * kPage + 3; ++i) {
+        ASSERT_TRUE(f.GetChar(c));
+    }
+    ASSERT_EQ(f.Page(), 2);
+    f.RestoreMark();
+    EXPECT_EQ(f.Page(), 0);
+    ASSERT_TRUE(f.GetChar(c));
+    EXPECT_EQ(c, data[10]);
+    EXPECT_EQ(f.ReadOffset(), 11);
+}
+
+TEST(TextFileRead, PageBeyondTwoGiBInASparseFile) {
+    TempDir dir;
+    std::string path = dir.Path("sparse.txt");
+    const int64_t offset = (int64_t{2048} + 3) * kPage + 17;  // in page 2051, past 2 GiB
+    {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "Region 1", 8, offset), 8);
+        ::close(fd);
+    }
+    CTextFile f;
+    ASSERT_EQ(f.OpenRead(path.c_str()), 1);
+    EXPECT_EQ(f.FileSize(), offset + 8);
+    ASSERT_EQ(f.LoadPage(2051), 1);
+    EXPECT_EQ(f.PageLength(), 17u + 8u);
+    // Walk to the data through the page the way the reader does.
+    f.SetMark();
+    f.RestoreMark();
+    std::string tail;
+    char c;
+    while (f.GetChar(c)) {
+        tail.push_back(c);
+    }
+    EXPECT_EQ(tail.substr(17), "Region 1");
+    EXPECT_EQ(f.ReadOffset(), offset + 8);
+}
+
+TEST(TextFileRead, LockedFilesRefuseTheOtherSide) {
+    TempDir dir;
+    std::string path = dir.Path("locked.mif");
+    WriteFile(path, "Version 300\r\n");
+    {
+        CTextFile writer;
+        ASSERT_EQ(writer.OpenWrite(path.c_str()), 1);
+        CTextFile reader;
+        EXPECT_EQ(reader.OpenRead(path.c_str()), 0) << "a file being written cannot be read";
+        EXPECT_EQ(reader.IsOpen(), 0);
+        writer.CloseFile();
+    }
+    WriteFile(path, "Version 300\r\n");
+    CTextFile reader1, reader2, writer;
+    ASSERT_EQ(reader1.OpenRead(path.c_str()), 1);
+    EXPECT_EQ(reader2.OpenRead(path.c_str()), 1) << "readers share the file";
+    EXPECT_EQ(writer.OpenWrite(path.c_str()), 0) << "a file being read cannot be written";
+    EXPECT_EQ(ReadFile(path), "Version 300\r\n") << "the refused writer truncated nothing";
+}
+
+TEST(TextFileWrite, LinesEndInCrLfAndReplaceTheOldFile) {
+    TempDir dir;
+    std::string path = dir.Path("out.mif");
+    WriteFile(path, "old content that is longer than the new one\r\n");
+    CTextFile f;
+    ASSERT_EQ(f.OpenWrite(path.c_str()), 1);
+    EXPECT_NE(f.WriteLine(""), 0);
+    EXPECT_NE(f.WriteLine("Version 300"), 0);
+    f.CloseFile();
+    f.CloseFile();  // a second close does nothing
+    EXPECT_FALSE(f.HasWriteError());
+    EXPECT_EQ(ReadFile(path), "\r\nVersion 300\r\n");
+    EXPECT_EQ(f.OpenWrite(dir.Path("no/such/folder.mif").c_str()), 0);
+}
+
+TEST(TextFileWrite, LongLinesAndManyLinesArriveWhole) {
+    TempDir dir;
+    std::string path = dir.Path("big.mif");
+    std::string longLine = Pattern(200000);
+    CTextFile f;
+    ASSERT_EQ(f.OpenWrite(path.c_str()), 1);
+    std::string expected;
+    for (int i = 0; i < 5000; ++i) {
+        std::string line = std::to_string(i) + " 1.000000 2.000000";
+        ASSERT_NE(f.WriteLine(line), 0);
+        expected += line + "\r\n";
+        if (i == 2500) {
+            ASSERT_NE(f.WriteLine(longLine), 0);
+            expected += longLine + "\r\n";
+        }
+    }
+    f.CloseFile();
+    EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(TextFileWrite, FullDiskIsReported) {
+    CTextFile f;
+    ASSERT_EQ(f.OpenWrite("/dev/full"), 1);
+    int failed = 0;
+    for (int i = 0; i < 10000; ++i) {
+        if (f.WriteLine("Pline 2 0.000000 0.000000 1.000000 1.000000") == 0) {
+            ++failed;
+        }
+    }
+    EXPECT_GT(failed, 0) << "writes past the buffer reach the full device and fail";
+    f.CloseFile();
+    EXPECT_TRUE(f.HasWriteError());
+
+    CTextFile g;
+    ASSERT_EQ(g.OpenWrite("/dev/full"), 1);
+    EXPECT_NE(g.WriteLine("one short line"), 0) << "buffered, not yet written";
+    g.CloseFile();
+    EXPECT_TRUE(g.HasWriteError()) << "the failed flush at close is not lost";
+}
+
+TEST(TextFileWrite, FileSizeLimitIsReported) {
+    TempDir dir;
+    std::string path = dir.Path("limited.mif");
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {100000, 100000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        CTextFile f;
+        if (f.OpenWrite(path.c_str()) != 1) {
+            ::_exit(2);
+        }
+        bool lineFailed = false;
+        for (int i = 0; i < 20000; ++i) {
+            lineFailed |= f.WriteLine("10.000000 20.000000") == 0;
+        }
+        f.CloseFile();
+        ::_exit(lineFailed && f.HasWriteError() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_LE(ReadFile(path).size(), 100000u);
+}
+
+TEST(RecordBuffer, GrowsOnSetAndAnswersEmptyPastTheEnd) {
+    CRecordFile r;
+    EXPECT_EQ(r.GetDelimiter(), '\t');
+    r.SetField(4, "x");
+    EXPECT_EQ(r.FieldCount(), 5);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(r.GetField(i), "");
+    }
+    EXPECT_EQ(r.GetField(4), "x");
+    EXPECT_EQ(r.GetField(5), "");
+    EXPECT_EQ(r.FieldCount(), 5) << "reading past the end does not grow the record";
+    EXPECT_THROW(r.GetField(-1), std::invalid_argument);
+    EXPECT_THROW(r.SetField(-1, "y"), std::invalid_argument);
+    r.ClearFields();
+    EXPECT_EQ(r.FieldCount(), 0);
+    r.SetField(1, "b");
+    EXPECT_EQ(r.GetField(0), "") << "a field reused after clearing starts empty";
+    EXPECT_EQ(r.GetField(1), "b");
+    r.SetDelimiter(',');
+    EXPECT_EQ(r.GetDelimiter(), ',');
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+// A fresh folder for one test, removed with everything in it when the test ends (also when an
+// assertion fails).
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "miftest-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        dir = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    const std::filesystem::path& Root() const { return dir; }
+
+private:
+    std::filesystem::path dir;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::string TestDataPath(const std::string& name) {
+    return std::string(MIF_TEST_DATA_DIR) + "/" + name;
+}
+
+// The folder of real files written by other programs, or empty when it is not configured.
+inline std::string SamplesDir() {
+    const char* dir = std::getenv("MIF_SAMPLES_DIR");
+    return dir != nullptr ? std::string(dir) : std::string();
+}
+
+// The shared plug-in, loaded as a host loads it.
+class PluginLibrary {
+public:
+    PluginLibrary() : handle(::dlopen(MIF_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL)) {}
+    ~PluginLibrary() {
+        if (handle != nullptr) {
+            ::dlclose(handle);
+        }
+    }
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    bool Loaded() const { return handle != nullptr; }
+    template <typename Fn>
+    Fn Get(const char* name) const {
+        return reinterpret_cast<Fn>(::dlsym(handle, name));
+    }
+
+private:
+    void* handle;
+};

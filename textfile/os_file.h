@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The operating-system file under CTextFile. One implementation file per platform.
+//
+// Reading: the file is opened with a shared lock (others may read, nobody may write); reads are
+// positioned, so a page can be loaded from any 64-bit offset.
+// Writing: the file is created or truncated under an exclusive lock. Writes are collected in a
+// 64 KiB buffer and handed to the system when it is full and at Close, as a C stream does; a
+// failed write or a failed flush is reported by the call that saw it.
+class COsFile {
+public:
+    static constexpr size_t kWriteBufferSize = 64 * 1024;
+
+    COsFile() = default;
+    ~COsFile();
+    COsFile(const COsFile&) = delete;
+    COsFile& operator=(const COsFile&) = delete;
+
+    bool OpenRead(const char* path);
+    bool OpenWrite(const char* path);
+    bool IsOpen() const { return fd >= 0; }
+
+    // Size in bytes of the file open for reading; -1 when it cannot be told.
+    int64_t Size() const;
+
+    // Reads up to length bytes at offset; returns the number of bytes read (fewer at the end of
+    // the file) or -1 on failure.
+    int64_t ReadAt(int64_t offset, void* data, uint32_t length);
+
+    // Appends bytes to a file open for writing; false when the system refused them.
+    bool Write(const void* data, size_t length);
+
+    // Flushes what is buffered and closes; false when the flush or the close failed.
+    bool Close();
+
+    // Page buffers for reading: an ordinary allocation on this platform.
+    static char* AllocPage(size_t size);
+    static void FreePage(char* page);
+
+private:
+    bool Flush();
+
+    int fd = -1;
+    char* writeBuffer = nullptr;
+    size_t writeUsed = 0;
+    bool writeFailed = false;
+};

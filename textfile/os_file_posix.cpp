@@ -1,0 +1,161 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "textfile/os_file.h"
+
+COsFile::~COsFile() { Close(); }
+
+bool COsFile::OpenRead(const char* path) {
+    Close();
+    if (path == nullptr) {
+        return false;
+    }
+    int f = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (f < 0) {
+        return false;
+    }
+    // Readers share the file; a writer holding it exclusively makes the open fail.
+    struct stat st;
+    if (::flock(f, LOCK_SH | LOCK_NB) != 0 || ::fstat(f, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(f);
+        return false;
+    }
+    fd = f;
+    return true;
+}
+
+bool COsFile::OpenWrite(const char* path) {
+    Close();
+    if (path == nullptr) {
+        return false;
+    }
+    // Truncate only once the exclusive lock is held, so that a file being read is left intact.
+    int f = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (f < 0) {
+        return false;
+    }
+    struct stat st;
+    if (::flock(f, LOCK_EX | LOCK_NB) != 0 || ::fstat(f, &st) != 0 ||
+        (S_ISREG(st.st_mode) && ::ftruncate(f, 0) != 0)) {
+        ::close(f);
+        return false;
+    }
+    writeBuffer = new (std::nothrow) char[kWriteBufferSize];
+    if (writeBuffer == nullptr) {
+        ::close(f);
+        return false;
+    }
+    fd = f;
+    writeUsed = 0;
+    writeFailed = false;
+    return true;
+}
+
+int64_t COsFile::Size() const {
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        return -1;
+    }
+    return static_cast<int64_t>(st.st_size);
+}
+
+int64_t COsFile::ReadAt(int64_t offset, void* data, uint32_t length) {
+    if (fd < 0 || offset < 0) {
+        return -1;
+    }
+    char* out = static_cast<char*>(data);
+    uint32_t done = 0;
+    while (done < length) {
+        ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return done > 0 ? static_cast<int64_t>(done) : -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<uint32_t>(n);
+    }
+    return done;
+}
+
+bool COsFile::Write(const void* data, size_t length) {
+    if (fd < 0 || writeBuffer == nullptr) {
+        return false;
+    }
+    const char* in = static_cast<const char*>(data);
+    if (writeUsed + length > kWriteBufferSize) {
+        if (!Flush()) {
+            return false;
+        }
+    }
+    if (length >= kWriteBufferSize) {
+        // Too big to buffer: hand it over directly.
+        while (length > 0) {
+            ssize_t n = ::write(fd, in, length);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                writeFailed = true;
+                return false;
+            }
+            in += n;
+            length -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+    std::memcpy(writeBuffer + writeUsed, in, length);
+    writeUsed += length;
+    return true;
+}
+
+bool COsFile::Flush() {
+    size_t done = 0;
+    while (done < writeUsed) {
+        ssize_t n = ::write(fd, writeBuffer + done, writeUsed - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            // Whatever could not be written is dropped: the failure is what the caller learns.
+            writeUsed = 0;
+            writeFailed = true;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    writeUsed = 0;
+    return true;
+}
+
+bool COsFile::Close() {
+    if (fd < 0) {
+        return true;
+    }
+    bool ok = true;
+    if (writeBuffer != nullptr) {
+        ok = Flush() && !writeFailed;
+        delete[] writeBuffer;
+        writeBuffer = nullptr;
+    }
+    if (::close(fd) != 0) {
+        ok = false;
+    }
+    fd = -1;
+    writeUsed = 0;
+    writeFailed = false;
+    return ok;
+}
+
+char* COsFile::AllocPage(size_t size) { return new (std::nothrow) char[size]; }
+
+void COsFile::FreePage(char* page) { delete[] page; }

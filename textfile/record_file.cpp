@@ -1,0 +1,40 @@
+#include "textfile/record_file.h"
+
+#include <stdexcept>
+
+std::string CRecordFile::GetField(int i) const {
+    std::string value;
+    GetField(i, value);
+    return value;
+}
+
+void CRecordFile::GetField(int i, std::string& value) const {
+    if (i < 0) {
+        throw std::invalid_argument("record field index is negative");
+    }
+    if (static_cast<size_t>(i) >= fieldCount) {
+        value.clear();
+        return;
+    }
+    value = fields[static_cast<size_t>(i)];
+}
+
+void CRecordFile::SetField(int i, const char* text, size_t length) {
+    if (i < 0) {
+        throw std::invalid_argument("record field index is negative");
+    }
+    size_t index = static_cast<size_t>(i);
+    while (fieldCount <= index) {
+        AppendField();
+    }
+    fields[index].assign(text, length);
+}
+
+std::string& CRecordFile::AppendField() {
+    if (fieldCount == fields.size()) {
+        fields.emplace_back();
+    }
+    std::string& field = fields[fieldCount++];
+    field.clear();
+    return field;
+}

@@ -1,0 +1,126 @@
+#include "textfile/text_file.h"
+
+#include <cstring>
+
+int CTextFile::OpenRead(const char* path) {
+    CloseFile();
+    if (handle.OpenRead(path)) {
+        fileSize = handle.Size();
+        if (fileSize > 0) {
+            uint32_t capacity =
+                fileSize > kPageSize ? kPageSize : static_cast<uint32_t>(fileSize);
+            bufferSize = capacity + 1;
+            buffer = COsFile::AllocPage(bufferSize);
+            if (buffer != nullptr && LoadPage(0) == 1 && pageLength > 0) {
+                readPtr = buffer;
+            }
+        }
+    }
+    if (readPtr != nullptr) {
+        return 1;
+    }
+    CloseFile();
+    return 0;
+}
+
+int CTextFile::OpenWrite(const char* path) {
+    CloseFile();
+    writeError = false;
+    if (!handle.OpenWrite(path)) {
+        return 0;
+    }
+    return 1;
+}
+
+void CTextFile::CloseFile() {
+    if (buffer != nullptr) {
+        COsFile::FreePage(buffer);
+    }
+    if (!handle.Close()) {
+        writeError = true;
+    }
+    buffer = nullptr;
+    readPtr = nullptr;
+    markPtr = nullptr;
+    bufferSize = 0;
+    pageLength = 0;
+    page = -1;
+    markPage = -1;
+}
+
+int CTextFile::LoadPage(int32_t k) {
+    if (k == page) {
+        return 1;
+    }
+    if (buffer == nullptr || k < 0) {
+        return 0;
+    }
+    // Offsets are 64-bit: page 2048 starts at 2 GiB.
+    int64_t start = static_cast<int64_t>(k) * kPageSize;
+    int64_t end = start + kPageSize;
+    if (end >= fileSize) {
+        end = fileSize;
+    }
+    int64_t length = end - start;
+    if (length <= 0) {
+        return 0;
+    }
+    int64_t got = handle.ReadAt(start, buffer, static_cast<uint32_t>(length));
+    page = k;
+    if (got < length) {
+        // A read that fails or comes back short is the end of the file: the file is taken to
+        // end where the data stopped, so no reader loops on a page that cannot be had.
+        if (got < 0) {
+            got = 0;
+        }
+        fileSize = start + got;
+        pageLength = static_cast<uint32_t>(got);
+        buffer[pageLength] = 0;
+        return got > 0 ? 1 : 0;
+    }
+    pageLength = static_cast<uint32_t>(length);
+    buffer[pageLength] = 0;
+    return 1;
+}
+
+bool CTextFile::NextPage() {
+    if (buffer == nullptr) {
+        return false;
+    }
+    if (LoadPage(page + 1) == 0) {
+        return false;
+    }
+    readPtr = buffer;
+    return readPtr < buffer + pageLength;
+}
+
+void CTextFile::SeekToStart() {
+    if (buffer == nullptr) {
+        return;
+    }
+    LoadPage(0);
+    readPtr = buffer;
+}
+
+void CTextFile::RestoreMark() {
+    if (markPage < 0 || buffer == nullptr) {
+        return;
+    }
+    LoadPage(markPage);
+    readPtr = markPtr;
+    if (page != markPage || readPtr > buffer + pageLength) {
+        // The marked page could not be loaded again: the reader sees the end of the file.
+        readPtr = buffer + pageLength;
+    }
+}
+
+int CTextFile::WriteLine(const char* text, size_t length) {
+    // One line, one write call: the text and its CR LF go to the file together.
+    lineScratch.assign(text, length);
+    lineScratch.append("\r\n", 2);
+    if (!handle.Write(lineScratch.data(), lineScratch.size())) {
+        writeError = true;
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "textfile/os_file.h"
+
+// An 8-bit text file. Reading walks the file byte by byte through one page of at most 1 MiB that
+// slides over the file, with one saved position (the mark) to step back to. Writing writes whole
+// lines ending in CR LF.
+class CTextFile {
+public:
+    static constexpr uint32_t kPageSize = 1u << 20;
+
+    CTextFile() = default;
+    // The owner closes the file before it goes; closing here as well keeps a forgotten close
+    // from leaking the handle and the page.
+    ~CTextFile() { CloseFile(); }
+    CTextFile(const CTextFile&) = delete;
+    CTextFile& operator=(const CTextFile&) = delete;
+
+    int OpenRead(const char* path);
+    int OpenWrite(const char* path);
+    void CloseFile();
+    int IsOpen() const { return handle.IsOpen() ? 1 : 0; }
+
+    int LoadPage(int32_t k);
+
+    bool GetChar(char& c) {
+        if (readPtr >= buffer + pageLength) {
+            if (!NextPage()) {
+                return false;
+            }
+        }
+        c = *readPtr++;
+        return true;
+    }
+
+    void SeekToStart();
+    void SetMark() {
+        markPtr = readPtr;
+        markPage = page;
+    }
+    void RestoreMark();
+
+    int WriteLine(const std::string& text) { return WriteLine(text.data(), text.size()); }
+    int WriteLine(const char* text, size_t length);
+
+    // True once any line write, or the flush when the file was closed, has failed since the file
+    // was opened for writing. Closing keeps the answer until the next open.
+    bool HasWriteError() const { return writeError; }
+
+    // Byte offset of the read position in the file (64-bit, so files above 2 GiB work).
+    int64_t ReadOffset() const {
+        if (buffer == nullptr || page < 0) {
+            return 0;
+        }
+        return static_cast<int64_t>(page) * kPageSize + (readPtr - buffer);
+    }
+    int64_t FileSize() const { return fileSize; }
+    int32_t Page() const { return page; }
+    uint32_t PageLength() const { return pageLength; }
+    uint32_t BufferSize() const { return bufferSize; }
+
+protected:
+    // The bytes from the read position to the end of the loaded page, for scanners that look at
+    // a run of bytes at once before they consume it with Skip.
+    const char* PageCursor() const { return readPtr; }
+    const char* PageEnd() const { return buffer + pageLength; }
+    void Skip(size_t n) { readPtr += n; }
+    bool NextPage();
+
+private:
+    COsFile handle;
+    int64_t fileSize = 0;
+    char* buffer = nullptr;
+    char* readPtr = nullptr;
+    char* markPtr = nullptr;
+    uint32_t bufferSize = 0;
+    uint32_t pageLength = 0;
+    int32_t page = -1;
+    int32_t markPage = -1;
+    bool writeError = false;
+    std::string lineScratch;
+};
