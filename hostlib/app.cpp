@@ -26,14 +26,22 @@ int GetDeviceCaps(HDC dc, int index) {
     return index == LOGPIXELSY ? dc->logPixelsY : 0;
 }
 
-Cgeo_FileManager* Cgeo_MainApp::GetFileManager() { return &Host().fileManager; }
-Cgeo_MainFrame* Cgeo_MainApp::GetMainFrame() { return &Host().mainFrame; }
+Cgeo_FileManager* Cgeo_MainApp::GetFileManager() {
+    return &Host().fileManager;
+}
+Cgeo_MainFrame* Cgeo_MainApp::GetMainFrame() {
+    return &Host().mainFrame;
+}
 
-Cgeo_MainApp* CGEO::GetApp() { return &Host().app; }
-Cgeo_MainFrame* CGEO::GetMainFrame() { return &Host().mainFrame; }
+Cgeo_MainApp* CGEO::GetApp() {
+    return &Host().app;
+}
+Cgeo_MainFrame* CGEO::GetMainFrame() {
+    return &Host().mainFrame;
+}
 
-int Cgeo_FileManager::RegisterFileFormat(const char* extension, const char* description,
-                                         int flag1, int flag2, int classCount, ...) {
+int Cgeo_FileManager::RegisterFileFormat(const char* extension, const char* description, int flag1,
+                                         int flag2, int classCount, ...) {
     CXF_RegisteredFormat format;
     format.extension = extension != nullptr ? extension : "";
     format.description = description != nullptr ? description : "";

@@ -44,7 +44,9 @@ extern "C" int XF_GetFormats(CGEO* geo) {
     }
 }
 
-extern "C" int XF_IsValid(int32_t, int32_t) { return 1; }
+extern "C" int XF_IsValid(int32_t, int32_t) {
+    return 1;
+}
 
 extern "C" int XF_CanSave(Cgeo_Document* document) {
     try {

@@ -22,5 +22,5 @@ private:
 // Defines the module object and starts it when the library is loaded, as the framework does:
 // the object is constructed first, then its InitInstance runs, in that order.
 #define IMPLEMENT_MODULE_APP(AppClass, object) \
-    AppClass object;                          \
+    AppClass object;                           \
     [[maybe_unused]] static const int object##Started = (object).InitInstance();

@@ -4,7 +4,9 @@ namespace {
 CWinApp* moduleApp = nullptr;
 }
 
-CWinApp::CWinApp(const char* appName) : name(appName) { moduleApp = this; }
+CWinApp::CWinApp(const char* appName) : name(appName) {
+    moduleApp = this;
+}
 
 CWinApp::~CWinApp() {
     if (moduleApp == this) {
@@ -12,6 +14,10 @@ CWinApp::~CWinApp() {
     }
 }
 
-int CWinApp::InitInstance() { return 1; }
+int CWinApp::InitInstance() {
+    return 1;
+}
 
-CWinApp* CWinApp::GetModuleApp() { return moduleApp; }
+CWinApp* CWinApp::GetModuleApp() {
+    return moduleApp;
+}

@@ -15,8 +15,7 @@
 class TempDir {
 public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "miftest-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "miftest-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }

@@ -9,7 +9,9 @@
 
 #include "textfile/os_file.h"
 
-COsFile::~COsFile() { Close(); }
+COsFile::~COsFile() {
+    Close();
+}
 
 bool COsFile::OpenRead(const char* path) {
     Close();
@@ -156,6 +158,10 @@ bool COsFile::Close() {
     return ok;
 }
 
-char* COsFile::AllocPage(size_t size) { return new (std::nothrow) char[size]; }
+char* COsFile::AllocPage(size_t size) {
+    return new (std::nothrow) char[size];
+}
 
-void COsFile::FreePage(char* page) { delete[] page; }
+void COsFile::FreePage(char* page) {
+    delete[] page;
+}

@@ -7,8 +7,7 @@ int CTextFile::OpenRead(const char* path) {
     if (handle.OpenRead(path)) {
         fileSize = handle.Size();
         if (fileSize > 0) {
-            uint32_t capacity =
-                fileSize > kPageSize ? kPageSize : static_cast<uint32_t>(fileSize);
+            uint32_t capacity = fileSize > kPageSize ? kPageSize : static_cast<uint32_t>(fileSize);
             bufferSize = capacity + 1;
             buffer = COsFile::AllocPage(bufferSize);
             if (buffer != nullptr && LoadPage(0) == 1 && pageLength > 0) {
@@ -110,6 +109,19 @@ void CTextFile::RestoreMark() {
     readPtr = markPtr;
     if (page != markPage || readPtr > buffer + pageLength) {
         // The marked page could not be loaded again: the reader sees the end of the file.
+        readPtr = buffer + pageLength;
+    }
+}
+
+void CTextFile::SeekTo(int64_t offset) {
+    if (buffer == nullptr || offset < 0) {
+        return;
+    }
+    int32_t k = static_cast<int32_t>(offset / kPageSize);
+    if (LoadPage(k) == 1 && page == k) {
+        uint32_t inPage = static_cast<uint32_t>(offset % kPageSize);
+        readPtr = buffer + (inPage < pageLength ? inPage : pageLength);
+    } else {
         readPtr = buffer + pageLength;
     }
 }

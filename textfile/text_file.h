@@ -42,6 +42,8 @@ public:
         markPage = page;
     }
     void RestoreMark();
+    // Puts the read position at a byte offset reported by ReadOffset.
+    void SeekTo(int64_t offset);
 
     int WriteLine(const std::string& text) { return WriteLine(text.data(), text.size()); }
     int WriteLine(const char* text, size_t length);

@@ -5,11 +5,13 @@
 namespace {
 
 const char* const kKeywords[kMifKindCount] = {
-    "None", "Point",   "Line", "Pline", "Region",     "Rect",
-    "RoundRect", "Arc", "Ellipse", "Text", "MultiPoint", "Collection",
+    "None",      "Point", "Line",    "Pline", "Region",     "Rect",
+    "RoundRect", "Arc",   "Ellipse", "Text",  "MultiPoint", "Collection",
 };
 
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+inline char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 }  // namespace
 

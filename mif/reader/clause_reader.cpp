@@ -1,0 +1,3 @@
+#include "mif/reader/mif_file.h"
+
+// Style clauses: not built yet.

@@ -1,0 +1,61 @@
+#include "mif/reader/mif_file.h"
+
+#include "plugin/host/app.h"
+#include "plugin/host/main_frame.h"
+
+CMifFile::CMifFile() {
+    // Pen widths in points become device pixels at the screen's vertical resolution.
+    CGEO geo;
+    Cgeo_MainFrame* frame = geo.GetMainFrame();
+    if (frame != nullptr) {
+        HDC dc = frame->GetDC();
+        int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSY);
+        if (pixelsPerInch > 0) {
+            pixelsPerPoint = pixelsPerInch / 72.0;
+        }
+        geo.GetMainFrame()->ReleaseDC(dc);
+    }
+}
+
+CMifFile::~CMifFile() {
+    Close();
+}
+
+void CMifFile::Close() {
+    CloseFile();
+    DeleteCurrentObject();
+    nextKind = -1;
+    version = 0;
+    charset.clear();
+    coordSys.clear();
+    delimiterText.clear();
+    hasTransform = 0;
+    uniqueColumns.clear();
+    indexColumns.clear();
+    transform.clear();
+    columns.Clear();
+    if (midFile.IsOpen()) {
+        midFile.CloseFile();
+    }
+}
+
+void CMifFile::CreateCurrentObject(int32_t kind) {
+    DeleteCurrentObject();
+    currentObject = CreateMifObject(kind);
+}
+
+void CMifFile::DeleteCurrentObject() {
+    DeleteMifObject(currentObject);
+    currentObject = nullptr;
+}
+
+std::string GetMidFileName(const std::string& path) {
+    // Only the file name's extension is replaced: a dot in a folder name is not an extension.
+    size_t slash = path.find_last_of("/\\");
+    size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return path + ".mid";
+    }
+    return path.substr(0, dot) + ".mid";
+}

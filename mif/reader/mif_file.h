@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mif/model/mif_column.h"
+#include "mif/model/mif_object.h"
+#include "plugin/feature_file.h"
+#include "textfile/record_file.h"
+#include "textfile/text_file.h"
+
+// One MIF/MID pair, open for reading or for writing. Its own CTextFile part carries the MIF
+// text; the MID file is midFile. The reader's operations live in mif/reader, the writer's in
+// mif/writer.
+class CMifFile : public CFeatureFile, public CTextFile {
+public:
+    CMifFile();
+    ~CMifFile();
+    CMifFile(const CMifFile&) = delete;
+    CMifFile& operator=(const CMifFile&) = delete;
+
+    // The file interface, in slot order.
+    int Open(const char* path) override;
+    int Create(const char* path) override;
+    void Close() override;
+    void Rewind() override;
+    void MoveNext() override;
+    int IsEof() override;
+    CMifObject* ReadObject() override;
+    int WriteObject(CMifObject* record) override;
+
+    // Scanner: words and lines pulled from the MIF text on demand. A word is a run of bytes other
+    // than space, CR and LF (a TAB belongs to the word); a line is the rest of the current line
+    // after leading blanks. Both set the mark before the leading blanks, so RestoreMark puts back
+    // the whole word or line. The forms taking a string reuse its storage and return false at
+    // the end of the file.
+    std::string ReadWord();
+    std::string ReadLine();
+    bool ReadWord(std::string& word);
+    bool ReadLine(std::string& line);
+    // Searches for a word equal to key (ignoring case); stops without finding it at the end of
+    // the file or at a word equal to one of the stop words. Returns 1 with the read position after
+    // the key, or 0 with the read position back where the search began.
+    int FindKeyword(std::string_view key, const char* stop, const char* stop2 = nullptr);
+    // Skips words up to the next object keyword and returns its kind, -1 at the end of the file.
+    int32_t ReadObjectKeyword();
+
+    // MID values of the current record: 1 and the value of column i, or 0 when there is no MID
+    // file or no such column.
+    int GetFieldValue(int i, std::string& value);
+
+    // The current object: at most one, owned by the file.
+    void CreateCurrentObject(int32_t kind);
+    void DeleteCurrentObject();
+
+    // Object bodies and clauses.
+    void ApplyTransform(CNode& node) const;
+    void ParsePline(CMifPline& record);
+    void ParseRegion(CMifRegion& record);
+    void ParseMultiPoint(CMifMultiPoint& record);
+    void ParsePen(CMifPen& pen);
+    void ParseBrush(CMifBrush& brush);
+    void ParseSymbol(CMifSymbol& symbol);
+    void ParseFont(CMifFont& font);
+    int32_t ConvertPenWidth(int32_t width) const;
+
+    // Writer: style clauses, sectioned objects, MID values.
+    int WritePen(const CMifPen& pen);
+    int WriteBrush(const CMifBrush& brush);
+    int WriteSymbol(const CMifSymbol& symbol);
+    int WriteFont(const CMifFont& font);
+    int WritePline(const CMifPline& pline);
+    int WriteRegion(const CMifRegion& region);
+    int WriteMultiPoint(const CMifMultiPoint& multiPoint);
+    void SetValue(int i, const char* value);
+    int WriteValues();
+    // True once any write to the MIF or the MID file has failed since Create.
+    bool WriteFailed() const { return HasWriteError() || midFile.HasWriteError(); }
+
+    CRecordFile midFile;
+    int32_t version = 0;
+    std::string charset;
+    std::string coordSys;
+    std::string delimiterText;
+    std::vector<int32_t> uniqueColumns;
+    std::vector<int32_t> indexColumns;
+    int32_t hasTransform = 0;
+    std::vector<double> transform;
+    CMifObject* currentObject = nullptr;
+    int32_t nextKind = -1;
+    double pixelsPerPoint = 96.0 / 72.0;
+    double progress = 0.0;
+    CMifColumnList columns;
+
+private:
+    // Storage reused by the scanner's searches, so that skipping words allocates nothing.
+    std::string scanWord;
+};
+
+// The MID path of a MIF path: the extension of the file name replaced by ".mid", or ".mid"
+// appended when the file name has no extension.
+std::string GetMidFileName(const std::string& path);

@@ -1,0 +1,239 @@
+#include "mif/reader/scanner.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "mif/reader/mif_file.h"
+
+namespace {
+
+inline bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\r' || c == '\n';
+}
+inline bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+std::string_view SkipCSpace(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsCSpace(text[i])) {
+        ++i;
+    }
+    return text.substr(i);
+}
+
+// Splits at commas as strtok does: empty tokens are skipped.
+template <typename Fn>
+void ForEachCommaToken(std::string_view text, Fn fn) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        size_t end = comma == std::string_view::npos ? text.size() : comma;
+        if (end > start) {
+            fn(text.substr(start, end - start));
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
+int32_t ParseInt(std::string_view text) {
+    text = SkipCSpace(text);
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    const int64_t limit = negative ? -int64_t{std::numeric_limits<int32_t>::min()}
+                                   : int64_t{std::numeric_limits<int32_t>::max()};
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit) {
+            value = limit;  // saturate, and keep consuming digits
+        }
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+double ParseDouble(std::string_view text) {
+    text = SkipCSpace(text);
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+        if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+            return 0.0;  // a second sign is not a number
+        }
+    }
+    double value = 0.0;
+    auto result =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too large gives HUGE_VAL, too small 0, as strtod does.
+        size_t e = text.find_first_of("eE");
+        bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
+        value = tiny ? 0.0 : HUGE_VAL;
+    } else if (result.ec != std::errc()) {
+        value = 0.0;
+    }
+    return negative ? -value : value;
+}
+
+std::string StripQuotes(std::string_view text) {
+    if (text.size() >= 2) {
+        if (text.back() == '"') {
+            text.remove_suffix(1);
+        }
+        if (!text.empty() && text.front() == '"') {
+            text.remove_prefix(1);
+        }
+    }
+    return std::string(text);
+}
+
+std::string StripParens(std::string_view text) {
+    if (text.size() >= 2) {
+        if (text.back() == ')') {
+            text.remove_suffix(1);
+        }
+        if (!text.empty() && text.front() == '(') {
+            text.remove_prefix(1);
+        }
+    }
+    return std::string(text);
+}
+
+void ParseIntList(std::string_view text, std::vector<int32_t>& list) {
+    list.clear();
+    ForEachCommaToken(text, [&list](std::string_view token) { list.push_back(ParseInt(token)); });
+}
+
+void ParseDoubleList(std::string_view text, std::vector<double>& list) {
+    list.clear();
+    ForEachCommaToken(text,
+                      [&list](std::string_view token) { list.push_back(ParseDouble(token)); });
+}
+
+void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list) {
+    std::string field;
+    bool inQuotes = false;
+    for (char c : text) {
+        if (c == separator && !inQuotes) {
+            list.push_back(field);
+            field.clear();
+        } else if (c == '"') {
+            inQuotes = !inQuotes;
+        } else {
+            field.push_back(c);
+        }
+    }
+    list.push_back(field);
+}
+
+// The scanner takes its bytes a page run at a time: the per-byte step is a compare and an
+// increment, and a word or line still runs across a page boundary.
+
+bool CMifFile::ReadWord(std::string& word) {
+    SetMark();
+    word.clear();
+    char c;
+    do {
+        if (!GetChar(c)) {
+            return false;
+        }
+    } while (IsBlank(c));
+    word.push_back(c);
+    for (;;) {
+        const char* p = PageCursor();
+        const char* end = PageEnd();
+        const char* q = p;
+        while (q < end && !IsBlank(*q)) {
+            ++q;
+        }
+        word.append(p, static_cast<size_t>(q - p));
+        if (q < end) {
+            Skip(static_cast<size_t>(q - p) + 1);  // the terminator goes with the word
+            return true;
+        }
+        Skip(static_cast<size_t>(q - p));
+        if (!NextPage()) {
+            return true;
+        }
+    }
+}
+
+bool CMifFile::ReadLine(std::string& line) {
+    SetMark();
+    line.clear();
+    char c;
+    do {
+        if (!GetChar(c)) {
+            return false;
+        }
+    } while (IsBlank(c));
+    line.push_back(c);
+    for (;;) {
+        const char* p = PageCursor();
+        const char* end = PageEnd();
+        const char* q = p;
+        while (q < end && !IsLineEnd(*q)) {
+            ++q;
+        }
+        line.append(p, static_cast<size_t>(q - p));
+        if (q < end) {
+            Skip(static_cast<size_t>(q - p) + 1);
+            return true;
+        }
+        Skip(static_cast<size_t>(q - p));
+        if (!NextPage()) {
+            return true;
+        }
+    }
+}
+
+std::string CMifFile::ReadWord() {
+    std::string word;
+    ReadWord(word);
+    return word;
+}
+
+std::string CMifFile::ReadLine() {
+    std::string line;
+    ReadLine(line);
+    return line;
+}
+
+int CMifFile::FindKeyword(std::string_view key, const char* stop, const char* stop2) {
+    int64_t start = ReadOffset();
+    while (ReadWord(scanWord)) {
+        if (EqualsNoCase(scanWord, key)) {
+            return 1;
+        }
+        if ((stop != nullptr && EqualsNoCase(scanWord, stop)) ||
+            (stop2 != nullptr && EqualsNoCase(scanWord, stop2))) {
+            break;
+        }
+    }
+    SeekTo(start);
+    return 0;
+}
+
+int32_t CMifFile::ReadObjectKeyword() {
+    while (ReadWord(scanWord)) {
+        int32_t kind = MifObjectTypeFromKeyword(scanWord);
+        if (kind != -1) {
+            return kind;
+        }
+    }
+    return -1;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Text helpers of the MIF reader. Numbers are read independently of the locale (a period is the
+// decimal point) and without undefined behaviour on overflow, otherwise as atoi and atof do:
+// leading white space is skipped, the longest valid prefix is converted, 0 when there is none.
+
+// Integer value of the text; saturates at the 32-bit limits.
+int32_t ParseInt(std::string_view text);
+// Floating-point value of the text; out of range gives +-HUGE_VAL or 0, as strtod does.
+double ParseDouble(std::string_view text);
+
+// The text without one leading and one trailing double quote (text of fewer than 2 bytes is
+// returned unchanged).
+std::string StripQuotes(std::string_view text);
+// The text without one leading "(" and one trailing ")".
+std::string StripParens(std::string_view text);
+// Comma-separated numbers; empty tokens are skipped.
+void ParseIntList(std::string_view text, std::vector<int32_t>& list);
+void ParseDoubleList(std::string_view text, std::vector<double>& list);
+// Splits at separators outside double quotes; the quotes are dropped. Always at least one entry.
+void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list);

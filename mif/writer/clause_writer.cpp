@@ -1,0 +1,3 @@
+#include "mif/reader/mif_file.h"
+
+// Writing style clauses: not built yet.

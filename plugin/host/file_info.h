@@ -1,0 +1,65 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "plugin/host/host_api.h"
+
+class Cgeo_MainApp;
+class Cgeo_RegisterClass;
+
+// An item that the host keeps in a file info: it describes one layer the file feeds or is fed
+// from. Items are owned by the file info once added.
+class FNC_API CXF_FileItem {
+public:
+    virtual ~CXF_FileItem();
+    // Called by whoever added the item, right after AddPtrItem.
+    virtual void OnAdded(int flags);
+    // The class of layer the item stands for, or null.
+    virtual Cgeo_RegisterClass* GetRegisterClass();
+};
+
+// Describes the vector layer that an opened file will be read into.
+class FNC_API CXF_VectorInfo : public CXF_FileItem {
+public:
+    explicit CXF_VectorInfo(Cgeo_MainApp* app);
+    ~CXF_VectorInfo() override;
+    void OnAdded(int flags) override;
+    Cgeo_RegisterClass* GetRegisterClass() override;
+
+    Cgeo_MainApp* GetApp() const { return app; }
+    bool WasAdded() const { return added; }
+
+private:
+    Cgeo_MainApp* app;
+    std::unique_ptr<Cgeo_RegisterClass> registerClass;
+    bool added = false;
+};
+
+// What the host tells a plug-in about one file it opens or saves.
+class FNC_API CXF_FileInfo {
+public:
+    CXF_FileInfo();
+    ~CXF_FileInfo();
+    CXF_FileInfo(const CXF_FileInfo&) = delete;
+    CXF_FileInfo& operator=(const CXF_FileInfo&) = delete;
+
+    int GetSize() const { return static_cast<int>(items.size()); }
+    // Item i, or null outside the list.
+    CXF_FileItem* GetItem(int i);
+    // Takes ownership of the item; returns its index.
+    int AddPtrItem(CXF_FileItem* item);
+    // Releases every item.
+    void FreeMem();
+    int GetFreeMemCount() const { return freeMemCalls; }
+
+    void* userData = nullptr;
+    int errorCode = 0;
+    Cgeo_MainApp* mainApp = nullptr;
+    std::vector<std::string> fileNames;
+
+private:
+    std::vector<std::unique_ptr<CXF_FileItem>> items;
+    int freeMemCalls = 0;
+};
