@@ -42,10 +42,15 @@ private:
     // Makes field i the next one to fill and returns it, emptied; strings are kept between
     // records so that reading reuses their storage.
     std::string& AppendField();
+    // After a CR, consumes an LF that follows it.
+    void SkipLineFeed();
 
     std::string line;
     // The first fieldCount entries are the record; the rest are spare storage.
     std::vector<std::string> fields;
     size_t fieldCount = 0;
     char delimiter = kDefaultDelimiter;
+    // Up to this offset, line breaks inside quotes end the record: a quote there was found not
+    // to close within reach.
+    int64_t plainUntil = -1;
 };
