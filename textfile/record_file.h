@@ -50,7 +50,4 @@ private:
     std::vector<std::string> fields;
     size_t fieldCount = 0;
     char delimiter = kDefaultDelimiter;
-    // Up to this offset, line breaks inside quotes end the record: a quote there was found not
-    // to close within reach.
-    int64_t plainUntil = -1;
 };

@@ -43,7 +43,7 @@ void CRecordFile::ReadRecord() {
             Skip(static_cast<size_t>(q - p) + 1);
             if (c == '\r' || c == '\n') {
                 bool opensWithQuote = !field->empty() && (*field)[0] == '"';
-                if (!inQuotes || !opensWithQuote || ReadOffset() <= plainUntil) {
+                if (!inQuotes || !opensWithQuote) {
                     if (c == '\r') {
                         SkipLineFeed();
                     }
@@ -73,9 +73,9 @@ void CRecordFile::ReadRecord() {
         }
     }
     // The quote opened at the start of the field does not close within reach: the record ends
-    // at the field's first line break after all, and the bytes read past it up to here are read
-    // line by line, so a run of stray quotes costs no more than one pass over the file.
-    plainUntil = ReadOffset();
+    // at the field's first line break after all. The records that follow cannot run on past a
+    // line break themselves (their quote state is the opposite of this field's at every line
+    // break), so this look-ahead is not repeated over the same bytes.
     SeekTo(breakOffset);
     fieldCount = breakFieldCount;
     fields[fieldCount - 1].resize(breakFieldLength);
@@ -95,7 +95,6 @@ void CRecordFile::SkipLineFeed() {
 
 void CRecordFile::ReadFirstRecord() {
     SeekToStart();
-    plainUntil = -1;
     ReadRecord();
 }
 

@@ -30,12 +30,18 @@ bool IsColumnType(std::string_view word) {
 }
 
 // Gathers a parameter list that may be glued to its type word or spread over several words, up
-// to the word holding ")". A missing ")" ends at the word Data or at the end of the file.
+// to the word holding ")". A missing ")" ends before the word Data (left for the object walk to
+// find) or at the end of the file.
 std::string CollectParams(CMifFile& file, const std::string& params) {
-    std::string text = params.empty() ? file.ReadWord() : params;
+    std::string text = params;
     std::string word;
     while (text.find(')') == std::string::npos) {
-        if (!file.ReadWord(word) || EqualsNoCase(word, "data")) {
+        int64_t before = file.ReadOffset();
+        if (!file.ReadWord(word)) {
+            break;
+        }
+        if (EqualsNoCase(word, "data")) {
+            file.SeekTo(before);
             break;
         }
         text += word;
@@ -45,17 +51,24 @@ std::string CollectParams(CMifFile& file, const std::string& params) {
 
 // Reads one column definition. Returns false, with the read position unchanged, at the end of
 // the file, and at the word Data when no column type follows it: the list is then shorter than
-// its count, and the objects begin there.
+// its count, and the objects begin there. The word Data that starts the objects is never
+// consumed, so that the object walk finds it.
 bool ReadColumn(CMifFile& file, CMifColumn& column) {
     int64_t start = file.ReadOffset();
     column = CMifColumn();
     if (!file.ReadWord(column.name)) {
         return false;
     }
+    int64_t typeStart = file.ReadOffset();
     std::string type = file.ReadWord();
     if (EqualsNoCase(column.name, "data") && !IsColumnType(type)) {
         file.SeekTo(start);
         return false;
+    }
+    if (EqualsNoCase(type, "data")) {
+        // A name without a type at the end of the list: the word Data starts the objects.
+        file.SeekTo(typeStart);
+        return true;
     }
     std::string params;
     size_t paren = type.find('(');
