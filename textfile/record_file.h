@@ -42,6 +42,8 @@ private:
     // Makes field i the next one to fill and returns it, emptied; strings are kept between
     // records so that reading reuses their storage.
     std::string& AppendField();
+    // After a CR, consumes an LF that follows it.
+    void SkipLineFeed();
 
     std::string line;
     // The first fieldCount entries are the record; the rest are spare storage.

@@ -97,6 +97,8 @@ public:
 private:
     // Storage reused by the scanner's searches, so that skipping words allocates nothing.
     std::string scanWord;
+    // Where Rewind starts looking for the word Data: behind the header's column list.
+    int64_t dataSearchStart = 0;
 };
 
 // The MID path of a MIF path: the extension of the file name replaced by ".mid", or ".mid"

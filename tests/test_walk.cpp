@@ -1,0 +1,404 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mif/reader/mif_file.h"
+#include "test_util.h"
+#include "textfile/record_file.h"
+
+namespace {
+
+constexpr uint32_t kPage = CTextFile::kPageSize;
+using Records = std::vector<std::vector<std::string>>;
+
+// Walks the file as the import driver does and returns the value of every column per object.
+// Objects without a MID file give no values.
+Records Walk(CMifFile& file, int* objects = nullptr) {
+    Records out;
+    int count = 0;
+    file.Rewind();
+    while (!file.IsEof()) {
+        file.ReadObject();
+        std::vector<std::string> values;
+        std::string value;
+        for (int i = 0; file.GetFieldValue(i, value) == 1; ++i) {
+            values.push_back(value);
+        }
+        out.push_back(values);
+        ++count;
+        file.MoveNext();
+    }
+    if (objects != nullptr) {
+        *objects = count;
+    }
+    return out;
+}
+
+class MifPair {
+public:
+    MifPair(const std::string& mif, const char* mid) {
+        WriteFile(dir.Path("t.mif"), mif);
+        if (mid != nullptr) {
+            WriteFile(dir.Path("t.mid"), mid);
+        }
+        opened = file.Open(dir.Path("t.mif").c_str()) == 1;
+    }
+    TempDir dir;
+    CMifFile file;
+    bool opened = false;
+};
+
+std::string Header(const std::string& columns, const char* delimiter = nullptr) {
+    std::string h = "Version 300\r\n";
+    if (delimiter != nullptr) {
+        h += std::string("Delimiter \"") + delimiter + "\"\r\n";
+    }
+    return h + columns + "Data\r\n\r\n";
+}
+
+const std::string kThreeColumns = "Columns 3\r\n  n Integer\r\n  s Char(20)\r\n  f Float\r\n";
+
+TEST(MidRecords, TabDelimitedWithQuotesRemovedOnlyFromCharValues) {
+    MifPair p(Header("Columns 3\r\n n Integer\r\n s Char(20)\r\n f Float\r\n") +
+                  "Point 1 2\r\nPoint 3 4\r\n",
+              "1\t\"Main St\"\t3.5\r\n\"2\"\t\"a\tb\" \t 4 \r\n");
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(Walk(p.file), (Records{{"1", "Main St", "3.5"}, {"\"2\"", "a\tb\" ", " 4 "}}))
+        << "a quoted Integer keeps its quotes; spaces stay; a TAB in quotes is kept";
+}
+
+TEST(MidRecords, EveryLineEndSeparatesRecordsWithoutLosingAByte) {
+    const std::string mif = Header(kThreeColumns, ",") + "Point 1 2\nNone\nPoint 3 4\n";
+    const Records expected = {{"10", "ab", "1.5"}, {"20", "cd", "2.5"}, {"30", "ef", "3.5"}};
+    for (const char* end : {"\r\n", "\n", "\r"}) {
+        std::string mid;
+        for (const auto& r : expected) {
+            mid += r[0] + ",\"" + r[1] + "\"," + r[2] + end;
+        }
+        MifPair p(mif, mid.c_str());
+        ASSERT_TRUE(p.opened);
+        EXPECT_EQ(Walk(p.file), expected)
+            << "line end " << (end[0] == '\r' ? "CR" : "LF") << (end[1] == '\n' ? " LF" : "");
+    }
+    // Mixed, with empty lines in between: an empty line is an empty record.
+    MifPair mixed(mif, "10,ab,1\r\r\n20,cd,2\n");
+    EXPECT_EQ(Walk(mixed.file), (Records{{"10", "ab", "1"}, {"", "", ""}, {"20", "cd", "2"}}));
+}
+
+TEST(MidRecords, QuotedDelimitersFewerAndMoreFields) {
+    MifPair p(Header(kThreeColumns, ",") + "Point 1 2\nPoint 1 2\nPoint 1 2\nPoint 1 2\n",
+              "1,\"Smith, John\",2.5\n2\n3,\"x\",4,extra,\"more\"\n,,\n");
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(Walk(p.file),
+              (Records{{"1", "Smith, John", "2.5"}, {"2", "", ""}, {"3", "x", "4"}, {"", "", ""}}));
+    std::string value = "untouched";
+    EXPECT_EQ(p.file.GetFieldValue(3, value), 0) << "an index equal to the column count";
+    EXPECT_EQ(p.file.GetFieldValue(-1, value), 0);
+    EXPECT_EQ(value, "untouched");
+}
+
+TEST(MidRecords, DoubledQuotesInQuotedCharValuesReadAsOne) {
+    MifPair p(Header("Columns 2\n s Char(30)\n n Integer\n", ",") + "None\nNone\nNone\n",
+              "\"Guarino \"\"Chucky\"\", Sandra\",1\n\"\"\"\"\"\",2\n\"half\"\"\n");
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(Walk(p.file),
+              (Records{{"Guarino \"Chucky\", Sandra", "1"}, {"\"\"", "2"}, {"half\"", ""}}));
+}
+
+TEST(MidRecords, LineBreaksInsideAQuotedValueBelongToIt) {
+    MifPair p(Header(kThreeColumns, ",") + "Point 1 2\nPoint 1 2\nPoint 1 2\nPoint 1 2\n",
+              "1,\"two\r\nlines\",1.5\r\n2,\"a\nb\rc\",2.5\n3,x\"y\nz\",3.5\n");
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(Walk(p.file), (Records{{"1", "two\r\nlines", "1.5"},
+                                     {"2", "a\nb\rc", "2.5"},
+                                     {"3", "x\"y", ""},
+                                     {"z\",3.5", "", ""}}))
+        << "a quote inside a field does not protect a line break; the next one opens quotes";
+}
+
+TEST(MidRecords, AQuoteThatNeverClosesEndsAtItsFirstLineBreak) {
+    MifPair p(Header(kThreeColumns, ",") + "None\nNone\nNone\n", "1,\"open\n2,b,2\n3,c,3\n");
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(Walk(p.file), (Records{{"1", "open", ""}, {"2", "b", "2"}, {"3", "c", "3"}}));
+
+    // A quoted value running on for more than 1 MiB is taken to end at its first line break.
+    std::string mid = "\"runaway\r\n";
+    for (int i = 0; mid.size() < kPage + 4096; ++i) {
+        mid += "x" + std::to_string(i) + "\r\n";
+    }
+    mid += "\"\r\n";
+    MifPair big(Header("Columns 1\n s Char(10)\n") + "None\nNone\nNone\n", mid.c_str());
+    ASSERT_TRUE(big.opened);
+    EXPECT_EQ(Walk(big.file), (Records{{"runaway"}, {"x0"}, {"x1"}}));
+}
+
+TEST(MidRecords, MissingOrEmptyMidFileGivesNoValues) {
+    const std::string mif = Header(kThreeColumns, ",") + "Point 1 2\nPoint 3 4\n";
+    for (const char* mid : {static_cast<const char*>(nullptr), ""}) {
+        MifPair p(mif, mid);
+        ASSERT_TRUE(p.opened);
+        int objects = 0;
+        EXPECT_EQ(Walk(p.file, &objects), (Records{{}, {}}));
+        EXPECT_EQ(objects, 2);
+        std::string value;
+        EXPECT_EQ(p.file.GetFieldValue(0, value), 0);
+    }
+    // Fewer MID lines than objects: the objects past its end get empty values.
+    MifPair shortMid(mif, "1,a,2\n");
+    EXPECT_EQ(Walk(shortMid.file), (Records{{"1", "a", "2"}, {"", "", ""}}));
+}
+
+TEST(Walking, ProgressAndTheEndOfTheObjects) {
+    MifPair p(Header("Columns 1\n n Integer\n", ",") +
+                  "Point 1 2\n  Symbol (35,0,12)\nPen (1,2,0) Line 1 2 3 4\nRegion 0\n",
+              "1\n2\n3\n4\n");
+    ASSERT_TRUE(p.opened);
+    p.file.Rewind();
+    EXPECT_EQ(p.file.progress, 0.0);
+    EXPECT_EQ(p.file.nextKind, kMifPoint);
+    double last = 0.0;
+    std::vector<int32_t> kinds;
+    while (!p.file.IsEof()) {
+        kinds.push_back(p.file.nextKind);
+        p.file.MoveNext();
+        EXPECT_GE(p.file.progress, last);
+        last = p.file.progress;
+    }
+    EXPECT_EQ(kinds, (std::vector<int32_t>{kMifPoint, kMifLine, kMifRegion}));
+    EXPECT_EQ(p.file.progress, 100.0) << "exactly";
+    std::string value;
+    EXPECT_EQ(p.file.GetFieldValue(0, value), 1);
+    EXPECT_EQ(value, "4") << "the step past the last object still advances the MID file";
+
+    // Walking again gives the same objects and records.
+    EXPECT_EQ(Walk(p.file), (Records{{"1"}, {"2"}, {"3"}}));
+
+    MifPair noData("Version 300\nColumns 1\n n Integer\nPoint 1 2\n", "1\n");
+    noData.file.Rewind();
+    EXPECT_EQ(noData.file.IsEof(), 1) << "no Data word, no objects";
+    EXPECT_EQ(noData.file.progress, 0.0);
+}
+
+// Objects and records laid so that words, records and a CR LF pair cross the 1 MiB boundary
+// of both files.
+TEST(Walking, ObjectsAndRecordsAcrossThePageBoundary) {
+    const int objects = 60000;
+    std::string mif = Header("Columns 2\r\n n Integer\r\n s Char(40)\r\n", ",");
+    std::string mid;
+    for (int i = 0; i < objects; ++i) {
+        mif += "Point " + std::to_string(i) + " 2\r\n    Symbol (35,0,12)\r\n";
+        std::string record = std::to_string(i) + ",\"name " + std::to_string(i) + "\"";
+        if (mid.size() < kPage && mid.size() + record.size() + 2 + 32 > kPage) {
+            // Pad this record so that its CR is the last byte of the first page.
+            record += std::string(kPage - 1 - mid.size() - record.size(), ' ');
+        }
+        mid += record + "\r\n";
+    }
+    ASSERT_GT(mif.size(), kPage + 1000);
+    ASSERT_GT(mid.size(), kPage + 1000);
+    ASSERT_EQ(mid.substr(kPage - 1, 2), "\r\n");
+    MifPair p(mif, mid.c_str());
+    ASSERT_TRUE(p.opened);
+    int count = 0;
+    Records records = Walk(p.file, &count);
+    ASSERT_EQ(count, objects);
+    for (int i = 0; i < objects; ++i) {
+        ASSERT_EQ(records[static_cast<size_t>(i)][0], std::to_string(i)) << "object " << i;
+        ASSERT_EQ(records[static_cast<size_t>(i)][1].substr(0, 5 + std::to_string(i).size()),
+                  "name " + std::to_string(i))
+            << "object " << i;
+    }
+    EXPECT_EQ(p.file.progress, 100.0);
+}
+
+// The real files in the samples folder: columns, objects and values, read off the files by eye.
+struct SampleValue {
+    int record;  // -1: the last record
+    int column;
+    std::string value;
+};
+struct SampleFigures {
+    const char* path;
+    int columns;
+    std::vector<std::string> columnNames;  // the first ones
+    int objects;
+    bool hasMid;
+    std::vector<SampleValue> values;
+    // Text strings holding object keywords, or collection parts: the count needs the object
+    // bodies read.
+    bool countNeedsBodies = false;
+};
+
+const std::vector<SampleFigures>& Samples() {
+    static const std::vector<SampleFigures> samples = {
+        {"dmx_barnsbury_segment_pline/barnsbury_segment_pline.mif",
+         13,
+         {"Depthmap_Ref", "Angular_Connectivity"},
+         177,
+         true,
+         {{0, 0, "0"}, {0, 1, "2.0012004"}, {-1, 0, "177"}, {-1, 12, "12216.636"}}},
+        {"dmx_simple_axlines/simple_axlines.mif",
+         3,
+         {"Depthmap_Ref", "Connectivity"},
+         17,
+         true,
+         {{0, 2, "67.185654"}, {-1, 0, "16"}, {-1, 2, "16.580376"}}},
+        {"dmx_simple_axlines/simple_axlines_pline.mif",
+         3,
+         {"Depthmap_Ref"},
+         17,
+         true,
+         {{0, 2, "67.185654"}, {-1, 2, "16.580376"}}},
+        {"gdal_all_geoms/all_geoms.mif", 0, {}, 16, false, {}, true},
+        {"gdal_all_possible_fields/all_possible_fields.mif",
+         10,
+         {"field1", "Field2"},
+         2,
+         true,
+         {{0, 0, "test"}, {0, 3, "123456789012345"}, {0, 5, "12.34"}, {-1, 9, "F"}}},
+        {"gdal_empty_first_field_tab/empty_first_field_with_tab_delimiter.mif",
+         2,
+         {"field1", "field2"},
+         1,
+         true,
+         {{0, 0, ""}, {0, 1, "foo"}}},
+        {"gdal_multilinemid/multilinemid.mif",
+         3,
+         {"Name", "Notes", "Awesome"},
+         2,
+         true,
+         {{0, 1, "MULTI\n\nLINE"}, {0, 2, "F"}, {1, 0, "NAME2"}, {1, 1, "MULTI\nLINE2"}}},
+        {"gdal_nomid/nomid.mif", 0, {}, 2, false, {}},
+        {"gdal_proj/proj_34.mif", 1, {"aa"}, 1, false, {}},
+        {"gdal_proj/proj_35.mif", 1, {"aa"}, 1, false, {}},
+        {"gdal_single_field/single_field.mif",
+         1,
+         {"foo"},
+         3,
+         true,
+         {{0, 0, "1"}, {1, 0, ""}, {2, 0, "3"}}},
+        {"gdal_small/small.mif",
+         7,
+         {"NAME", "DATA", "OWNER"},
+         2,
+         true,
+         {{0, 0, " S. 11th St."},
+          {0, 2, "Shiffer James A and Martha L"},
+          {1, 2, "Guarino \"Chucky\" Sandra"},
+          {1, 6, "232"}}},
+        {"gdal_small_ntf/small_ntf.mif",
+         7,
+         {"NAME", "BLOCK"},
+         2,
+         true,
+         {{0, 1, "4"}, {1, 3, "62480.53"}}},
+        {"gdal_utf8/utf8.mif",
+         5,
+         {"\xD0\x9F\xD0\xBE\xD0\xBB\xD0\xB5_\xD0\x90"},
+         3,
+         true,
+         {{-1, 3, "\xD0\x90 \xD0\xB0 \xD0\x91 \xD0\xB1"}}},
+        {"gdal_win1251/win1251.mif",
+         5,
+         {"\xCF\xEE\xEB\xE5_\xC0"},
+         3,
+         true,
+         {{-1, 3, "\xC0 \xE0 \xC1 \xE1"}}},
+        {"gdal_win1251_text/win1251_text.mif", 0, {}, 1, true, {}},
+        {"gt_delim_in_quotes/delimInQuotes.mif",
+         3,
+         {"NAME", "ID", "COLOR"},
+         4,
+         true,
+         {{0, 0, "Denmark, DK"}, {0, 1, "8"}, {-1, 0, "Netherlands, NL"}, {-1, 2, "0xAA00AA"}}},
+        {"gt_grafo/grafo.MIF",
+         31,
+         {"ID", "TRATTO_COD"},
+         1726,
+         true,
+         {{0, 0, "30738"},
+          {0, 30, "Via DIOMEDE"},
+          {-1, 0, "73688"},
+          {-1, 30, "Piazzale GIULIO Cesare"}}},
+        {"gt_mixed/mixed.MIF",
+         10,
+         {"description", "num_of_parts"},
+         9,
+         true,
+         {{0, 0, "Single point"}, {-1, 0, "null object, null attributes"}, {-1, 8, "NULL"}}},
+        {"gt_nodi/nodi.mif",
+         7,
+         {"ID", "idv"},
+         1207,
+         true,
+         {{0, 2, "1511106.78"}, {-1, 0, "71396"}, {-1, 6, "74091"}}},
+        {"gt_space_delim/spaceDelim.mif",
+         3,
+         {"NAME", "ID", "COLOR"},
+         4,
+         true,
+         {{0, 0, "Denmark DK"}, {0, 1, "8"}, {0, 2, "0xAAAA00"}, {-1, 1, "29"}}},
+        {"gt_statepop/statepop.mif",
+         252,
+         {"STATE_NAME", "STATE_FIPS"},
+         49,
+         true,
+         {{0, 1, "17"}, {0, 3, "IL"}, {-1, 3, "WA"}}},
+        {"gt_text/text.MIF",
+         2,
+         {"ID", "CAPTION"},
+         3,
+         true,
+         {{0, 1, "This is text 1"}, {-1, 0, "3"}, {-1, 1, "...and text 3"}},
+         true},
+        {"gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif",
+         12,
+         {"PFI", "UFI"},
+         86,
+         true,
+         {{0, 0, "13263611"}, {0, 2, "wb_lake"}, {0, 3, ""}, {-1, 0, "8150326"}}},
+    };
+    return samples;
+}
+
+TEST(SampleFiles, ColumnsObjectsAndValues) {
+    const std::string root = SamplesDir();
+    if (root.empty()) {
+        GTEST_SKIP() << "MIF_SAMPLES_DIR is not set";
+    }
+    for (const SampleFigures& s : Samples()) {
+        SCOPED_TRACE(s.path);
+        CMifFile file;
+        ASSERT_EQ(file.Open((root + "/" + s.path).c_str()), 1);
+        EXPECT_EQ(file.columns.GetCount(), s.columns);
+        for (size_t i = 0; i < s.columnNames.size(); ++i) {
+            EXPECT_EQ(file.columns.Get(static_cast<int32_t>(i)).name, s.columnNames[i]);
+        }
+        EXPECT_EQ(file.midFile.IsOpen() == 1, s.hasMid);
+        file.Rewind();
+        bool bodiesRead = file.IsEof() || file.ReadObject() != nullptr;
+        int objects = 0;
+        Records records = Walk(file, &objects);
+        if (!s.countNeedsBodies || bodiesRead) {
+            EXPECT_EQ(objects, s.objects);
+        }
+        EXPECT_EQ(file.progress, 100.0);
+        if (!s.hasMid || s.columns == 0) {
+            continue;
+        }
+        ASSERT_GE(records.size(), static_cast<size_t>(s.objects));
+        for (int k = 0; k < s.objects; ++k) {
+            // Each record has exactly one field per column: every value sits in its column.
+            ASSERT_EQ(records[static_cast<size_t>(k)].size(), static_cast<size_t>(s.columns));
+        }
+        for (const SampleValue& v : s.values) {
+            size_t k = static_cast<size_t>(v.record < 0 ? s.objects - 1 : v.record);
+            // Values may carry NUL padding from fixed-width writers; compare the text before it.
+            EXPECT_EQ(std::string(records[k][static_cast<size_t>(v.column)].c_str()), v.value)
+                << "record " << k << " column " << v.column;
+        }
+    }
+}
+
+}  // namespace
