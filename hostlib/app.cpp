@@ -1,7 +1,9 @@
 #include <cstdarg>
 
+#include "hostlib/host_internal.h"
 #include "plugin/host/app.h"
 #include "plugin/host/main_frame.h"
+#include "plugin/host/style.h"
 
 namespace {
 
@@ -10,6 +12,8 @@ struct HostApplication {
     Cgeo_MainApp app;
     Cgeo_FileManager fileManager;
     Cgeo_MainFrame mainFrame;
+    CXF_ManagerVectorStyle styleManager;
+    CXF_ManagerVectorStyle* styleManagerOverride = nullptr;
 };
 
 HostApplication& Host() {
@@ -18,6 +22,12 @@ HostApplication& Host() {
 }
 
 }  // namespace
+
+std::uint64_t NextStyleSerial() {
+    // Kept apart from Host(): the style manager makes styles while Host() is being built.
+    static std::uint64_t next = 0;
+    return ++next;
+}
 
 int GetDeviceCaps(HDC dc, int index) {
     if (dc == nullptr) {
@@ -31,6 +41,13 @@ Cgeo_FileManager* Cgeo_MainApp::GetFileManager() {
 }
 Cgeo_MainFrame* Cgeo_MainApp::GetMainFrame() {
     return &Host().mainFrame;
+}
+CXF_ManagerVectorStyle* Cgeo_MainApp::GetStyleManager() {
+    HostApplication& host = Host();
+    return host.styleManagerOverride != nullptr ? host.styleManagerOverride : &host.styleManager;
+}
+void Cgeo_MainApp::SetStyleManager(CXF_ManagerVectorStyle* manager) {
+    Host().styleManagerOverride = manager;
 }
 
 Cgeo_MainApp* CGEO::GetApp() {
@@ -56,18 +73,4 @@ int Cgeo_FileManager::RegisterFileFormat(const char* extension, const char* desc
     va_end(args);
     formats.push_back(format);
     return useFixedResult ? fixedResult : static_cast<int>(formats.size());
-}
-
-HDC Cgeo_MainFrame::GetDC() {
-    HDC dc = new HDC__;
-    dc->logPixelsY = logPixelsY;
-    ++openDCs;
-    return dc;
-}
-
-void Cgeo_MainFrame::ReleaseDC(HDC dc) {
-    if (dc != nullptr) {
-        --openDCs;
-        delete dc;
-    }
 }

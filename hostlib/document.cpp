@@ -61,3 +61,9 @@ int Cgeo_Layers::AddLayer(const char* className, bool active) {
     layers.back()->SetActive(active);
     return static_cast<int>(layers.size()) - 1;
 }
+
+int Cgeo_Layers::AddLayer(const char* className, bool active, int group) {
+    int index = AddLayer(className, active);
+    layers.back()->GetAttributes()->SetInt(XF_LAYER_GROUP_ATTRIBUTE, group);
+    return index;
+}

@@ -1,4 +1,552 @@
 #include "plugin/host/vector.h"
 
-Cgeo_Vector::Cgeo_Vector() = default;
-Cgeo_Vector::~Cgeo_Vector() = default;
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "plugin/host/app.h"
+#include "plugin/host/file_info.h"
+
+namespace {
+
+// A style record holds one reference to the style object of its face.
+template <typename Record>
+CXF_StyleObject* Owner(const Record& record) {
+    return record.style != nullptr ? record.style->GetStyleObject() : nullptr;
+}
+
+template <typename Record>
+void InitRecord(Record& record) {
+    std::memset(&record, 0, sizeof record);
+}
+
+template <typename Record>
+void StoreRecord(Record& slot, const Record* value) {
+    CXF_StyleObject* previous = Owner(slot);
+    if (value == nullptr) {
+        InitRecord(slot);
+    } else {
+        slot = *value;
+        if (CXF_StyleObject* next = Owner(slot)) {
+            next->AddRef();
+        }
+    }
+    if (previous != nullptr) {
+        previous->Release();
+    }
+}
+
+// Copies the record and adds a reference for the copy (a copied object, or a caller's GetStyle).
+template <typename Record>
+void CopyRecord(Record& slot, const Record& from) {
+    slot = from;
+    if (CXF_StyleObject* style = Owner(slot)) {
+        style->AddRef();
+    }
+}
+
+template <typename Record>
+void DropRecord(Record& slot) {
+    if (CXF_StyleObject* style = Owner(slot)) {
+        style->Release();
+    }
+    slot.style = nullptr;
+}
+
+void Extend(CXF_RectD& rect, bool& any, double x, double y) {
+    if (!any) {
+        rect = CXF_RectD{x, y, x, y};
+        any = true;
+        return;
+    }
+    rect.x1 = std::min(rect.x1, x);
+    rect.y1 = std::min(rect.y1, y);
+    rect.x2 = std::max(rect.x2, x);
+    rect.y2 = std::max(rect.y2, y);
+}
+
+void ExtendPoints(CXF_RectD& rect, bool& any, const CXF_PolygonD& points) {
+    const tagXF_POINT3DD* p = points.GetData();
+    for (int i = 0; i < points.GetSize(); ++i) {
+        Extend(rect, any, p[i].x, p[i].y);
+    }
+}
+
+// Even-odd test of a point against a ring.
+bool PointInRing(double x, double y, const CXF_PolygonD& ring) {
+    const tagXF_POINT3DD* p = ring.GetData();
+    int n = ring.GetSize();
+    bool inside = false;
+    for (int i = 0, j = n - 1; i < n; j = i++) {
+        if ((p[i].y > y) != (p[j].y > y)) {
+            double crossX = p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / (p[i].y - p[j].y);
+            if (x < crossX) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
+
+bool RectWithin(const CXF_RectD& inner, const CXF_RectD& outer) {
+    return inner.x1 >= outer.x1 && inner.x2 <= outer.x2 && inner.y1 >= outer.y1 &&
+           inner.y2 <= outer.y2;
+}
+
+}  // namespace
+
+void CXF_PolygonD::SetSize(int n) {
+    points.resize(n > 0 ? static_cast<size_t>(n) : 0, tagXF_POINT3DD{0.0, 0.0, 0.0});
+}
+
+void CXF_PolygonD::UpdateBoundRect() {
+    bool any = false;
+    bounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
+    ExtendPoints(bounds, any, *this);
+}
+
+void CXF_RegionCmx::SetPolygonSize(int n) {
+    rings.resize(n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) {
+    if (i < 0 || i >= GetPolygonSize()) {
+        return nullptr;
+    }
+    return &rings[static_cast<size_t>(i)];
+}
+
+const CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) const {
+    if (i < 0 || i >= GetPolygonSize()) {
+        return nullptr;
+    }
+    return &rings[static_cast<size_t>(i)];
+}
+
+void CXF_RegionCmx::DefineExternal() {
+    for (CXF_PolygonD& ring : rings) {
+        ring.UpdateBoundRect();
+    }
+    for (size_t i = 0; i < rings.size(); ++i) {
+        CXF_PolygonD& ring = rings[i];
+        int depth = 0;
+        if (ring.GetSize() > 0) {
+            const tagXF_POINT3DD& first = ring.GetData()[0];
+            for (size_t j = 0; j < rings.size(); ++j) {
+                const CXF_PolygonD& other = rings[j];
+                if (j == i || other.GetSize() < 3 ||
+                    !RectWithin(ring.GetBoundRect(), other.GetBoundRect())) {
+                    continue;
+                }
+                if (PointInRing(first.x, first.y, other)) {
+                    ++depth;
+                }
+            }
+        }
+        ring.SetExternal(depth % 2 == 0);
+    }
+}
+
+Cgeo_VectorPoint::Cgeo_VectorPoint() {
+    InitRecord(record);
+}
+Cgeo_VectorPoint::Cgeo_VectorPoint(const Cgeo_VectorPoint& other) : points(other.points) {
+    CopyRecord(record, other.record);
+}
+Cgeo_VectorPoint::~Cgeo_VectorPoint() {
+    DropRecord(record);
+}
+
+int Cgeo_VectorPoint::AddPoints(int n, const tagXF_POINT3DD* p) {
+    if (n > 0 && p != nullptr) {
+        int old = points.GetSize();
+        points.SetSize(old + n);
+        std::copy(p, p + n, points.GetData() + old);
+    }
+    return points.GetSize();
+}
+
+int Cgeo_VectorPoint::SetPoints(int n, const tagXF_POINT3DD* p) {
+    points.SetSize(0);
+    points.SetSize(n);
+    if (n > 0 && p != nullptr) {
+        std::copy(p, p + n, points.GetData());
+    }
+    return points.GetSize();
+}
+
+void Cgeo_VectorPoint::SetStyle(const VECTOR_POINT_STYLE* style) {
+    StoreRecord(record, style);
+}
+void Cgeo_VectorPoint::GetStyle(VECTOR_POINT_STYLE* style) const {
+    if (style != nullptr) {
+        CopyRecord(*style, record);
+    }
+}
+
+Cgeo_VectorLine::Cgeo_VectorLine() {
+    InitRecord(record);
+}
+Cgeo_VectorLine::Cgeo_VectorLine(const Cgeo_VectorLine& other) : sections(other.sections) {
+    CopyRecord(record, other.record);
+}
+Cgeo_VectorLine::~Cgeo_VectorLine() {
+    DropRecord(record);
+}
+
+void Cgeo_VectorLine::SetNumSection(int s) {
+    sections.resize(s > 0 ? static_cast<size_t>(s) : 0);
+}
+
+CXF_PolygonD* Cgeo_VectorLine::GetPolygon(int section) {
+    if (section < 0 || section >= GetNumSection()) {
+        return nullptr;
+    }
+    return &sections[static_cast<size_t>(section)];
+}
+
+int Cgeo_VectorLine::SetPoints(int section, int n, const tagXF_POINT3DD* p) {
+    if (section < 0 || n < 0) {
+        return 0;
+    }
+    if (section >= GetNumSection()) {
+        SetNumSection(section + 1);
+    }
+    CXF_PolygonD& target = sections[static_cast<size_t>(section)];
+    target.SetSize(0);
+    target.SetSize(n);
+    if (n > 0 && p != nullptr) {
+        std::copy(p, p + n, target.GetData());
+    }
+    return 1;
+}
+
+int Cgeo_VectorLine::GetNumPoints(int section) const {
+    if (section < 0 || section >= GetNumSection()) {
+        return 0;
+    }
+    return sections[static_cast<size_t>(section)].GetSize();
+}
+
+tagXF_POINT3DD* Cgeo_VectorLine::GetData(int section) {
+    CXF_PolygonD* target = GetPolygon(section);
+    return target != nullptr ? target->GetData() : nullptr;
+}
+
+int Cgeo_VectorLine::CreateLineFromArc(const CXF_RectD& rect, CXF_Point3DD start,
+                                       CXF_Point3DD end) {
+    const double pi = std::acos(-1.0);
+    double a = std::fabs(rect.x2 - rect.x1) / 2.0;
+    double b = std::fabs(rect.y2 - rect.y1) / 2.0;
+    double cx = (rect.x1 + rect.x2) / 2.0;
+    double cy = (rect.y1 + rect.y2) / 2.0;
+
+    std::vector<tagXF_POINT3DD> out;
+    out.push_back(start);
+    if (a > 0.0 && b > 0.0 && std::isfinite(a) && std::isfinite(b)) {
+        // Parametric angles: a point (cx + a cos t, cy + b sin t) of the ellipse has angle t.
+        double t0 = std::atan2((start.y - cy) / b, (start.x - cx) / a);
+        double t1 = std::atan2((end.y - cy) / b, (end.x - cx) / a);
+        double sweep = t1 - t0;
+        while (sweep <= 0.0) {
+            sweep += 2.0 * pi;
+        }
+        while (sweep > 2.0 * pi) {
+            sweep -= 2.0 * pi;
+        }
+        double step = XF_ARC_STEP_DEGREES * pi / 180.0;
+        int segments = std::max(1, static_cast<int>(std::ceil(sweep / step - 1e-9)));
+        for (int i = 1; i < segments; ++i) {
+            double f = static_cast<double>(i) / segments;
+            double t = t0 + sweep * f;
+            out.push_back(tagXF_POINT3DD{cx + a * std::cos(t), cy + b * std::sin(t),
+                                         start.z + (end.z - start.z) * f});
+        }
+    }
+    out.push_back(end);
+    sections.clear();
+    SetPoints(0, static_cast<int>(out.size()), out.data());
+    return static_cast<int>(out.size());
+}
+
+void Cgeo_VectorLine::SetStyle(const VECTOR_LINE_STYLE* style) {
+    StoreRecord(record, style);
+}
+void Cgeo_VectorLine::GetStyle(VECTOR_LINE_STYLE* style) const {
+    if (style != nullptr) {
+        CopyRecord(*style, record);
+    }
+}
+
+Cgeo_VectorPolygon::Cgeo_VectorPolygon() {
+    InitRecord(record);
+}
+Cgeo_VectorPolygon::Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other) : region(other.region) {
+    CopyRecord(record, other.record);
+}
+Cgeo_VectorPolygon::~Cgeo_VectorPolygon() {
+    DropRecord(record);
+}
+void Cgeo_VectorPolygon::SetStyle(const VECTOR_POLYGON_STYLE* style) {
+    StoreRecord(record, style);
+}
+void Cgeo_VectorPolygon::GetStyle(VECTOR_POLYGON_STYLE* style) const {
+    if (style != nullptr) {
+        CopyRecord(*style, record);
+    }
+}
+
+Cgeo_VectorEllipse::Cgeo_VectorEllipse() {
+    InitRecord(record);
+}
+Cgeo_VectorEllipse::Cgeo_VectorEllipse(const Cgeo_VectorEllipse& other) : box(other.box) {
+    CopyRecord(record, other.record);
+}
+Cgeo_VectorEllipse::~Cgeo_VectorEllipse() {
+    DropRecord(record);
+}
+void Cgeo_VectorEllipse::SetStyle(const VECTOR_ELLIPSE_STYLE* style) {
+    StoreRecord(record, style);
+}
+void Cgeo_VectorEllipse::GetStyle(VECTOR_ELLIPSE_STYLE* style) const {
+    if (style != nullptr) {
+        CopyRecord(*style, record);
+    }
+}
+
+Cgeo_VectorText::Cgeo_VectorText() {
+    InitRecord(record);
+}
+Cgeo_VectorText::Cgeo_VectorText(const Cgeo_VectorText& other)
+    : text(other.text), anchor(other.anchor) {
+    CopyRecord(record, other.record);
+}
+Cgeo_VectorText::~Cgeo_VectorText() {
+    DropRecord(record);
+}
+void Cgeo_VectorText::SetStyle(const VECTOR_TEXT_STYLE* style) {
+    StoreRecord(record, style);
+}
+void Cgeo_VectorText::GetStyle(VECTOR_TEXT_STYLE* style) const {
+    if (style != nullptr) {
+        CopyRecord(*style, record);
+    }
+}
+
+Cgeo_VectorObject::Cgeo_VectorObject(int objectType) : type(objectType) {
+    switch (type) {
+        case XF_OBJ_POINT:
+            point = std::make_unique<Cgeo_VectorPoint>();
+            break;
+        case XF_OBJ_LINE:
+            line = std::make_unique<Cgeo_VectorLine>();
+            break;
+        case XF_OBJ_POLYGON:
+            polygon = std::make_unique<Cgeo_VectorPolygon>();
+            break;
+        case XF_OBJ_ELLIPSE:
+            ellipse = std::make_unique<Cgeo_VectorEllipse>();
+            break;
+        case XF_OBJ_TEXT:
+            text = std::make_unique<Cgeo_VectorText>();
+            break;
+        default:
+            break;
+    }
+}
+
+Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other) : type(other.type) {
+    if (other.point) {
+        point = std::make_unique<Cgeo_VectorPoint>(*other.point);
+    }
+    if (other.line) {
+        line = std::make_unique<Cgeo_VectorLine>(*other.line);
+    }
+    if (other.polygon) {
+        polygon = std::make_unique<Cgeo_VectorPolygon>(*other.polygon);
+    }
+    if (other.ellipse) {
+        ellipse = std::make_unique<Cgeo_VectorEllipse>(*other.ellipse);
+    }
+    if (other.text) {
+        text = std::make_unique<Cgeo_VectorText>(*other.text);
+    }
+}
+
+Cgeo_VectorObject::~Cgeo_VectorObject() = default;
+
+CXF_StyleObject* Cgeo_VectorObject::GetStyle() const {
+    CXF_StyleObject* style = nullptr;
+    if (point) {
+        VECTOR_POINT_STYLE r;
+        point->GetStyle(&r);
+        style = r.style != nullptr ? r.style->GetStyleObject() : nullptr;
+    } else if (line) {
+        VECTOR_LINE_STYLE r;
+        line->GetStyle(&r);
+        style = r.style != nullptr ? r.style->GetStyleObject() : nullptr;
+    } else if (polygon) {
+        VECTOR_POLYGON_STYLE r;
+        polygon->GetStyle(&r);
+        style = r.style != nullptr ? r.style->GetStyleObject() : nullptr;
+    } else if (ellipse) {
+        VECTOR_ELLIPSE_STYLE r;
+        ellipse->GetStyle(&r);
+        style = r.style != nullptr ? r.style->GetStyleObject() : nullptr;
+    } else if (text) {
+        VECTOR_TEXT_STYLE r;
+        text->GetStyle(&r);
+        style = r.style != nullptr ? r.style->GetStyleObject() : nullptr;
+    }
+    return style;  // GetStyle of the geometry added the caller's reference
+}
+
+int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
+    CXF_RectD r{0.0, 0.0, 0.0, 0.0};
+    bool any = false;
+    if (point) {
+        tagXF_POINT3DD* p = point->GetData();
+        for (int i = 0; i < point->GetNumPoints(); ++i) {
+            Extend(r, any, p[i].x, p[i].y);
+        }
+    } else if (line) {
+        for (int s = 0; s < line->GetNumSection(); ++s) {
+            ExtendPoints(r, any, *line->GetPolygon(s));
+        }
+    } else if (polygon) {
+        CXF_RegionCmx* region = polygon->GetRegion();
+        for (int s = 0; s < region->GetPolygonSize(); ++s) {
+            ExtendPoints(r, any, *region->GetPolygon(s));
+        }
+    } else if (ellipse) {
+        const tagXF_RECT3DD& box = ellipse->GetRect();
+        Extend(r, any, box.x1, box.y1);
+        Extend(r, any, box.x2, box.y2);
+    } else if (text) {
+        CXF_Point3DD p = text->GetTextPoint();
+        Extend(r, any, p.x, p.y);
+    }
+    if (rect != nullptr) {
+        *rect = r;
+    }
+    return any ? 1 : 0;
+}
+
+Cgeo_Vector::Cgeo_Vector()
+    : table(this), info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}
+
+Cgeo_Vector::~Cgeo_Vector() {
+    for (CXF_MiniatureStyle& m : miniatures) {
+        if (m.style != nullptr) {
+            m.style->Release();
+        }
+    }
+}
+
+Cgeo_VectorObject* Cgeo_Vector::CreateObject(int type) {
+    return new Cgeo_VectorObject(type);
+}
+
+void Cgeo_Vector::SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue,
+                               int intValue) {
+    CXF_MiniatureStyle& m = miniatures[kind];
+    if (style != nullptr) {
+        style->AddRef();
+    }
+    if (m.style != nullptr) {
+        m.style->Release();
+    }
+    m.style = style;
+    m.uintValue = uintValue;
+    m.intValue = intValue;
+}
+
+void Cgeo_Vector::SetMiniatureStyleLine(CXF_StyleLine* face, std::uint32_t uintValue,
+                                        int intValue) {
+    SetMiniature(XF_MINIATURE_LINE, face != nullptr ? face->GetStyleObject() : nullptr, uintValue,
+                 intValue);
+}
+void Cgeo_Vector::SetMiniatureStyleMarker(CXF_StyleMarker* face, std::uint32_t uintValue,
+                                          int intValue) {
+    SetMiniature(XF_MINIATURE_MARKER, face != nullptr ? face->GetStyleObject() : nullptr, uintValue,
+                 intValue);
+}
+void Cgeo_Vector::SetMiniatureStylePolygon(CXF_StylePolygon* face, std::uint32_t uintValue,
+                                           int intValue) {
+    SetMiniature(XF_MINIATURE_POLYGON, face != nullptr ? face->GetStyleObject() : nullptr,
+                 uintValue, intValue);
+}
+void Cgeo_Vector::SetMiniatureStyleText(CXF_StyleText* face, std::uint32_t uintValue,
+                                        int intValue) {
+    SetMiniature(XF_MINIATURE_TEXT, face != nullptr ? face->GetStyleObject() : nullptr, uintValue,
+                 intValue);
+}
+
+const CXF_MiniatureStyle& Cgeo_Vector::GetMiniatureStyle(int kind) const {
+    static const CXF_MiniatureStyle none;
+    if (kind < XF_MINIATURE_LINE || kind > XF_MINIATURE_TEXT) {
+        return none;
+    }
+    return miniatures[kind];
+}
+
+void Cgeo_Vector::UpdateGrid(Cgeo_VectorObjectStream*) {
+    ++gridUpdates;
+    bool any = false;
+    gridBounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
+    for (const auto& object : objects) {
+        CXF_RectD r;
+        if (object->GetBounds(&r) != 0) {
+            Extend(gridBounds, any, r.x1, r.y1);
+            Extend(gridBounds, any, r.x2, r.y2);
+        }
+    }
+}
+
+Cgeo_VectorObject* Cgeo_Vector::GetObjectAt(std::int64_t id) {
+    if (id < 0 || id >= GetObjectCount()) {
+        return nullptr;
+    }
+    return objects[static_cast<size_t>(id)].get();
+}
+
+Cgeo_VectorObjectStream::Cgeo_VectorObjectStream(Cgeo_Vector* vector, int mode) {
+    Open(vector, mode);
+}
+
+int Cgeo_VectorObjectStream::Open(Cgeo_Vector* vector, int mode) {
+    if (vector == nullptr || (mode != XF_STREAM_READ && mode != XF_STREAM_WRITE)) {
+        Close();
+        return 0;
+    }
+    target = vector;
+    openMode = mode;
+    return 1;
+}
+
+void Cgeo_VectorObjectStream::Close() {
+    target = nullptr;
+    openMode = 0;
+}
+
+std::int64_t Cgeo_VectorObjectStream::AddObject(const Cgeo_VectorObject* object, int) {
+    if (target == nullptr || openMode != XF_STREAM_WRITE || object == nullptr) {
+        return -1;
+    }
+    target->objects.push_back(std::make_unique<Cgeo_VectorObject>(*object));
+    return target->GetObjectCount() - 1;
+}
+
+Cgeo_VectorObject* Cgeo_VectorObjectStream::GetVectorObject(std::int64_t id, CXF_RectD* bounds,
+                                                            int* type) {
+    Cgeo_VectorObject* object = target != nullptr ? target->GetObjectAt(id) : nullptr;
+    if (object != nullptr) {
+        if (bounds != nullptr) {
+            object->GetBounds(bounds);
+        }
+        if (type != nullptr) {
+            *type = object->GetType();
+        }
+    }
+    return object;
+}

@@ -20,7 +20,10 @@ class FNC_API Cgeo_MainApp {
 public:
     Cgeo_FileManager* GetFileManager();
     Cgeo_MainFrame* GetMainFrame();
+    // The style manager: the application's own, unless a test gave another.
     CXF_ManagerVectorStyle* GetStyleManager();
+    // Makes manager (not owned) the one GetStyleManager returns; null restores the application's.
+    void SetStyleManager(CXF_ManagerVectorStyle* manager);
 };
 
 // A handle on the host application; cheap to make, any number may exist.

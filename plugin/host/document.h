@@ -9,6 +9,9 @@
 class Cgeo_Vector;
 class Cgeo_Text;
 
+// Name of the integer layer attribute that holds a layer's group.
+constexpr const char* XF_LAYER_GROUP_ATTRIBUTE = "Группа";
+
 // The class name a layer is registered under ("VECTOR", "TEXT").
 class FNC_API Cgeo_RegisterClass {
 public:
@@ -75,6 +78,8 @@ public:
     // Adds a layer of the class ("VECTOR" layers get vector contents, "TEXT" layers text
     // contents) and returns its index.
     int AddLayer(const char* className, bool active = false);
+    // The same, and sets the layer's integer attribute "Группа" (its layer group) to group.
+    int AddLayer(const char* className, bool active, int group);
 
 private:
     std::vector<std::unique_ptr<Cgeo_Layer>> layers;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 
 class Cgeo_MainApp;
 class Cgeo_RegisterClass;
+class Cgeo_Vector;
 
 // An item that the host keeps in a file info: it describes one layer the file feeds or is fed
 // from. Items are owned by the file info once added.
@@ -20,19 +22,23 @@ public:
     virtual Cgeo_RegisterClass* GetRegisterClass();
 };
 
-// Describes the vector layer that an opened file will be read into.
+// Describes a vector layer: the one an opened file will be read into, or the layer whose
+// GetVectorInfo it is (then its object count follows the layer).
 class FNC_API CXF_VectorInfo : public CXF_FileItem {
 public:
-    explicit CXF_VectorInfo(Cgeo_MainApp* app);
+    explicit CXF_VectorInfo(Cgeo_MainApp* app, Cgeo_Vector* layer = nullptr);
     ~CXF_VectorInfo() override;
     void OnAdded(int flags) override;
     Cgeo_RegisterClass* GetRegisterClass() override;
 
     Cgeo_MainApp* GetApp() const { return app; }
     bool WasAdded() const { return added; }
+    // Number of objects of the layer described; 0 when it describes none.
+    std::int64_t GetObjectCount() const;
 
 private:
     Cgeo_MainApp* app;
+    Cgeo_Vector* vector;
     std::unique_ptr<Cgeo_RegisterClass> registerClass;
     bool added = false;
 };

@@ -1,0 +1,226 @@
+#include "plugin/host/style.h"
+
+#include <cstring>
+
+#include "hostlib/host_internal.h"
+
+CXF_StyleElement::CXF_StyleElement(bool isFill, std::uint32_t fillColor) : fill(isFill) {
+    fillPart.SetColor(fillColor);
+}
+
+CXF_StyleElement::CXF_StyleElement(const CXF_StyleElement& other)
+    : fill(other.fill), fillPart(other.fillPart), outline(other.outline) {
+    if (outline != nullptr) {
+        outline->AddRef();
+    }
+}
+
+CXF_StyleElement& CXF_StyleElement::operator=(const CXF_StyleElement& other) {
+    if (this != &other) {
+        fill = other.fill;
+        fillPart = other.fillPart;
+        SetStyleObject(other.outline);
+    }
+    return *this;
+}
+
+CXF_StyleElement::~CXF_StyleElement() {
+    if (outline != nullptr) {
+        outline->Release();
+    }
+}
+
+void CXF_StyleElement::SetStyleObject(CXF_StyleObject* style) {
+    if (style != nullptr) {
+        style->AddRef();
+    }
+    if (outline != nullptr) {
+        outline->Release();
+    }
+    outline = style;
+}
+
+CXF_StyleElement* CXF_StylePolygon::GetElement(int i) {
+    if (i < 0 || i >= GetCount()) {
+        return nullptr;
+    }
+    return &elements[static_cast<size_t>(i)];
+}
+
+CXF_StyleElement* CXF_StylePolygon::AddElement(bool fill, std::uint32_t fillColor) {
+    elements.emplace_back(fill, fillColor);
+    return &elements.back();
+}
+
+CXF_StyleObject::CXF_StyleObject() {
+    std::uint64_t serial = NextStyleSerial();
+    for (int i = 0; i < 8; ++i) {
+        identifier[i] = static_cast<unsigned char>(serial >> (8 * i));
+    }
+    std::memcpy(identifier + 8, "fncStyle", 8);
+    AttachFaces();
+}
+
+CXF_StyleObject::~CXF_StyleObject() = default;
+
+void CXF_StyleObject::AttachFaces() {
+    line.owner = this;
+    marker.owner = this;
+    polygon.owner = this;
+    text.owner = this;
+}
+
+CXF_StyleObject* CXF_StyleObject::Create(const char* styleName) {
+    CXF_StyleObject* style = new CXF_StyleObject();
+    style->SetName(styleName);
+    return style;
+}
+
+CXF_StyleObject* CXF_StyleObject::Clone() const {
+    CXF_StyleObject* copy = new CXF_StyleObject();
+    std::memcpy(copy->identifier, identifier, sizeof identifier);
+    copy->name = name;
+    copy->uintValue = uintValue;
+    copy->intValue = intValue;
+    copy->line = line;
+    copy->marker = marker;
+    copy->polygon = polygon;
+    copy->text = text;
+    copy->AttachFaces();
+    return copy;
+}
+
+int CXF_StyleObject::AddRef() {
+    return ++refCount;
+}
+
+int CXF_StyleObject::Release() {
+    int left = --refCount;
+    if (left == 0) {
+        delete this;
+    }
+    return left;
+}
+
+bool CXF_StyleObject::SameIdentifier(const CXF_StyleObject* a, const CXF_StyleObject* b) {
+    return a != nullptr && b != nullptr &&
+           std::memcmp(a->identifier, b->identifier, XF_STYLE_ID_SIZE) == 0;
+}
+
+CXF_StyleSet::~CXF_StyleSet() {
+    for (CXF_StyleObject* style : styles) {
+        style->Release();
+    }
+}
+
+CXF_StyleObject* CXF_StyleSet::Add(CXF_StyleObject* source) {
+    if (source == nullptr) {
+        return nullptr;
+    }
+    styles.push_back(source->Clone());
+    return styles.back();
+}
+
+CXF_StyleObject* CXF_StyleSet::GetAt(int i) {
+    if (i < 0 || i >= GetCount()) {
+        return nullptr;
+    }
+    return styles[static_cast<size_t>(i)];
+}
+
+namespace {
+
+void Replace(CXF_StyleObject*& slot, CXF_StyleObject* style) {
+    if (slot != nullptr) {
+        slot->Release();
+    }
+    slot = style;
+}
+
+// Entry i of the standard list: 0 draws nothing, 1 is solid, 2 to 117 are dashed with a dash of
+// 2 + 2 * (i % 8) pixels and a gap of 2 + 2 * ((i / 8) % 4); every odd entry from 34 on adds a
+// dot after the dash. Width factor 1 throughout.
+CXF_StyleObject* MakeStandardPattern(int i) {
+    CXF_StyleObject* style = CXF_StyleObject::Create();
+    style->SetName(("Line pattern " + std::to_string(i)).c_str());
+    style->SetIntValue(1);
+    if (i == 0) {
+        style->GetLine()->SetVisible(false);
+    } else if (i >= 2) {
+        double dash = 2.0 + 2.0 * (i % 8);
+        double gap = 2.0 + 2.0 * ((i / 8) % 4);
+        std::vector<double> dashes{dash, gap};
+        if (i >= 34 && i % 2 == 1) {
+            dashes.push_back(1.0);
+            dashes.push_back(gap);
+        }
+        style->GetLine()->SetDashes(std::move(dashes));
+    }
+    return style;
+}
+
+}  // namespace
+
+CXF_ManagerVectorStyle::CXF_ManagerVectorStyle(bool standard) {
+    if (!standard) {
+        return;
+    }
+    for (int i = 0; i < XF_LINE_PATTERN_DEFINED; ++i) {
+        SetLinePattern(i, MakeStandardPattern(i));
+    }
+    defaultLine = (*patterns)[1];
+    defaultLine->AddRef();
+
+    defaultMarker = CXF_StyleObject::Create("Default marker");
+    defaultPolygon = CXF_StyleObject::Create("Default polygon");
+    defaultPolygon->GetPolygon()->AddElement(true, 0xFFFFFF);
+    defaultText = CXF_StyleObject::Create("Default text");
+}
+
+CXF_ManagerVectorStyle::~CXF_ManagerVectorStyle() {
+    Replace(defaultLine, nullptr);
+    Replace(defaultMarker, nullptr);
+    Replace(defaultPolygon, nullptr);
+    Replace(defaultText, nullptr);
+    RemoveLinePatterns();
+}
+
+const std::vector<CXF_StyleObject*>* CXF_ManagerVectorStyle::GetLinePatterns() const {
+    return patterns.get();
+}
+
+void CXF_ManagerVectorStyle::SetDefaultLineStyle(CXF_StyleObject* style) {
+    Replace(defaultLine, style);
+}
+void CXF_ManagerVectorStyle::SetDefaultMarkerStyle(CXF_StyleObject* style) {
+    Replace(defaultMarker, style);
+}
+void CXF_ManagerVectorStyle::SetDefaultPolygonStyle(CXF_StyleObject* style) {
+    Replace(defaultPolygon, style);
+}
+void CXF_ManagerVectorStyle::SetDefaultTextStyle(CXF_StyleObject* style) {
+    Replace(defaultText, style);
+}
+
+void CXF_ManagerVectorStyle::SetLinePattern(int i, CXF_StyleObject* style) {
+    if (i < 0 || i >= XF_LINE_PATTERN_COUNT) {
+        if (style != nullptr) {
+            style->Release();  // the caller handed its reference over
+        }
+        return;
+    }
+    if (!patterns) {
+        patterns = std::make_unique<std::vector<CXF_StyleObject*>>(
+            static_cast<size_t>(XF_LINE_PATTERN_COUNT), nullptr);
+    }
+    Replace((*patterns)[static_cast<size_t>(i)], style);
+}
+
+void CXF_ManagerVectorStyle::RemoveLinePatterns() {
+    if (patterns) {
+        for (CXF_StyleObject*& style : *patterns) {
+            Replace(style, nullptr);
+        }
+        patterns.reset();
+    }
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin/host/host_api.h"
+
+// Column type codes of the attribute table and the layout of one value of each:
+//   0  none: holds no value (GetSize 0)
+//   1  text: up to width bytes and a terminating zero (GetSize width + 1)
+//   2  unsigned 8-bit integer
+//   3  unsigned 16-bit integer
+//   4  signed 16-bit integer
+//   5  unsigned 32-bit integer
+//   6  signed 32-bit integer
+//   7  32-bit float
+//   8  64-bit float
+//   9  64-bit float shown with a fixed number of decimals
+//   10 date: three unsigned 16-bit integers year, month, day
+//   11 logical: 32-bit integer, 0 false, anything else true
+//   12 and above: unknown to this host, hold no value (GetSize 0)
+constexpr int XF_COLUMN_TYPE_COUNT = 12;
+// Widest text column the table stores; a text width outside 1 to this is clamped for its values.
+constexpr int XF_MAX_TEXT_WIDTH = 32767;
+
+// Description of one attribute column.
+class FNC_API CVectorColumn {
+public:
+    CVectorColumn() = default;
+    CVectorColumn(const char* columnName, int columnType, int columnWidth, int columnDecimals)
+        : name(columnName != nullptr ? columnName : ""),
+          type(columnType),
+          width(columnWidth),
+          decimals(columnDecimals) {}
+
+    // Bytes of one value of this column (see the type list above).
+    int GetSize() const;
+
+    std::string name;
+    int type = 0;
+    int width = 0;
+    int decimals = 0;
+};
+
+class FNC_API Cgeo_VectorColumns {
+public:
+    // Appends a copy of the column; returns its index.
+    int Add(const CVectorColumn& column);
+    // Column i, or null outside the list.
+    const CVectorColumn* Get(int i) const;
+    int GetSize() const { return static_cast<int>(columns.size()); }
+
+private:
+    std::vector<CVectorColumn> columns;
+};
+
+class Cgeo_Vector;
+
+// The attribute table of a vector layer: one row per object, addressed by the object's id.
+class FNC_API Cgeo_VectorTable {
+public:
+    explicit Cgeo_VectorTable(const Cgeo_Vector* owner);
+    ~Cgeo_VectorTable();
+    Cgeo_VectorTable(const Cgeo_VectorTable&) = delete;
+    Cgeo_VectorTable& operator=(const Cgeo_VectorTable&) = delete;
+
+    Cgeo_VectorColumns* GetVectorColumns() { return &columns; }
+
+    // Copies the column's GetSize bytes from value (a text value up to its zero byte, at most
+    // width bytes, and always stored zero-terminated). Returns 1 when stored; 0 when the id is
+    // not that of an object of the layer, the column does not exist, its type holds no value,
+    // or value is null.
+    int SetColumnValue(std::int64_t id, int column, const void* value);
+    // The stored value in the layout of the column's type, or null when none was set. Valid until
+    // the next SetColumnValue.
+    const void* GetColumnValue(std::int64_t id, int column) const;
+
+private:
+    struct ColumnData {
+        int size = 0;
+        bool text = false;
+        std::vector<unsigned char> fixed;  // rows x size bytes
+        std::vector<std::string> texts;    // one text per row
+        std::vector<unsigned char> present;
+    };
+    const Cgeo_Vector* vector;
+    Cgeo_VectorColumns columns;
+    std::vector<ColumnData> data;
+};

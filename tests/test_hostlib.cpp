@@ -1,0 +1,496 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/host/app.h"
+#include "plugin/host/document.h"
+#include "plugin/host/file_info.h"
+#include "plugin/host/fnc_string.h"
+#include "plugin/host/main_frame.h"
+#include "plugin/host/style.h"
+#include "plugin/host/text.h"
+#include "plugin/host/vector.h"
+
+namespace {
+
+Cgeo_VectorObject* MakePoint(Cgeo_Vector& vector, double x, double y) {
+    Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_POINT);
+    tagXF_POINT3DD p{x, y, 0.0};
+    object->GetObjPoint()->AddPoints(1, &p);
+    return object;
+}
+
+CXF_PolygonD* SetSquare(CXF_RegionCmx* region, int ring, double x1, double y1, double x2,
+                        double y2) {
+    CXF_PolygonD* p = region->GetPolygon(ring);
+    p->SetSize(4);
+    tagXF_POINT3DD* d = p->GetData();
+    d[0] = {x1, y1, 0.0};
+    d[1] = {x2, y1, 0.0};
+    d[2] = {x2, y2, 0.0};
+    d[3] = {x1, y2, 0.0};
+    return p;
+}
+
+// Styles
+
+TEST(HostStyles, SetCopiesKeepTheSourceIdentifierAndTheirOwnColours) {
+    CXF_ManagerVectorStyle manager;
+    CXF_StyleSet set;
+    CXF_StyleObject* source = manager.GetDefaultPolygonStyle();
+    ASSERT_NE(source, nullptr);
+    CXF_StyleObject* first = set.Add(source);
+    CXF_StyleObject* second = set.Add(source);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second) << "every add makes its own copy";
+    EXPECT_NE(first, source);
+    EXPECT_TRUE(CXF_StyleObject::SameIdentifier(first, second));
+    EXPECT_TRUE(CXF_StyleObject::SameIdentifier(first, source));
+    EXPECT_FALSE(CXF_StyleObject::SameIdentifier(first, set.Add(manager.GetDefaultLineStyle())));
+
+    first->GetPolygon()->GetElement(0)->GetFill()->SetColor(0x0000FF);
+    second->GetPolygon()->GetElement(0)->GetFill()->SetColor(0x00FF00);
+    EXPECT_EQ(first->GetPolygon()->GetElement(0)->GetColor(), 0x0000FFu);
+    EXPECT_EQ(second->GetPolygon()->GetElement(0)->GetColor(), 0x00FF00u);
+    EXPECT_EQ(source->GetPolygon()->GetElement(0)->GetColor(), 0xFFFFFFu) << "source untouched";
+    EXPECT_EQ(first->GetPolygon()->GetStyleObject(), first) << "faces belong to the copy";
+    EXPECT_EQ(set.Add(nullptr), nullptr);
+    EXPECT_EQ(set.GetCount(), 3);
+}
+
+TEST(HostStyles, ReferencesFollowObjectsAndReachZero) {
+    CXF_StyleObject* style = CXF_StyleObject::Create("own");
+    EXPECT_EQ(style->GetRefCount(), 1);
+    {
+        Cgeo_Vector vector;
+        Cgeo_VectorObjectStream stream(&vector, XF_STREAM_WRITE);
+        Cgeo_VectorObject* object = MakePoint(vector, 1, 2);
+        VECTOR_POINT_STYLE record{};
+        record.style = style->GetMarker();
+        object->GetObjPoint()->SetStyle(&record);
+        EXPECT_EQ(style->GetRefCount(), 2) << "the object holds one";
+        EXPECT_EQ(stream.AddObject(object, 0), 0);
+        EXPECT_EQ(style->GetRefCount(), 3) << "and so does its stored copy";
+        object->DeleteObject();
+        EXPECT_EQ(style->GetRefCount(), 2);
+
+        CXF_StyleObject* got = vector.GetObjectAt(0)->GetStyle();
+        EXPECT_EQ(got, style);
+        EXPECT_EQ(style->GetRefCount(), 3) << "GetStyle hands out a reference";
+        EXPECT_EQ(got->Release(), 2);
+
+        VECTOR_POINT_STYLE back{};
+        vector.GetObjectAt(0)->GetObjPoint()->GetStyle(&back);
+        EXPECT_EQ(back.style, style->GetMarker());
+        EXPECT_EQ(style->GetRefCount(), 3);
+        back.style->GetStyleObject()->Release();
+
+        vector.SetMiniatureStyleMarker(style->GetMarker(), 7, 9);
+        EXPECT_EQ(style->GetRefCount(), 3) << "the legend holds one";
+        EXPECT_EQ(vector.GetMiniatureStyle(XF_MINIATURE_MARKER).style, style);
+        EXPECT_EQ(vector.GetMiniatureStyle(XF_MINIATURE_MARKER).uintValue, 7u);
+        EXPECT_EQ(vector.GetMiniatureStyle(XF_MINIATURE_MARKER).intValue, 9);
+        EXPECT_EQ(vector.GetMiniatureStyle(XF_MINIATURE_LINE).style, nullptr);
+    }
+    EXPECT_EQ(style->GetRefCount(), 1) << "the layer let go of everything";
+    EXPECT_EQ(style->Release(), 0);  // freed: the sanitizer build reports any later use
+
+    // A polygon element keeps the style it outlines with.
+    CXF_ManagerVectorStyle manager;
+    CXF_StyleObject* line = manager.GetDefaultLineStyle();
+    int before = line->GetRefCount();
+    {
+        CXF_StyleSet set;
+        CXF_StyleObject* polygon = set.Add(manager.GetDefaultPolygonStyle());
+        polygon->GetPolygon()->GetElement(0)->SetStyleObject(line);
+        EXPECT_EQ(line->GetRefCount(), before + 1);
+        set.Add(polygon);  // the copy's element holds one more
+        EXPECT_EQ(line->GetRefCount(), before + 2);
+    }
+    EXPECT_EQ(line->GetRefCount(), before);
+}
+
+TEST(HostStyles, LinePatternListHasDocumentedNullEntriesAndUnitFactors) {
+    CXF_ManagerVectorStyle manager;
+    const std::vector<CXF_StyleObject*>* list = manager.GetLinePatterns();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->size(), 128u);
+    for (int i = 0; i < 128; ++i) {
+        CXF_StyleObject* entry = (*list)[static_cast<size_t>(i)];
+        if (i >= XF_LINE_PATTERN_DEFINED) {
+            EXPECT_EQ(entry, nullptr) << "entry " << i;
+            continue;
+        }
+        ASSERT_NE(entry, nullptr) << "entry " << i;
+        EXPECT_EQ(entry->GetIntValue(), 1) << "entry " << i;
+        for (int j = 0; j < i; ++j) {
+            ASSERT_FALSE(CXF_StyleObject::SameIdentifier(entry, (*list)[static_cast<size_t>(j)]))
+                << "entries " << j << " and " << i;
+        }
+    }
+    EXPECT_EQ(XF_LINE_PATTERN_DEFINED, 118);
+    EXPECT_FALSE((*list)[0]->GetLine()->IsVisible());
+    EXPECT_TRUE((*list)[1]->GetLine()->GetDashes().empty()) << "entry 1 is solid";
+    EXPECT_EQ(manager.GetDefaultLineStyle(), (*list)[1]);
+    ASSERT_NE(manager.GetDefaultMarkerStyle(), nullptr);
+    ASSERT_NE(manager.GetDefaultTextStyle(), nullptr);
+    ASSERT_NE(manager.GetDefaultPolygonStyle(), nullptr);
+    CXF_StyleElement* fill = manager.GetDefaultPolygonStyle()->GetPolygon()->GetElement(0);
+    ASSERT_NE(fill, nullptr);
+    EXPECT_EQ(fill->IsFill(), 1);
+    EXPECT_NE(fill->GetFill(), nullptr);
+
+    // A manager of a test's own: nothing until it is given something.
+    CXF_ManagerVectorStyle empty(false);
+    EXPECT_EQ(empty.GetLinePatterns(), nullptr);
+    EXPECT_EQ(empty.GetDefaultLineStyle(), nullptr);
+    CXF_StyleObject* wide = CXF_StyleObject::Create("wide");
+    wide->SetIntValue(3);
+    empty.SetLinePattern(4, wide);
+    ASSERT_NE(empty.GetLinePatterns(), nullptr);
+    EXPECT_EQ((*empty.GetLinePatterns())[4], wide);
+    EXPECT_EQ((*empty.GetLinePatterns())[3], nullptr);
+    empty.SetLinePattern(128, CXF_StyleObject::Create());  // outside: released, not kept
+
+    CGEO geo;
+    Cgeo_MainApp* app = geo.GetApp();
+    CXF_ManagerVectorStyle* standard = app->GetStyleManager();
+    ASSERT_NE(standard, nullptr);
+    app->SetStyleManager(&empty);
+    EXPECT_EQ(app->GetStyleManager(), &empty);
+    app->SetStyleManager(nullptr);
+    EXPECT_EQ(app->GetStyleManager(), standard);
+}
+
+// Geometry
+
+TEST(HostGeometry, ArcRunsCounterClockwiseFromStartToEnd) {
+    Cgeo_Vector vector;
+    Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_LINE);
+    Cgeo_VectorLine* line = object->GetObjLine();
+    const CXF_RectD box{0, 0, 4, 2};  // centre (2, 1), semi-axes 2 and 1
+    const double pi = std::acos(-1.0);
+    auto check = [&](CXF_Point3DD start, CXF_Point3DD end, int expectedPoints, const char* what) {
+        int n = line->CreateLineFromArc(box, start, end);
+        ASSERT_EQ(line->GetNumSection(), 1) << what;
+        ASSERT_EQ(line->GetNumPoints(0), n) << what;
+        EXPECT_EQ(n, expectedPoints) << what;
+        const tagXF_POINT3DD* p = line->GetData(0);
+        EXPECT_EQ(p[0].x, start.x) << what;
+        EXPECT_EQ(p[0].y, start.y) << what;
+        EXPECT_EQ(p[n - 1].x, end.x) << what;
+        EXPECT_EQ(p[n - 1].y, end.y) << what;
+        double previous = std::atan2(p[0].y - 1.0, (p[0].x - 2.0) / 2.0);
+        for (int i = 1; i < n; ++i) {
+            double u = (p[i].x - 2.0) / 2.0;
+            double v = p[i].y - 1.0;
+            EXPECT_NEAR(u * u + v * v, 1.0, 1e-9) << what << ": point " << i << " on the ellipse";
+            double t = std::atan2(v, u);
+            double turn = std::remainder(t - previous, 2.0 * pi);
+            EXPECT_GT(turn, 0.0) << what << ": point " << i << " goes counter-clockwise";
+            EXPECT_LE(turn, 5.0 * pi / 180.0 + 1e-9) << what << ": step of point " << i;
+            previous = t;
+        }
+    };
+    check({4, 1, 0}, {2, 2, 0}, 19, "quarter from 0 to 90 degrees");
+    check({2, 2, 0}, {4, 1, 0}, 55, "three quarters from 90 round to 0 degrees");
+    check({0, 1, 0}, {0, 1, 0}, 73, "same start and end: the whole ellipse");
+
+    int n = line->CreateLineFromArc(CXF_RectD{0, 0, 4, 0}, {4, 0, 0}, {0, 0, 0});
+    EXPECT_EQ(n, 2) << "a flat box gives its two end points";
+    object->DeleteObject();
+}
+
+TEST(HostGeometry, DefineExternalTellsOuterRingsFromHoles) {
+    Cgeo_Vector vector;
+    Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_POLYGON);
+    Cgeo_VectorPolygon* polygon = object->GetObjPolygon();
+    polygon->SetPolygonSize(6);
+    CXF_RegionCmx* region = polygon->GetRegion();
+    SetSquare(region, 0, 0, 0, 10, 10);   // outer
+    SetSquare(region, 1, 2, 2, 8, 8);     // hole in 0
+    SetSquare(region, 2, 4, 4, 6, 6);     // island in the hole
+    SetSquare(region, 3, 20, 0, 30, 10);  // a second outer ring
+    SetSquare(region, 4, 22, 2, 28, 8);   // hole in 3
+    region->GetPolygon(5)->SetSize(0);    // empty ring
+    region->DefineExternal();
+    const int expected[6] = {1, 0, 1, 1, 0, 1};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(region->GetPolygon(i)->IsExternal(), expected[i]) << "ring " << i;
+    }
+    EXPECT_EQ(region->GetPolygon(1)->GetBoundRect().x2, 8.0) << "bounds updated on the way";
+
+    // A concave outer ring whose notch holds a separate ring: the notch is outside the area.
+    polygon->SetPolygonSize(2);
+    CXF_PolygonD* u = region->GetPolygon(0);
+    u->SetSize(8);
+    const tagXF_POINT3DD shape[8] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {7, 10, 0},
+                                     {7, 3, 0}, {3, 3, 0},  {3, 10, 0},  {0, 10, 0}};
+    std::memcpy(u->GetData(), shape, sizeof shape);
+    SetSquare(region, 1, 4, 5, 6, 9);
+    region->DefineExternal();
+    EXPECT_EQ(region->GetPolygon(1)->IsExternal(), 1) << "inside the bounding box only";
+    object->DeleteObject();
+}
+
+TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
+    Cgeo_Vector vector;
+    Cgeo_VectorObjectStream stream(&vector, XF_STREAM_WRITE);
+    Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_LINE);
+    Cgeo_VectorLine* line = object->GetObjLine();
+    ASSERT_EQ(line->SetPoints(1, 3, nullptr), 1);
+    EXPECT_EQ(line->GetNumSection(), 2) << "the section list grows to hold section 1";
+    EXPECT_EQ(line->GetNumPoints(0), 0);
+    ASSERT_EQ(line->GetNumPoints(1), 3);
+    EXPECT_EQ(line->GetData(1)[2].x, 0.0);
+    line->GetData(1)[2] = {5, 6, 7};
+    EXPECT_EQ(line->SetPoints(-1, 2, nullptr), 0);
+    EXPECT_EQ(line->GetData(7), nullptr);
+
+    ASSERT_EQ(stream.AddObject(object, 0), 0);
+    line->GetData(1)[2].x = 99;  // the stored copy must not change
+    object->DeleteObject();
+    Cgeo_VectorLine* stored = vector.GetObjectAt(0)->GetObjLine();
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->GetData(1)[2].x, 5.0);
+    EXPECT_EQ(stored->GetData(1)[2].z, 7.0);
+
+    Cgeo_VectorObject* points = vector.CreateObject(XF_OBJ_POINT);
+    const tagXF_POINT3DD two[2] = {{1, 2, 3}, {4, 5, 6}};
+    EXPECT_EQ(points->GetObjPoint()->AddPoints(2, two), 2);
+    EXPECT_EQ(points->GetObjPoint()->AddPoints(1, two), 3);
+    EXPECT_EQ(points->GetObjPoint()->SetPoints(2, nullptr), 2);
+    EXPECT_EQ(points->GetObjPoint()->GetData()[1].y, 0.0);
+    EXPECT_EQ(points->GetObjLine(), nullptr) << "only the geometry of its type";
+    points->DeleteObject();
+
+    Cgeo_VectorObject* other = vector.CreateObject(6);
+    EXPECT_EQ(other->GetType(), 6);
+    EXPECT_EQ(other->GetObjPoint(), nullptr);
+    EXPECT_EQ(other->GetStyle(), nullptr);
+    other->DeleteObject();
+}
+
+// Objects and table
+
+TEST(HostTable, StreamIdsStayAlignedWithTableRows) {
+    Cgeo_Document document;
+    Cgeo_Layers* layers = document.GetLayers();
+    int index = layers->AddLayer("VECTOR", true, 4);
+    Cgeo_Layer* layer = layers->GetLayer(index);
+    ASSERT_NE(layer, nullptr);
+    ASSERT_NE(layer->GetAttributes()->Item("Группа"), nullptr);
+    EXPECT_EQ(layer->GetAttributes()->Item("Группа")->GetInt(), 4);
+    Cgeo_Vector* vector = layer->GetVector();
+    ASSERT_NE(vector, nullptr);
+    Cgeo_VectorTable* table = vector->GetVectorTable();
+    table->GetVectorColumns()->Add(CVectorColumn("n", 6, 0, 0));
+    const int32_t value = 5;
+    EXPECT_EQ(table->SetColumnValue(0, 0, &value), 0) << "no object 0 yet";
+
+    Cgeo_VectorObjectStream reader(vector, XF_STREAM_READ);
+    Cgeo_VectorObject* object = MakePoint(*vector, 1, 1);
+    EXPECT_EQ(reader.AddObject(object, 0), -1) << "a read stream stores nothing";
+    Cgeo_VectorObjectStream stream;
+    EXPECT_EQ(stream.AddObject(object, 0), -1) << "a closed stream stores nothing";
+    EXPECT_EQ(stream.Open(vector, 3), 0);
+    ASSERT_EQ(stream.Open(vector, XF_STREAM_WRITE), 1);
+    for (int32_t k = 0; k < 3; ++k) {
+        ASSERT_EQ(stream.AddObject(object, 0), k);
+        EXPECT_EQ(table->SetColumnValue(k, 0, &k), 1);
+    }
+    object->DeleteObject();
+    EXPECT_EQ(stream.AddObject(nullptr, 0), -1);
+    EXPECT_EQ(vector->GetVectorInfo()->GetObjectCount(), 3);
+    EXPECT_EQ(table->SetColumnValue(3, 0, &value), 0) << "a row without an object is refused";
+    for (int32_t k = 0; k < 3; ++k) {
+        CXF_RectD bounds{};
+        int type = -1;
+        ASSERT_NE(reader.GetVectorObject(k, &bounds, &type), nullptr);
+        EXPECT_EQ(type, XF_OBJ_POINT);
+        EXPECT_EQ(bounds.x1, 1.0);
+        const void* stored = table->GetColumnValue(k, 0);
+        ASSERT_NE(stored, nullptr);
+        int32_t back = 0;
+        std::memcpy(&back, stored, sizeof back);
+        EXPECT_EQ(back, k);
+    }
+    EXPECT_EQ(reader.GetVectorObject(3, nullptr, nullptr), nullptr);
+    reader.Close();
+    EXPECT_EQ(reader.GetVectorObject(0, nullptr, nullptr), nullptr);
+
+    vector->UpdateGrid(&stream);
+    EXPECT_EQ(vector->GetUpdateGridCount(), 1);
+    EXPECT_EQ(vector->GetGridBounds().x2, 1.0);
+}
+
+TEST(HostTable, EveryColumnTypeStoresItsValueLayout) {
+    Cgeo_Vector vector;
+    Cgeo_VectorObjectStream stream(&vector, XF_STREAM_WRITE);
+    Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_EMPTY);
+    ASSERT_EQ(stream.AddObject(object, 0), 0);
+    object->DeleteObject();
+    Cgeo_VectorTable* table = vector.GetVectorTable();
+    Cgeo_VectorColumns* columns = table->GetVectorColumns();
+
+    const int sizes[13] = {0, 11, 1, 2, 2, 4, 4, 4, 8, 8, 6, 4, 0};
+    for (int type = 0; type <= 12; ++type) {
+        EXPECT_EQ(columns->Add(CVectorColumn(("c" + std::to_string(type)).c_str(), type, 10, 2)),
+                  type);
+        ASSERT_EQ(columns->Get(type)->GetSize(), sizes[type]) << "type " << type;
+    }
+    EXPECT_EQ(columns->GetSize(), 13);
+    EXPECT_EQ(columns->Get(13), nullptr);
+    EXPECT_EQ(columns->Get(1)->name, "c1");
+    EXPECT_EQ(columns->Get(1)->decimals, 2);
+
+    const unsigned char bytes[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+    for (int type = 2; type <= 11; ++type) {
+        ASSERT_EQ(table->SetColumnValue(0, type, bytes), 1) << "type " << type;
+        const void* stored = table->GetColumnValue(0, type);
+        ASSERT_NE(stored, nullptr) << "type " << type;
+        EXPECT_EQ(std::memcmp(stored, bytes, static_cast<size_t>(sizes[type])), 0)
+            << "type " << type << " keeps exactly its bytes";
+    }
+    EXPECT_EQ(table->SetColumnValue(0, 0, bytes), 0) << "type 0 holds no value";
+    EXPECT_EQ(table->SetColumnValue(0, 12, bytes), 0) << "unknown types hold no value";
+    EXPECT_EQ(table->GetColumnValue(0, 0), nullptr);
+    EXPECT_EQ(table->SetColumnValue(0, 2, nullptr), 0);
+
+    ASSERT_EQ(table->SetColumnValue(0, 1, "abcdefghijklmnop"), 1);
+    EXPECT_STREQ(static_cast<const char*>(table->GetColumnValue(0, 1)), "abcdefghij")
+        << "text cut to the width of 10";
+    const char unterminated[11] = {'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 0};
+    ASSERT_EQ(table->SetColumnValue(0, 1, unterminated), 1);
+    EXPECT_STREQ(static_cast<const char*>(table->GetColumnValue(0, 1)), "klmnopqrst");
+
+    EXPECT_EQ(CVectorColumn("w", 1, 0, 0).GetSize(), 2) << "width below 1 is taken as 1";
+    EXPECT_EQ(CVectorColumn("w", 1, -5, 0).GetSize(), 2);
+    EXPECT_EQ(CVectorColumn("w", 1, 1 << 30, 0).GetSize(), XF_MAX_TEXT_WIDTH + 1);
+}
+
+// Text layers
+
+TEST(HostText, ItemsReadBackWhatTheBuilderSet) {
+    Cgeo_Document document;
+    int index = document.GetLayers()->AddLayer("TEXT", true, 2);
+    Cgeo_Text* text = document.GetLayers()->GetLayer(index)->GetText();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(document.GetLayers()->GetLayer(index)->GetVector(), nullptr);
+    Cgeo_TextItem* item = text->AddItem();
+    ASSERT_EQ(text->GetCount(), 1);
+    EXPECT_EQ(text->GetAt(1), nullptr);
+    ASSERT_NE(item->GetTransforms()->GetTransformType(0), nullptr) << "every item has one";
+    EXPECT_EQ(item->GetTransforms()->GetTransformType(1), nullptr);
+
+    tagXF_FONT_ATTRIBUTES font = XF_MakeFontAttributes("Courier New", 700, true, false);
+    Cgeo_LineItem* line = item->AddLine();
+    line->AddPart("Hel", font);
+    line->AddPart("lo", XF_MakeFontAttributes("Arial"));
+    item->AddLine();
+    XF_TEXT_ATTRIBUTES attributes = XF_MakeTextAttributes();
+    attributes.alignment = XF_TA_CENTER;
+    attributes.scaleX = 2.0;
+    item->SetAttributes(attributes);
+    item->SetRect(CXF_Rect3DD(0, 0, 20, 10));
+    item->SetBinding(CXF_Point3DD(1000, 2000));
+    item->GetTransforms()->GetTransformType(0)->SetCenterImage(CXF_Point3DD(10, 5));
+    item->SetAngle(30.0);
+    item->SetTransparent(true);
+
+    ASSERT_EQ(item->GetLinesCount(), 2);
+    EXPECT_EQ(item->GetLine(1)->GetPartsCount(), 0);
+    ASSERT_EQ(item->GetLine(0)->GetPartsCount(), 2);
+    EXPECT_STREQ(item->GetLine(0)->GetPart(1)->GetString(), "lo");
+    EXPECT_EQ(item->GetLine(0)->GetPart(2), nullptr);
+    tagXF_FONT_ATTRIBUTES back{};
+    item->GetLine(0)->GetPart(0)->GetAttributes(&back);
+    EXPECT_EQ(back.weight, 700);
+    EXPECT_EQ(back.italic, 1);
+    EXPECT_EQ(back.underline, 0);
+    EXPECT_STREQ(back.faceName, "Courier New");
+    XF_TEXT_ATTRIBUTES got{};
+    item->GetAttributes(&got, 0);
+    EXPECT_EQ(got.alignment, XF_TA_CENTER);
+    EXPECT_EQ(got.scaleX, 2.0);
+    EXPECT_EQ(got.scaleY, 1.0);
+    EXPECT_EQ(item->GetRect().x2, 20.0);
+    EXPECT_EQ(item->GetBinding().y, 2000.0);
+    EXPECT_EQ(item->GetTransforms()->GetTransformType(0)->GetCenterImage().x, 10.0);
+    EXPECT_EQ(item->GetAngle(), 30.0);
+    EXPECT_EQ(item->GetTransparent(), 1);
+
+    // A face name as long as the record's field stays terminated.
+    tagXF_FONT_ATTRIBUTES longName = XF_MakeFontAttributes(std::string(40, 'x').c_str());
+    EXPECT_EQ(std::strlen(longName.faceName), 31u);
+}
+
+// Application
+
+class RecordingObserver : public Cgeo_FrameObserver {
+public:
+    void OnProgress(double position) override { positions.push_back(position); }
+    void OnMessageBarText(const char* text, int, int) override { texts.emplace_back(text); }
+    int OnCheckCanceled() override { return cancel; }
+    std::vector<double> positions;
+    std::vector<std::string> texts;
+    int cancel = 0;
+};
+
+TEST(HostMainFrame, KeepsAndForwardsProgressMessagesAndCancel) {
+    CGEO geo;
+    Cgeo_MainFrame* frame = geo.GetApp()->GetMainFrame();
+    ASSERT_EQ(frame, geo.GetMainFrame());
+    frame->ResetRecord();
+    RecordingObserver observer;
+    frame->SetObserver(&observer);
+
+    frame->SetMessageBarText("Write", 3, 1);
+    frame->StartProgress(1);
+    EXPECT_TRUE(frame->IsProgressShown());
+    frame->IncreaseProgress(60.0);
+    frame->IncreaseProgress(60.0);
+    frame->IncreaseProgress(-500.0);
+    EXPECT_EQ(frame->CheckCanceledSignal(), 0);
+    observer.cancel = 1;
+    EXPECT_EQ(frame->CheckCanceledSignal(), 1);
+    frame->EndProgress(1);
+    frame->SetMessageBarText(nullptr, 3, 1);
+
+    EXPECT_EQ(frame->GetProgressSteps(), (std::vector<double>{60.0, 60.0, -500.0}));
+    EXPECT_EQ(observer.positions, (std::vector<double>{60.0, 100.0, 0.0}))
+        << "the bar stays between 0 and 100";
+    EXPECT_EQ(frame->GetProgressStarts(), 1);
+    EXPECT_EQ(frame->GetProgressEnds(), 1);
+    EXPECT_FALSE(frame->IsProgressShown());
+    EXPECT_EQ(frame->GetMessages(), (std::vector<std::string>{"Write", ""}));
+    EXPECT_EQ(observer.texts, frame->GetMessages());
+    EXPECT_EQ(frame->GetCancelChecks(), 2);
+    frame->SetObserver(nullptr);
+    frame->ResetRecord();
+    EXPECT_EQ(frame->CheckCanceledSignal(), 0);
+    frame->ResetRecord();
+}
+
+// Strings
+
+TEST(HostStrings, LineBreaksAndBackslashesSurviveARoundTrip) {
+    const std::string original = "a\\b\r\nc\nd\re\\n";
+    std::string written = fncString::ConvertSequencesToString(original, "\r");
+    EXPECT_EQ(written, "a\\\\b\\nc\\nd\\ne\\\\n");
+    std::string read = fncString::ConvertStringToSequences(written);
+    EXPECT_EQ(read, "a\\b\nc\nd\ne\\n") << "every line break comes back as a line feed";
+    EXPECT_EQ(fncString::ConvertSequencesToString(read, "\r"), written);
+    EXPECT_EQ(fncString::ReplaceCharacter(read, '\n', "\r\n"), "a\\b\r\nc\r\nd\r\ne\\n");
+
+    EXPECT_EQ(fncString::ConvertStringToSequences("x\\ty\\"), "x\\ty\\")
+        << "other and trailing backslashes stay";
+    EXPECT_EQ(fncString::ConvertStringToSequences("\\\\n"), "\\n") << "decoded left to right";
+    EXPECT_EQ(fncString::ReplaceCharacter("aXbX", 'X', nullptr), "ab");
+}
+
+}  // namespace
