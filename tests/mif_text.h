@@ -110,21 +110,22 @@ inline std::string Dump(const CMifObject* o) {
             auto* r = static_cast<const CMifRect*>(o);
             out += " " + Pt(r->corner1) + " " + Pt(r->corner2);
             if (o->kind == kMifRoundRect) {
-                out += " r" + Num(double{static_cast<const CMifRoundRect*>(o)->radius});
+                out +=
+                    " r" + Num(static_cast<double>(static_cast<const CMifRoundRect*>(o)->radius));
             }
             return out + Styles(&r->pen, &r->brush);
         }
         case kMifArc: {
             auto* a = static_cast<const CMifArc*>(o);
             return out + " " + Pt(a->corner1) + " " + Pt(a->corner2) + " " +
-                   Num(double{a->startAngle}) + ".." + Num(double{a->endAngle}) +
-                   Styles(&a->pen, nullptr);
+                   Num(static_cast<double>(a->startAngle)) + ".." +
+                   Num(static_cast<double>(a->endAngle)) + Styles(&a->pen, nullptr);
         }
         case kMifText: {
             auto* t = static_cast<const CMifText*>(o);
             out += " '" + t->text + "' " + Pt(t->corner1) + " " + Pt(t->corner2) + " sp" +
-                   Num(double{t->spacing}) + " j" + std::to_string(t->justify) + " a" +
-                   Num(double{t->angle});
+                   Num(static_cast<double>(t->spacing)) + " j" + std::to_string(t->justify) + " a" +
+                   Num(static_cast<double>(t->angle));
             if (t->labelLine != 0) {
                 out += " label" + std::to_string(t->labelLine) + "@" + Pt(t->labelPoint);
             }

@@ -66,10 +66,10 @@ bool ReadPoint(CMifFile& file, std::string& word, CNode& node) {
 }
 
 float ToFloat(double value) {
-    if (value > double{FLT_MAX}) {
+    if (value > static_cast<double>(FLT_MAX)) {
         return std::numeric_limits<float>::infinity();
     }
-    if (value < -double{FLT_MAX}) {
+    if (value < -static_cast<double>(FLT_MAX)) {
         return -std::numeric_limits<float>::infinity();
     }
     return static_cast<float>(value);
@@ -141,8 +141,8 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
             CNode point;
             ReadPoint(file, word, point);
             // The label point is kept at 32-bit precision.
-            text.labelPoint.x = double{ToFloat(point.x)};
-            text.labelPoint.y = double{ToFloat(point.y)};
+            text.labelPoint.x = static_cast<double>(ToFloat(point.x));
+            text.labelPoint.y = static_cast<double>(ToFloat(point.y));
             text.labelPoint.z = 0.0;
         } else if (StartsWithNoCase(w, "Font")) {
             file.ParseFont(text.font);
