@@ -70,9 +70,16 @@ inline std::string Sym(const CMifSymbol& s) {
            "," + std::to_string(s.size) + ",'" + s.fontName + "','" + s.fileName + "'," +
            std::to_string(s.style) + "," + Num(s.rotation) + ")";
 }
-inline std::string Sections(const CMifSections& r) {
+// brief: each section as its node count, first node and last node.
+inline std::string Sections(const CMifSections& r, bool brief) {
     std::string out = r.GetSectionCount() > 0 ? " " : "";
     for (int32_t i = 0; i < r.GetSectionCount(); ++i) {
+        int32_t n = r.GetSectionNodeCount(i);
+        if (brief && n > 0) {
+            out += "[" + std::to_string(n) + " " + Pt(*r.GetSectionNode(i, 0)) + ".." +
+                   Pt(*r.GetSectionNode(i, n - 1)) + "]";
+            continue;
+        }
         out += "[";
         for (int32_t j = 0; j < r.GetSectionNodeCount(i); ++j) {
             out += (j > 0 ? " " : "") + Pt(*r.GetSectionNode(i, j));
@@ -81,7 +88,7 @@ inline std::string Sections(const CMifSections& r) {
     }
     return out;
 }
-inline std::string Dump(const CMifObject* o) {
+inline std::string Dump(const CMifObject* o, bool brief = false) {
     if (o == nullptr) {
         return "null";
     }
@@ -97,11 +104,12 @@ inline std::string Dump(const CMifObject* o) {
         }
         case kMifPline: {
             auto* p = static_cast<const CMifPline*>(o);
-            return out + Sections(*p) + (p->smooth ? " smooth" : "") + Styles(&p->pen, nullptr);
+            return out + Sections(*p, brief) + (p->smooth ? " smooth" : "") +
+                   Styles(&p->pen, nullptr);
         }
         case kMifRegion: {
             auto* r = static_cast<const CMifRegion*>(o);
-            return out + Sections(*r) + (r->hasCenter ? " center " + Pt(r->center) : "") +
+            return out + Sections(*r, brief) + (r->hasCenter ? " center " + Pt(r->center) : "") +
                    Styles(&r->pen, &r->brush);
         }
         case kMifRect:
@@ -147,9 +155,9 @@ inline std::string Dump(const CMifObject* o) {
         }
         case kMifCollection: {
             auto* c = static_cast<const CMifCollection*>(o);
-            return out + " {" + (c->region ? Dump(c->region.get()) : "-") + "} {" +
-                   (c->pline ? Dump(c->pline.get()) : "-") + "} {" +
-                   (c->multiPoint ? Dump(c->multiPoint.get()) : "-") + "}";
+            return out + " {" + (c->region ? Dump(c->region.get(), brief) : "-") + "} {" +
+                   (c->pline ? Dump(c->pline.get(), brief) : "-") + "} {" +
+                   (c->multiPoint ? Dump(c->multiPoint.get(), brief) : "-") + "}";
         }
         default:
             return out;

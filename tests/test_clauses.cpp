@@ -74,7 +74,9 @@ TEST(Clauses, WordFormEndsAtTheNextObjectAtTheEndOfTheFileAndAtGluedClauses) {
     ExpectObjects(
         "Pline 2 0 0 1 1\nSmooth Pen (2,2,0)\nPline 1 0 0 Smoothly\nText",
         {"Pline [0,0 1,1] smooth pen(2,2,#000000)", "Pline [0,0]", "Text '' 0,0 0,0 sp1 j0 a0"});
-    ExpectObjects("Rect 0 0 1 1\n\tPen (1,2,3)\n", {"Rect 0,0 1,1"});
+    // Clauses indented with TABs, as other programs write them.
+    ExpectObjects("Rect 0 0 1 1\n\tPen (1,2,3)\n\t \tBrush (1,2)\n",
+                  {"Rect 0,0 1,1 pen(1,2,#030000) brush(1,#020000,-1)"});
 }
 
 TEST(Clauses, LineFormTakesOnlyTheNextLine) {
@@ -84,7 +86,7 @@ TEST(Clauses, LineFormTakesOnlyTheNextLine) {
                   {"Line 0,0 1,1 pen(1,2,#030000)", "Arc 0,0 1,1 0..360 pen(2,2,#000000)"});
     ExpectObjects("MultiPoint 2 0 0 1 1\nSymbol (1,2,3)\nMultiPoint 0\nSymbol (1,2,3)\nNone",
                   {"MultiPoint [0,0 sym(0,1,#020000,3,'','',0,0)][1,1]", "MultiPoint", "None"});
-    ExpectObjects("Point 0 0\n\tSymbol (1,2,3)\n", {"Point 0,0"});
+    ExpectObjects("Point 0 0\n\t Symbol (1,2,3)\n", {"Point 0,0 sym(0,1,#020000,3,'','',0,0)"});
 }
 
 TEST(Clauses, TextOptionsInAnyOrder) {

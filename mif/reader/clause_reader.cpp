@@ -27,6 +27,13 @@ bool ReadClauseValues(CMifFile& file, std::string& line, std::string_view& inner
     return true;
 }
 
+// Clauses indented with TABs are still clauses: a TAB belongs to the word, so the indentation is
+// dropped before the clause keyword is compared.
+std::string_view Unindent(std::string_view text) {
+    size_t start = text.find_first_not_of(" \t");
+    return start == std::string_view::npos ? std::string_view() : text.substr(start);
+}
+
 // Calls clause(word) for each word of a word-form section; ends at the end of the file, or at an
 // object keyword, which is put back for the search of the next object.
 template <typename Fn>
@@ -36,13 +43,13 @@ void ForEachClauseWord(CMifFile& file, std::string& word, Fn clause) {
             file.RestoreMark();
             return;
         }
-        clause(word);
+        clause(Unindent(word));
         file.ReadWord(word);
     }
 }
 
 // Pen and brush clauses, shared by regions and the rectangle kinds.
-bool ReadPenOrBrush(CMifFile& file, const std::string& word, CMifPen& pen, CMifBrush& brush) {
+bool ReadPenOrBrush(CMifFile& file, std::string_view word, CMifPen& pen, CMifBrush& brush) {
     if (StartsWithNoCase(word, "Pen")) {
         file.ParsePen(pen);
         return true;
@@ -77,7 +84,7 @@ float ToFloat(double value) {
 
 bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword) {
     file.ReadLine(line);
-    if (StartsWithNoCase(line, keyword)) {
+    if (StartsWithNoCase(Unindent(line), keyword)) {
         return true;
     }
     file.RestoreMark();
@@ -86,7 +93,7 @@ bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword)
 
 void ReadPlineClauses(CMifFile& file, CMifPline& pline, std::string& word) {
     pline.smooth = 0;
-    ForEachClauseWord(file, word, [&](const std::string& w) {
+    ForEachClauseWord(file, word, [&](std::string_view w) {
         if (StartsWithNoCase(w, "Pen")) {
             file.ParsePen(pline.pen);
         } else if (EqualsNoCase(w, "Smooth")) {
@@ -98,7 +105,7 @@ void ReadPlineClauses(CMifFile& file, CMifPline& pline, std::string& word) {
 void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
     region.hasCenter = 0;
     file.ReadWord(word);
-    ForEachClauseWord(file, word, [&](const std::string& w) {
+    ForEachClauseWord(file, word, [&](std::string_view w) {
         if (!ReadPenOrBrush(file, w, region.pen, region.brush) && EqualsNoCase(w, "Center")) {
             region.hasCenter = 1;
             ReadPoint(file, word, region.center);
@@ -109,7 +116,7 @@ void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
 void ReadRectClauses(CMifFile& file, CMifRect& rect, std::string& word) {
     file.ReadWord(word);
     ForEachClauseWord(file, word,
-                      [&](const std::string& w) { ReadPenOrBrush(file, w, rect.pen, rect.brush); });
+                      [&](std::string_view w) { ReadPenOrBrush(file, w, rect.pen, rect.brush); });
 }
 
 void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
@@ -118,7 +125,7 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
     text.labelLine = 0;
     text.spacing = 1.0f;
     file.ReadWord(word);
-    ForEachClauseWord(file, word, [&](const std::string& w) {
+    ForEachClauseWord(file, word, [&](std::string_view w) {
         if (EqualsNoCase(w, "Angle")) {
             file.ReadWord(word);
             text.angle = ToFloat(ParseDouble(word));
