@@ -204,9 +204,9 @@ TEST(SampleFiles, EveryObjectReadsWithItsKindCoordinatesAndStyles) {
           {1, "Point 2,3 sym(2,0,#000000,1,'','bla',2,0)"},
           {2, "Point 4,5 sym(1,99,#010000,2,'foo','',1,30)"},
           {3, "Line 0,1 2,3"},
-          {4, "Pline [0,1 2,3]"},
-          {5, "Pline [0,1 2,3]"},
-          {6, "Pline [0,1 2,3][3,4 5,6] smooth pen(1,2,#030000)"},
+          {4, "Pline [2 0,1..2,3]"},
+          {5, "Pline [2 0,1..2,3]"},
+          {6, "Pline [2 0,1..2,3][2 3,4..5,6] smooth pen(1,2,#030000)"},
           {7, "Rect -1,-1 1,1" + rect},
           {8, "RoundRect -1,-1 1,1 r1" + rect},
           {9, "Ellipse -1,-1 1,1" + rect},
@@ -214,8 +214,8 @@ TEST(SampleFiles, EveryObjectReadsWithItsKindCoordinatesAndStyles) {
           {11, "Arc -1,-1 1,1 0..360"},
           {12, "Text 'text' 0,1 2,3 sp2 j2 a30 label1@10,20 font('bla',1,2,#ffff00,#ffff00)"},
           {13, "MultiPoint [0,1][2,3]"},
-          {14, "Region [0,1 1,1 1,0 0,1]"},
-          {15, "Collection {Region [0,1 1,1 1,0 0,1]} {-} {MultiPoint [0,1][2,3]}"}}},
+          {14, "Region [4 0,1..0,1]"},
+          {15, "Collection {Region [4 0,1..0,1]} {-} {MultiPoint [0,1][2,3]}"}}},
         {"gdal_all_possible_fields/all_possible_fields.mif", 2, {{0, "None"}, {1, "None"}}},
         {"gdal_empty_first_field_tab/empty_first_field_with_tab_delimiter.mif", 1, {{0, "None"}}},
         {"gdal_multilinemid/multilinemid.mif",
@@ -255,8 +255,8 @@ TEST(SampleFiles, EveryObjectReadsWithItsKindCoordinatesAndStyles) {
            "1514162.32,5036268.62][6 1514183.57,5036223.09..1513911.82,5036141.84]" +
                pen},
           {7,
-           "*[6 1512954.06,5038007.79..1512954.06,5038007.79][6 1512784.11,5037847.08.."
-           "1512784.11,5037847.08] center 1512680.02,5036672.16" +
+           "*[6 1512784.11,5037847.08..1512784.11,5037847.08][10 1512649.56,5037772.1.."
+           "1512649.56,5037772.1] center 1512680.02,5036672.16" +
                pen + " brush(2,#ffffff,#ffffff)"},
           {8, "None"}}},
         {"gt_nodi/nodi.mif",
@@ -282,7 +282,7 @@ TEST(SampleFiles, EveryObjectReadsWithItsKindCoordinatesAndStyles) {
            "Region [13 2470841.56265,2447031.09625..2470841.56265,2447031.09625] "
            "brush(1,#000000,-1)"},
           {85,
-           "Region [15 2473253.50968,2453970.79373..2473227.62034,2453952.22358] "
+           "Region [11 2474717.81408,2454626.67196..2474717.81408,2454626.67196] "
            "brush(1,#000000,-1)"}}},
     };
     for (const SampleFile& sample : files) {
