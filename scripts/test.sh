@@ -24,3 +24,14 @@ run_build build
 echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_build build-asan -DMIF_SANITIZE=ON
+
+# The fuzz target, 60 seconds on top of the tests (clang only).
+echo "== fuzz build (60 s run) =="
+if command -v clang >/dev/null 2>&1 && command -v clang++ >/dev/null 2>&1; then
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIF_WERROR=ON \
+        -DMIF_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j "$jobs" --target fuzz_mif
+    bash tests/fuzz/run.sh build-fuzz 60
+else
+    echo "clang not found: the fuzz target is skipped (apt-get install clang to run it)"
+fi

@@ -1,3 +1,260 @@
-#include "mif/reader/mif_file.h"
+#include "mif/reader/clause_reader.h"
 
-// Style clauses: not built yet.
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "mif/reader/mif_file.h"
+#include "mif/reader/scanner.h"
+
+namespace {
+
+// Goes back to the start of the clause keyword and reads its line; inner is the text between
+// the line's first "(" and first ")". False when either is missing: the line is consumed and the
+// record stays as it was.
+bool ReadClauseValues(CMifFile& file, std::string& line, std::string_view& inner) {
+    file.RestoreMark();
+    file.ReadLine(line);
+    size_t open = line.find('(');
+    size_t close = line.find(')');
+    if (open == std::string::npos || close == std::string::npos) {
+        return false;
+    }
+    inner = close > open ? std::string_view(line).substr(open + 1, close - open - 1)
+                         : std::string_view();
+    return true;
+}
+
+// Clauses indented with TABs are still clauses: a TAB belongs to the word, so the indentation is
+// dropped before the clause keyword is compared.
+std::string_view Unindent(std::string_view text) {
+    size_t start = text.find_first_not_of(" \t");
+    return start == std::string_view::npos ? std::string_view() : text.substr(start);
+}
+
+// Calls clause(word) for each word of a word-form section; ends at the end of the file, or at an
+// object keyword, which is put back for the search of the next object.
+template <typename Fn>
+void ForEachClauseWord(CMifFile& file, std::string& word, Fn clause) {
+    while (!word.empty()) {
+        if (MifObjectTypeFromKeyword(word) != -1) {
+            file.RestoreMark();
+            return;
+        }
+        clause(Unindent(word));
+        file.ReadWord(word);
+    }
+}
+
+// Pen and brush clauses, shared by regions and the rectangle kinds.
+bool ReadPenOrBrush(CMifFile& file, std::string_view word, CMifPen& pen, CMifBrush& brush) {
+    if (StartsWithNoCase(word, "Pen")) {
+        file.ParsePen(pen);
+        return true;
+    }
+    if (StartsWithNoCase(word, "Brush")) {
+        file.ParseBrush(brush);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ReadPoint(CMifFile& file, std::string& word, CNode& node) {
+    bool more = file.ReadWord(word);
+    node.x = ParseDouble(word);
+    file.ReadWord(word);
+    node.y = ParseDouble(word);
+    node.z = 0.0;
+    return more;
+}
+
+float ToFloat(double value) {
+    if (value > static_cast<double>(FLT_MAX)) {
+        return std::numeric_limits<float>::infinity();
+    }
+    if (value < -static_cast<double>(FLT_MAX)) {
+        return -std::numeric_limits<float>::infinity();
+    }
+    return static_cast<float>(value);
+}
+
+bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword) {
+    file.ReadLine(line);
+    if (StartsWithNoCase(Unindent(line), keyword)) {
+        return true;
+    }
+    file.RestoreMark();
+    return false;
+}
+
+void ReadPlineClauses(CMifFile& file, CMifPline& pline, std::string& word) {
+    pline.smooth = 0;
+    ForEachClauseWord(file, word, [&](std::string_view w) {
+        if (StartsWithNoCase(w, "Pen")) {
+            file.ParsePen(pline.pen);
+        } else if (EqualsNoCase(w, "Smooth")) {
+            pline.smooth = 1;
+        }
+    });
+}
+
+void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
+    region.hasCenter = 0;
+    file.ReadWord(word);
+    ForEachClauseWord(file, word, [&](std::string_view w) {
+        if (!ReadPenOrBrush(file, w, region.pen, region.brush) && EqualsNoCase(w, "Center")) {
+            region.hasCenter = 1;
+            ReadPoint(file, word, region.center);
+        }
+    });
+}
+
+void ReadRectClauses(CMifFile& file, CMifRect& rect, std::string& word) {
+    file.ReadWord(word);
+    ForEachClauseWord(file, word,
+                      [&](std::string_view w) { ReadPenOrBrush(file, w, rect.pen, rect.brush); });
+}
+
+void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
+    text.justify = 0;
+    text.angle = 0.0f;
+    text.labelLine = 0;
+    text.spacing = 1.0f;
+    file.ReadWord(word);
+    ForEachClauseWord(file, word, [&](std::string_view w) {
+        if (EqualsNoCase(w, "Angle")) {
+            file.ReadWord(word);
+            text.angle = ToFloat(ParseDouble(word));
+        } else if (EqualsNoCase(w, "Spacing")) {
+            file.ReadWord(word);
+            text.spacing = ToFloat(ParseDouble(word));
+        } else if (EqualsNoCase(w, "Justify")) {
+            file.ReadWord(word);
+            if (EqualsNoCase(word, "Left")) {
+                text.justify = 1;
+            } else if (EqualsNoCase(word, "Center")) {
+                text.justify = 2;
+            } else if (EqualsNoCase(word, "Right")) {
+                text.justify = 3;
+            }
+        } else if (EqualsNoCase(w, "Label")) {
+            file.ReadWord(word);  // the word Line
+            file.ReadWord(word);
+            text.labelLine = EqualsNoCase(word, "Arrow") ? 2 : 1;
+            CNode point;
+            ReadPoint(file, word, point);
+            // The label point is kept at 32-bit precision.
+            text.labelPoint.x = static_cast<double>(ToFloat(point.x));
+            text.labelPoint.y = static_cast<double>(ToFloat(point.y));
+            text.labelPoint.z = 0.0;
+        } else if (StartsWithNoCase(w, "Font")) {
+            file.ParseFont(text.font);
+        }
+    });
+}
+
+// The clause parsers read their line into the scanner's storage: their callers read the next word
+// into it afterwards and keep nothing from it.
+void CMifFile::ParsePen(CMifPen& pen) {
+    std::string_view inner;
+    if (!ReadClauseValues(*this, scanWord, inner)) {
+        return;
+    }
+    std::vector<int32_t> values;
+    ParseIntList(inner, values);
+    if (values.size() == 3) {
+        pen.width = ConvertPenWidth(values[0]);
+        pen.pattern = values[1];
+        pen.color = SwapColor(values[2]);
+    }
+}
+
+void CMifFile::ParseBrush(CMifBrush& brush) {
+    std::string_view inner;
+    if (!ReadClauseValues(*this, scanWord, inner)) {
+        return;
+    }
+    std::vector<int32_t> values;
+    ParseIntList(inner, values);
+    if (values.size() == 2 || values.size() == 3) {
+        brush.pattern = values[0];
+        brush.foreColor = SwapColor(values[1]);
+        if (values.size() == 3) {
+            brush.backColor = SwapColor(values[2]);
+        }
+    }
+}
+
+void CMifFile::ParseSymbol(CMifSymbol& symbol) {
+    std::string_view inner;
+    if (!ReadClauseValues(*this, scanWord, inner)) {
+        return;
+    }
+    // The forms are told apart by their value count alone.
+    std::vector<std::string> values;
+    SplitQuoted(inner, ',', values);
+    switch (values.size()) {
+        case 3:
+            symbol.form = 0;
+            symbol.shape = ParseInt(values[0]);
+            symbol.color = SwapColor(ParseInt(values[1]));
+            symbol.size = ParseInt(values[2]);
+            break;
+        case 4:
+            symbol.form = 2;
+            symbol.fileName = values[0];
+            symbol.color = SwapColor(ParseInt(values[1]));
+            symbol.size = ParseInt(values[2]);
+            symbol.style = ParseInt(values[3]);
+            break;
+        case 6:
+            symbol.form = 1;
+            symbol.shape = ParseInt(values[0]);
+            symbol.color = SwapColor(ParseInt(values[1]));
+            symbol.size = ParseInt(values[2]);
+            symbol.fontName = values[3];
+            symbol.style = ParseInt(values[4]);
+            symbol.rotation = ParseDouble(values[5]);
+            break;
+        default:
+            break;
+    }
+}
+
+void CMifFile::ParseFont(CMifFont& font) {
+    std::string_view inner;
+    if (!ReadClauseValues(*this, scanWord, inner)) {
+        return;
+    }
+    std::vector<std::string> values;
+    SplitQuoted(inner, ',', values);
+    if (values.size() == 4 || values.size() == 5) {
+        font.name = values[0];
+        font.style = ParseInt(values[1]);
+        font.size = ParseInt(values[2]);
+        font.foreColor = SwapColor(ParseInt(values[3]));
+        if (values.size() == 5) {
+            font.backColor = SwapColor(ParseInt(values[4]));
+        }
+    }
+}
+
+int32_t CMifFile::ConvertPenWidth(int32_t width) const {
+    if (width >= 1 && width <= 7) {
+        return width;  // pixels
+    }
+    if (width >= 11 && width <= 2047) {
+        // 10 + tenths of a point, to device pixels, rounded half up.
+        double pixels = (width - 10) / 10.0 * pixelsPerPoint + 0.5;
+        // A resolution no screen has must not make the conversion undefined.
+        if (!(pixels > -2147483648.0 && pixels < 2147483648.0)) {
+            return 1;
+        }
+        return static_cast<int32_t>(pixels);
+    }
+    return 1;
+}

@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "mif_text.h"
+
+namespace {
+
+struct Case {
+    const char* mif;
+    const char* expected;
+};
+
+// Geometry of every kind; the clause lines stay as they are when the geometry is split.
+const Case kBodies[] = {
+    {"None\n", "None"},
+    {"Point 10 20\n", "Point 10,20"},
+    {"Line 1 2 3 4\n", "Line 1,2 3,4"},
+    {"Pline 3 1 2 3 4 5 6\n", "Pline [1,2 3,4 5,6]"},
+    {"Pline Multiple 2 2 0 0 1 1 3 2 2 3 3 4 4\n", "Pline [0,0 1,1][2,2 3,3 4,4]"},
+    {"Region 2 4 0 0 0 1 1 1 0 0 5 2 2 2 3 3 3 3 2 2 2\nCenter 0.5 0.5\n",
+     "Region [0,0 0,1 1,1 0,0][2,2 2,3 3,3 3,2 2,2] center 0.5,0.5"},
+    {"Rect 1 2 3 4\n", "Rect 1,2 3,4"},
+    {"RoundRect 1 2 3 4 0.25\n", "RoundRect 1,2 3,4 r0.25"},
+    {"Arc 0 0 10 10 90 180\n", "Arc 0,0 10,10 90..180"},
+    {"Ellipse -1 -2 1 2\n", "Ellipse -1,-2 1,2"},
+    {"Text \"a b\"\n1 2 3 4\n", "Text 'a b' 1,2 3,4 sp1 j0 a0"},
+    {"MultiPoint 2 1 2 3 4\n", "MultiPoint [1,2][3,4]"},
+    {"Collection 3 Region 1 3 0 0 1 0 0 1 Pline 2 0 0 1 1 MultiPoint 1 5 5\n",
+     "Collection {Region [0,0 1,0 0,1]} {Pline [0,0 1,1]} {MultiPoint [5,5]}"},
+};
+
+TEST(ObjectBodies, EveryKindReadsTheSameOnOneLineAndOneWordPerLine) {
+    for (const Case& c : kBodies) {
+        std::string oneLine = c.mif;
+        std::string split = oneLine;
+        size_t geometryEnd = oneLine.find('\n');
+        size_t start = split.compare(0, 4, "Text") == 0 ? geometryEnd + 1 : 0;
+        for (size_t i = start; i < split.find('\n', start); ++i) {
+            if (split[i] == ' ') {
+                split[i] = '\n';
+            }
+        }
+        for (const std::string& text : {oneLine, split, "Point 0 0\n" + split + "None\n"}) {
+            MifText mif(text);
+            ASSERT_TRUE(mif.opened);
+            if (text.compare(0, 10, "Point 0 0\n") == 0) {
+                EXPECT_EQ(Dump(mif.Next()), "Point 0,0") << text;
+            }
+            EXPECT_EQ(Dump(mif.Next()), c.expected) << text;
+            if (text.compare(0, 10, "Point 0 0\n") == 0) {
+                EXPECT_EQ(Dump(mif.Next()), "None") << "the next object is found after " << text;
+            }
+        }
+    }
+}
+
+TEST(ObjectBodies, TransformMovesPositionsButNotAnglesRadiusOrSizes) {
+    const Case cases[] = {
+        {"Point 10 20\nSymbol (35,0,12)\n", "Point 120,260 sym(0,35,#000000,12,'','',0,0)"},
+        {"Line 1 1 2 2\nPen (25,2,0)\n", "Line 102,203 104,206 pen(2,2,#000000)"},
+        {"Pline Multiple 2 1 1 1 1 2 2", "Pline [102,203][104,206]"},
+        {"Region 1 2 1 1 2 2 Center 1 1", "Region [102,203 104,206] center 102,203"},
+        {"RoundRect 0 0 1 1 5", "RoundRect 100,200 102,203 r5"},
+        {"Arc 0 0 1 1 90 180", "Arc 100,200 102,203 90..180"},
+        {"Ellipse 1 1 2 2", "Ellipse 102,203 104,206"},
+        {"Text \"t\"\n0 0 1 1\nFont (\"Arial\",1,12,0)\nAngle 30 Label Line Arrow 1 1\n",
+         "Text 't' 100,200 102,203 sp1 j0 a30 label2@102,203 font('Arial',1,12,#000000,-1)"},
+        {"MultiPoint 2 0 0 1 1", "MultiPoint [100,200][102,203]"},
+    };
+    for (const Case& c : cases) {
+        MifText mif(c.mif, {2, 3, 100, 200});
+        EXPECT_EQ(Dump(mif.Next()), c.expected) << c.mif;
+    }
+    MifText shift("Point 1 1\n", {0, 0, 5, 5});
+    EXPECT_EQ(Dump(shift.Next()), "Point 6,6") << "a factor of 0 leaves its axis unscaled";
+}
+
+TEST(ObjectBodies, WordsThatAreNotNumbersReadAsZero) {
+    const Case cases[] = {
+        {"Point 1,2 3\n", "Point 1,3"},
+        {"Line 1 2 3\n", "Line 1,2 3,0"},
+        {"Pline 3\n1 2\n3", "Pline [1,2 3,0]"},
+        {"Region 2 3 0 0 1 1", "Region [0,0 1,1]"},
+        {"Pline -4 1 2", "Pline []"},
+        {"Region -1 3 0 0 1 1", "Region"},
+        {"MultiPoint 0 1 1\n", "MultiPoint"},
+        {"Text\n", "Text '' 0,0 0,0 sp1 j0 a0"},
+        {"Arc 0 0 1 1 x 1e40", "Arc 0,0 1,1 0..inf"},
+    };
+    for (const Case& c : cases) {
+        MifText mif(c.mif);
+        EXPECT_EQ(Dump(mif.Next()), c.expected) << c.mif;
+    }
+}
+
+TEST(ObjectBodies, HugeCountsStopAtTheEndOfTheFile) {
+    const Case cases[] = {
+        {"Pline 2000000000\n1 2\n3 4\n5 6\n", "Pline [1,2 3,4 5,6]"},
+        {"Pline Multiple 2000000000\n1 1 1\n", "Pline [1,1]"},
+        {"Region 2000000000\n1 1 1\n", "Region [1,1]"},
+        {"Region 1 2000000000\n1 1 2 2 3 3\n", "Region [1,1 2,2 3,3]"},
+        {"MultiPoint 2000000000\n1 2\n", "MultiPoint [1,2]"},
+        {"Collection 2000000000 Region 1 2000000000 0 0", "Collection {Region [0,0]} {-} {-}"},
+    };
+    for (const Case& c : cases) {
+        auto start = std::chrono::steady_clock::now();
+        MifText mif(c.mif);
+        CMifObject* o = mif.Next();
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        EXPECT_EQ(Dump(o), c.expected) << c.mif;
+        EXPECT_LT(ms, 200.0) << c.mif;
+        if (o != nullptr && o->kind == kMifPline) {
+            EXPECT_LT(static_cast<CMifPline*>(o)->nodes.capacity(), 64u) << "reserved from a count";
+        }
+    }
+}
+
+TEST(ObjectBodies, TextStringsAreDecoded) {
+    const Case cases[] = {
+        {"Text \"same line\"\n0 0 1 1", "same line"},
+        {"Text\n   \"next line\"\n0 0 1 1", "next line"},
+        {"Text \"two\\nlines \\\\ back\"\n0 0 1 1", "two\nlines \\ back"},
+        {"Text \"say \"\"hi\"\"\"\n0 0 1 1", "say \"hi\""},
+        {"Text \"\"\"\"\n0 0 1 1", "\""},
+        {"Text \"\"\n0 0 1 1", ""},
+        {"Text \"trailing\"  \t\n0 0 1 1", "trailing"},
+        {"Text unquoted \"\"x\n0 0 1 1", "unquoted \"\"x"},
+    };
+    for (const Case& c : cases) {
+        MifText mif(c.mif);
+        CMifObject* o = mif.Next();
+        ASSERT_EQ(o != nullptr ? o->kind : -1, kMifText) << c.mif;
+        EXPECT_EQ(static_cast<CMifText*>(o)->text, c.expected) << c.mif;
+        EXPECT_EQ(Pt(static_cast<CMifText*>(o)->corner2), "1,1") << c.mif;
+    }
+}
+
+TEST(ObjectBodies, CollectionPartsAreTakenByPosition) {
+    MifText mif(
+        "Collection 2\n Pline 2 0 0 1 1\n MultiPoint 1 5 5\nPoint 7 7\n"
+        "COLLECTION 3\n Region 1 1 0 0\n Line 0 1 2 3\n MultiPoint 1 2 2\n Symbol (1,2,3)\n"
+        "Collection 2 Region 1 1 9 9\n Brush (2,255)\nPline 1 8 8\nPen (1,2,3)\nNone\n");
+    EXPECT_EQ(Dump(mif.Next()), "Collection {-} {-} {-}");
+    EXPECT_EQ(Dump(mif.Next()), "Point 7,7");
+    EXPECT_EQ(Dump(mif.Next()),
+              "Collection {Region [0,0]} {-} {MultiPoint [2,2 sym(0,1,#020000,3,'','',0,0)]}");
+    EXPECT_EQ(Dump(mif.Next()),
+              "Collection {Region [9,9] brush(2,#ff0000,-1)} {Pline [8,8] pen(1,2,#030000)} {-}");
+    EXPECT_EQ(Dump(mif.Next()), "None");
+    EXPECT_EQ(mif.file.nextKind, -1);
+    EXPECT_EQ(mif.file.ReadObject(), nullptr);
+    EXPECT_EQ(mif.file.currentObject, nullptr);
+}
+
+// Real files written by other programs: the object count of each file and a few objects, with
+// values read off the files. A leading "*" compares the end of the record only.
+struct SampleObject {
+    int index;
+    std::string expected;
+};
+struct SampleFile {
+    const char* path;
+    int count;
+    std::vector<SampleObject> objects;
+};
+
+TEST(SampleFiles, EveryObjectReadsWithItsKindCoordinatesAndStyles) {
+    if (SamplesDir().empty()) {
+        GTEST_SKIP() << "MIF_SAMPLES_DIR is not set: the sample files are not checked";
+    }
+    const std::string pen = " pen(1,2,#000000)";
+    const std::string whiteBrush = " brush(1,#000000,#ffffff)";
+    const std::string small =
+        "Region [6 407131.721,155322.441..407131.721,155322.441]" + pen + whiteBrush;
+    const std::string utf8[] = {
+        "Point 7404648.72,6144520.22 sym(0,35,#0000ff,12,'','',0,0)",
+        "Pline [4 7404638.32,6144512.27..7404657.51,6144525.21] pen(2,2,#00ff00)",
+        "Region [6 7404649.37,6144522.85..7404649.37,6144522.85] center 7404645.9,6144521.36" +
+            pen + " brush(2,#ffffff,#ffffff)"};
+    const std::string denmark =
+        "Region [312 6.13802,50.132904..6.13802,50.132904]" + pen + whiteBrush;
+    const std::string rect = " pen(1,2,#030000) brush(1,#020000,#030000)";
+    const SampleFile files[] = {
+        {"dmx_barnsbury_segment_pline/barnsbury_segment_pline.mif",
+         177,
+         {{0, "Line 530661.691978,184270.562683 530670.301217,184204.951786 pen(1,2,#000000)"},
+          {73,
+           "Pline [3 531297.510832,184441.573404..531340.829339,184549.913463] pen(1,2,#000000)"},
+          {176, "Line 531139.683702,184338.865635 531374.160466,184412.387824 pen(1,2,#000000)"}}},
+        {"dmx_simple_axlines/simple_axlines.mif",
+         17,
+         {{0, "Line -48.3119906868,25.4947613504 18.8591385332,26.8917345751 pen(1,2,#000000)"}}},
+        {"dmx_simple_axlines/simple_axlines_pline.mif",
+         17,
+         {{0, "Pline [3 -48.3119906868,25.4947613504..18.8591385332,0] pen(1,2,#000000)"},
+          {1, "Line -33.9930151339,-14.6682188591 -33.2945285215,36.3213038417 pen(1,2,#000000)"}}},
+        {"gdal_all_geoms/all_geoms.mif",
+         16,
+         {{0, "Point 0,1"},
+          {1, "Point 2,3 sym(2,0,#000000,1,'','bla',2,0)"},
+          {2, "Point 4,5 sym(1,99,#010000,2,'foo','',1,30)"},
+          {3, "Line 0,1 2,3"},
+          {4, "Pline [2 0,1..2,3]"},
+          {5, "Pline [2 0,1..2,3]"},
+          {6, "Pline [2 0,1..2,3][2 3,4..5,6] smooth pen(1,2,#030000)"},
+          {7, "Rect -1,-1 1,1" + rect},
+          {8, "RoundRect -1,-1 1,1 r1" + rect},
+          {9, "Ellipse -1,-1 1,1" + rect},
+          {10, "Arc -1,-1 1,1 0..360 pen(1,2,#030000)"},
+          {11, "Arc -1,-1 1,1 0..360"},
+          {12, "Text 'text' 0,1 2,3 sp2 j2 a30 label1@10,20 font('bla',1,2,#ffff00,#ffff00)"},
+          {13, "MultiPoint [0,1][2,3]"},
+          {14, "Region [4 0,1..0,1]"},
+          {15, "Collection {Region [4 0,1..0,1]} {-} {MultiPoint [0,1][2,3]}"}}},
+        {"gdal_all_possible_fields/all_possible_fields.mif", 2, {{0, "None"}, {1, "None"}}},
+        {"gdal_empty_first_field_tab/empty_first_field_with_tab_delimiter.mif", 1, {{0, "None"}}},
+        {"gdal_multilinemid/multilinemid.mif",
+         2,
+         {{0, "Pline [3 482281.14,6738543.72..482276.11,6738551.17] pen(4,104,#808080)"},
+          {1, "Pline [3 483281.14,6738543.72..483276.11,6738551.17] pen(4,104,#808080)"}}},
+        {"gdal_nomid/nomid.mif", 2, {{0, small}}},
+        {"gdal_proj/proj_34.mif",
+         1,
+         {{0, "Pline [5 499950.16,6677.74..501910.24,-5049.84] pen(1,2,#000000)"}}},
+        {"gdal_proj/proj_35.mif",
+         1,
+         {{0, "Pline [4 806313.58,7382.8..806136.95,-1201.03] pen(1,2,#000000)"}}},
+        {"gdal_single_field/single_field.mif", 3, {{0, "None"}, {2, "None"}}},
+        {"gdal_small/small.mif", 2, {{0, small}}},
+        {"gdal_small_ntf/small_ntf.mif", 2, {{0, small}}},
+        {"gdal_utf8/utf8.mif", 3, {{0, utf8[0]}, {1, utf8[1]}, {2, utf8[2]}}},
+        {"gdal_win1251/win1251.mif", 3, {{0, utf8[0]}, {1, utf8[1]}, {2, utf8[2]}}},
+        {"gdal_win1251_text/win1251_text.mif",
+         1,
+         {{0,
+           "Text '\xCF\xEE\xEB\xE5' 10,20 94,23 sp1 j2 a0 font('DejaVu Serif',0,14,#0000ff,-1)"}}},
+        {"gt_delim_in_quotes/delimInQuotes.mif", 4, {{2, denmark}}},
+        {"gt_space_delim/spaceDelim.mif", 4, {{2, denmark}}},
+        {"gt_grafo/grafo.MIF",
+         1726,
+         {{0, "Pline [2 1510618.29,5036672.29..1510593.35,5036681.36]"},
+          {1725, "Pline [2 1512214.55,5035657.63..1512214.29,5035626.96]"}}},
+        {"gt_mixed/mixed.MIF",
+         9,
+         {{0, "Point 1513835.65,5037066.3 sym(0,35,#000000,12,'','',0,0)"},
+          {1, "Line 1513760.02,5037059.08 1513969.02,5036864.26" + pen},
+          {2, "Pline [10 1513820.32,5037093.09..1513918.43,5036816.33]" + pen},
+          {3, "*center 1513515.78,5037046.19" + pen + " brush(2,#ffffff,#ffffff)"},
+          {4,
+           "Pline [8 1513581.65,5036642.7..1514007.42,5036509.67][5 1514016.27,5036499.85.."
+           "1514162.32,5036268.62][6 1514183.57,5036223.09..1513911.82,5036141.84]" +
+               pen},
+          {7,
+           "*[6 1512784.11,5037847.08..1512784.11,5037847.08][10 1512649.56,5037772.1.."
+           "1512649.56,5037772.1] center 1512680.02,5036672.16" +
+               pen + " brush(2,#ffffff,#ffffff)"},
+          {8, "None"}}},
+        {"gt_nodi/nodi.mif",
+         1207,
+         {{0, "Point 1511106.78,5035377.49 sym(0,34,#ff0000,9,'','',0,0)"},
+          {1206, "Point 1512044.63,5035607.16 sym(0,34,#ff0000,9,'','',0,0)"}}},
+        {"gt_statepop/statepop.mif",
+         49,
+         {{0, "Region [326 -88.071564,37.51099..-88.071564,37.51099] brush(1,#000000,-1)"},
+          {48, "*-122.96669,48.443974] brush(1,#0000ff,-1)"}}},
+        {"gt_text/text.MIF",
+         3,
+         {{0,
+           "Text 'This is text 1' 1515290.03,5033828.93 1515640.52,5033889.78 sp1 j0 a0 "
+           "font('Arial',1,0,#000000,-1)"},
+          {1,
+           "Text '...And text 2\nwith a CRLF char' 1516511.11,5032920.22 1516968.71,"
+           "5033041.92 sp1 j0 a270 font('Arial',0,0,#000000,-1)"},
+          {2, "*5032498.3 sp1 j2 a34 font('Verdana',1,0,#000000,-1)"}}},
+        {"gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif",
+         86,
+         {{0,
+           "Region [13 2470841.56265,2447031.09625..2470841.56265,2447031.09625] "
+           "brush(1,#000000,-1)"},
+          {85,
+           "Region [11 2474717.81408,2454626.67196..2474717.81408,2454626.67196] "
+           "brush(1,#000000,-1)"}}},
+    };
+    for (const SampleFile& sample : files) {
+        CMifFile file;
+        std::string path = SamplesDir() + "/" + sample.path;
+        ASSERT_EQ(file.Open(path.c_str()), 1) << path;
+        file.Rewind();
+        int index = 0;
+        size_t next = 0;
+        while (!file.IsEof()) {
+            std::string record = Dump(file.ReadObject(), true);
+            if (next < sample.objects.size() && sample.objects[next].index == index) {
+                std::string expected = sample.objects[next++].expected;
+                if (expected[0] == '*') {
+                    expected.erase(0, 1);
+                    record =
+                        record.substr(record.size() - std::min(record.size(), expected.size()));
+                }
+                EXPECT_EQ(record, expected) << sample.path << " object " << index;
+            }
+            file.MoveNext();
+            ++index;
+        }
+        EXPECT_EQ(index, sample.count) << sample.path;
+        EXPECT_EQ(next, sample.objects.size()) << sample.path << ": objects not reached";
+    }
+}
+
+}  // namespace
