@@ -97,6 +97,8 @@ public:
 private:
     // Storage reused by the scanner's searches, so that skipping words allocates nothing.
     std::string scanWord;
+    // Storage reused by SetValue to quote a text value without allocating per value.
+    std::string valueScratch;
 };
 
 // The MID path of a MIF path: the extension of the file name replaced by ".mid", or ".mid"
