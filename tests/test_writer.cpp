@@ -198,14 +198,14 @@ TEST(ObjectWriter, EveryKindExactly) {
               "Brush (2,16777215)\r\n\r\n");
 
     CMifMultiPoint multi;
-    EXPECT_EQ(ObjectBytes(multi), "MultiPoint 0\r\n\r\n\r\n");
+    EXPECT_EQ(ObjectBytes(multi), "MultiPoint 0\r\n\r\n");
     multi.points.resize(3);
     for (size_t i = 0; i < 3; ++i) {
         multi.points[i].point = {double(i), -double(i)};
         multi.points[i].symbol = {0, int32_t(i) + 33, 0, 9, "", "", 0, 0.0};
     }
     EXPECT_EQ(ObjectBytes(multi),
-              "MultiPoint 3\r\n0.000000 -0.000000 1.000000 -1.000000 2.000000 -2.000000 \r\n"
+              "MultiPoint 3\r\n0.000000 -0.000000\r\n1.000000 -1.000000\r\n2.000000 -2.000000\r\n"
               "Symbol (33,0,9)\r\n\r\n")
         << "only the first symbol is written";
 
@@ -217,7 +217,7 @@ TEST(ObjectWriter, EveryKindExactly) {
     collection.multiPoint->points.resize(1);
     EXPECT_EQ(ObjectBytes(collection),
               "Collection 2\r\nPline\r\n2\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n"
-              "MultiPoint 1\r\n0.000000 0.000000 \r\n\r\n");
+              "MultiPoint 1\r\n0.000000 0.000000\r\n\r\n");
 }
 
 TEST(ObjectWriter, TextLinesOptionsAndQuotes) {

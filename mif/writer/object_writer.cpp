@@ -120,19 +120,11 @@ int CMifFile::WriteMultiPoint(const CMifMultiPoint& multiPoint) {
     CWriteResult result;
     result.Add(
         WriteFormattedLine(*this, "MultiPoint %i", static_cast<int32_t>(multiPoint.points.size())));
-    // All points on one line, each coordinate pair followed by a blank.
-    std::string line;
-    line.reserve(multiPoint.points.size() * 24);
-    // %f prints a double in at most 317 characters, so a pair always fits.
-    char pair[2 * 320 + 8];
+    // One point per line, as for the nodes of a polyline: other readers take a point per line
+    // and cannot read the points of a multipoint written all on one line.
     for (const CMifPoint& p : multiPoint.points) {
-        int n = std::snprintf(pair, sizeof pair, "%f %f ", p.point.x, p.point.y);
-        if (n > 0) {
-            line.append(pair, static_cast<size_t>(n) < sizeof pair ? static_cast<size_t>(n)
-                                                                   : sizeof pair - 1);
-        }
+        result.Add(WriteFormattedLine(*this, "%f %f", p.point.x, p.point.y));
     }
-    result.Add(WriteLine(line));
     if (!multiPoint.points.empty()) {
         result.Add(WriteSymbol(multiPoint.points.front().symbol));
     }
