@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -136,6 +137,19 @@ TEST(ObjectWriter, EveryKindExactly) {
     CMifPoint point;
     point.point = {37.6175, 55.7558, 9.0};
     EXPECT_EQ(ObjectBytes(point), "Point 37.617500 55.755800\r\n\r\n") << "z is never written";
+
+    // Lines longer than the stack buffer: numbers as wide as a double gets, a long font name.
+    CMifLine wide;
+    wide.start = {1e300, -1e300};
+    wide.end = {-0.0078125, 0.0000005};
+    char expected[1400];
+    std::snprintf(expected, sizeof expected, "Line %f %f %f %f\r\n\r\n", 1e300, -1e300, -0.0078125,
+                  0.0000005);
+    EXPECT_EQ(ObjectBytes(wide), expected);
+    CMifText longFont;
+    longFont.font.name = std::string(3000, 'F');
+    EXPECT_NE(ObjectBytes(longFont).find("Font (\"" + longFont.font.name + "\",0,0,0)\r\n"),
+              std::string::npos);
 
     CMifLine line;
     line.start = {-1.5, 2};
