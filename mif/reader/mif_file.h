@@ -99,6 +99,8 @@ private:
     std::string scanWord;
     // Where Rewind starts looking for the word Data: behind the header's column list.
     int64_t dataSearchStart = 0;
+    // Storage reused by SetValue to quote a text value without allocating per value.
+    std::string valueScratch;
 };
 
 // The MID path of a MIF path: the extension of the file name replaced by ".mid", or ".mid"

@@ -1,3 +1,54 @@
 #include "mif/reader/mif_file.h"
+#include "mif/writer/line_format.h"
 
-// Writing style clauses: not built yet.
+// Style clauses: one line each, none for an absent style. Colours go out as the MIF integer; the
+// -1 markers are tested on the stored values, before any conversion.
+
+int CMifFile::WritePen(const CMifPen& pen) {
+    if (pen.pattern == -1) {
+        return 1;
+    }
+    return WriteFormattedLine(*this, "Pen (%i,%i,%i)", pen.width, pen.pattern,
+                              SwapColor(pen.color));
+}
+
+int CMifFile::WriteBrush(const CMifBrush& brush) {
+    if (brush.pattern == -1) {
+        return 1;
+    }
+    if (brush.backColor == -1) {
+        return WriteFormattedLine(*this, "Brush (%i,%i)", brush.pattern,
+                                  SwapColor(brush.foreColor));
+    }
+    return WriteFormattedLine(*this, "Brush (%i,%i,%i)", brush.pattern, SwapColor(brush.foreColor),
+                              SwapColor(brush.backColor));
+}
+
+int CMifFile::WriteSymbol(const CMifSymbol& symbol) {
+    switch (symbol.form) {
+        case 0:
+            return WriteFormattedLine(*this, "Symbol (%i,%i,%i)", symbol.shape,
+                                      SwapColor(symbol.color), symbol.size);
+        case 1:
+            return WriteFormattedLine(*this, "Symbol (%i,%i,%i,\"%s\",%i,%f)", symbol.shape,
+                                      SwapColor(symbol.color), symbol.size, symbol.fontName.c_str(),
+                                      symbol.style, symbol.rotation);
+        case 2:
+            return WriteFormattedLine(*this, "Symbol (\"%s\",%i,%i,%i)", symbol.fileName.c_str(),
+                                      SwapColor(symbol.color), symbol.size, symbol.style);
+        default:
+            return 1;
+    }
+}
+
+int CMifFile::WriteFont(const CMifFont& font) {
+    if (font.name.empty()) {
+        return 1;
+    }
+    if (font.backColor == -1) {
+        return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i)", font.name.c_str(), font.style,
+                                  font.size, SwapColor(font.foreColor));
+    }
+    return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i,%i)", font.name.c_str(), font.style,
+                              font.size, SwapColor(font.foreColor), SwapColor(font.backColor));
+}

