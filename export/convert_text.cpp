@@ -57,7 +57,8 @@ CMifObject* ConvertTextItem(Cgeo_TextItem* item) {
                             binding.y + (rect.y2 - centre.y) * attributes.scaleY, 0.0};
     record->angle = static_cast<float>(item->GetAngle());
 
-    // The font of the whole item comes from the first line with parts that names a face.
+    // The font of the whole item comes from the first part, in line and part order, that names
+    // a face.
     tagXF_FONT_ATTRIBUTES font;
     std::memset(&font, 0, sizeof font);
     std::string faceName;
@@ -78,9 +79,11 @@ CMifObject* ConvertTextItem(Cgeo_TextItem* item) {
                 record->text += fncString::ConvertSequencesToString(part->GetString(), "\r");
             }
         }
-        if (faceName.empty() && line->GetPart(0) != nullptr) {
-            line->GetPart(0)->GetAttributes(&font);
-            faceName = FaceName(font);
+        for (int j = 0; faceName.empty() && j < line->GetPartsCount(); ++j) {
+            if (Cgeo_PartItem* part = line->GetPart(j); part != nullptr) {
+                part->GetAttributes(&font);
+                faceName = FaceName(font);
+            }
         }
         record->font.name = faceName;
         record->font.style = (font.weight >= 700 ? 1 : 0) + (font.italic != 0 ? 2 : 0) +
