@@ -12,42 +12,6 @@
 
 namespace {
 
-struct CFeature {
-    std::map<std::string, std::string> values;
-    std::string geometry;
-};
-
-// Runs ogrinfo -al on a file and splits its report into features.
-std::vector<CFeature> OgrFeatures(const std::string& path, std::string& report) {
-    std::string command = "ogrinfo -ro -al '" + path + "' 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    std::vector<CFeature> features;
-    if (!pipe) {
-        return features;
-    }
-    char buffer[1 << 16];
-    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
-        std::string line(buffer);
-        report += line;
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-            line.pop_back();
-        }
-        if (line.rfind("OGRFeature(", 0) == 0) {
-            features.emplace_back();
-        } else if (!features.empty() && line.rfind("  ", 0) == 0) {
-            size_t type = line.find(" (");
-            size_t eq = line.find(") = ");
-            if (type != std::string::npos && eq != std::string::npos && type < eq &&
-                line.find(' ', 2) == type) {
-                features.back().values[line.substr(2, type - 2)] = line.substr(eq + 4);
-            } else if (line.rfind("  Style = ", 0) != 0) {
-                features.back().geometry = line.substr(2);
-            }
-        }
-    }
-    return features;
-}
-
 TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
     if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "ogrinfo is not installed (Debian package gdal-bin)";
@@ -110,7 +74,7 @@ TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
     ASSERT_FALSE(f.WriteFailed());
 
     std::string report;
-    std::vector<CFeature> got = OgrFeatures(path, report);
+    std::vector<COgrFeature> got = OgrFeatures(path, report);
     ASSERT_EQ(got.size(), records.size()) << report;
     EXPECT_EQ(report.find("ERROR"), std::string::npos) << report;
     const char* geometry[] = {"",

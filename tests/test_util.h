@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 // A fresh folder for one test, removed with everything in it when the test ends (also when an
 // assertion fails).
@@ -76,3 +79,40 @@ public:
 private:
     void* handle;
 };
+
+// One feature as `ogrinfo -al` reports it: field values by name, and the geometry text.
+struct COgrFeature {
+    std::map<std::string, std::string> values;
+    std::string geometry;
+};
+
+// Runs ogrinfo -al on a file and splits its report into features.
+inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string& report) {
+    std::string command = "ogrinfo -ro -al '" + path + "' 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::vector<COgrFeature> features;
+    if (!pipe) {
+        return features;
+    }
+    char buffer[1 << 16];
+    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+        std::string line(buffer);
+        report += line;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.pop_back();
+        }
+        if (line.rfind("OGRFeature(", 0) == 0) {
+            features.emplace_back();
+        } else if (!features.empty() && line.rfind("  ", 0) == 0) {
+            size_t type = line.find(" (");
+            size_t eq = line.find(") = ");
+            if (type != std::string::npos && eq != std::string::npos && type < eq &&
+                line.find(' ', 2) == type) {
+                features.back().values[line.substr(2, type - 2)] = line.substr(eq + 4);
+            } else if (line.rfind("  Style = ", 0) != 0) {
+                features.back().geometry = line.substr(2);
+            }
+        }
+    }
+    return features;
+}
