@@ -34,18 +34,25 @@ std::string FormatInt(long long value) {
 
 // As printf's "%.<decimals>f": fixed notation, never dependent on the locale.
 std::string FormatFixed(double value, int decimals) {
-    // Beyond 1074 decimals every double prints only zeros; the cap bounds the buffer.
+    // Beyond 1074 decimals every double prints only zeros; the cap bounds the buffer. A double
+    // takes at most 310 digits before the point.
     if (decimals < 0) {
         decimals = 0;
     } else if (decimals > 1074) {
         decimals = 1074;
     }
-    std::string text(static_cast<size_t>(decimals) + 330, '\0');
-    char* end = std::to_chars(text.data(), text.data() + text.size(), value,
-                              std::chars_format::fixed, decimals)
-                    .ptr;
-    text.resize(static_cast<size_t>(end - text.data()));
-    return text;
+    constexpr size_t kBeforePoint = 330;
+    char stack[kBeforePoint + 64];
+    std::string heap;
+    char* begin = stack;
+    size_t size = sizeof stack;
+    if (static_cast<size_t>(decimals) + kBeforePoint > size) {
+        heap.resize(static_cast<size_t>(decimals) + kBeforePoint);
+        begin = heap.data();
+        size = heap.size();
+    }
+    char* end = std::to_chars(begin, begin + size, value, std::chars_format::fixed, decimals).ptr;
+    return std::string(begin, end);
 }
 
 bool IsCanceled(const int* cancel) {

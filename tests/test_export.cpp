@@ -174,6 +174,8 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     doc.AddColumn("flag", 11);
     doc.AddColumn("strange", 12, 10);
     doc.AddColumn("my name", 8);
+    doc.AddColumn("fine", 9, 30, 20);
+    doc.AddColumn("odd", 9, 4, -2);
 
     doc.SetText(0, 0, "a, \"b\"");
     doc.SetValue(0, 1, uint8_t{200});
@@ -189,6 +191,8 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     doc.SetValue(0, 10, day);
     doc.SetValue(0, 11, int32_t{1});
     doc.SetValue(0, 13, -2.0);
+    doc.SetValue(0, 14, 0.1);
+    doc.SetValue(0, 15, 7.6);
     // Row 1: the rounding cases of decimals, a false flag, no values elsewhere.
     doc.SetValue(1, 8, 1234.5678);
     doc.SetValue(1, 9, -0.4);
@@ -198,7 +202,7 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
 
     CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("columns.mif"));
     EXPECT_EQ(saved.result, 2);
-    EXPECT_NE(saved.mif.find("Columns 14\r\n"
+    EXPECT_NE(saved.mif.find("Columns 16\r\n"
                              "name char (20)\r\n"
                              "byte smallint\r\n"
                              "word smallint\r\n"
@@ -213,13 +217,15 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
                              "flag logical\r\n"
                              "strange char (10)\r\n"
                              "my_name float\r\n"
+                             "fine decimal (30,20)\r\n"
+                             "odd decimal (4,-2)\r\n"
                              "\r\nData\r\n"),
               std::string::npos)
         << saved.mif;
     EXPECT_EQ(saved.mid,
               "\"a, \"\"b\"\"\",200,60000,-5,-1,-123456,1.500000,0.100000,-3.14,12,20240307,T,"
-              "\"\",-2.000000\r\n"
-              "\"\",,,,,,,,1234.57,-0,00330102,F,\"\",\r\n");
+              "\"\",-2.000000,0.10000000000000000555,8\r\n"
+              "\"\",,,,,,,,1234.57,-0,00330102,F,\"\",,,\r\n");
 }
 
 TEST(ExportColumns, LayerWithoutColumnsGetsTheIdColumnAndEmptyRecords) {
