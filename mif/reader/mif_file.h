@@ -14,7 +14,7 @@
 // One MIF/MID pair, open for reading or for writing. Its own CTextFile part carries the MIF
 // text; the MID file is midFile. The reader's operations live in mif/reader, the writer's in
 // mif/writer.
-class CMifFile : public CFeatureFile, public CTextFile {
+class CMifFile final : public CFeatureFile, public CTextFile {
 public:
     CMifFile();
     ~CMifFile();
