@@ -156,6 +156,68 @@ TEST(ObjectBodies, CollectionPartsAreTakenByPosition) {
     EXPECT_EQ(mif.file.currentObject, nullptr);
 }
 
+std::vector<std::string> ReadAll(const std::string& path, std::vector<std::string>* names) {
+    std::vector<std::string> objects;
+    CMifFile file;
+    if (file.Open(path.c_str()) != 1) {
+        return objects;
+    }
+    file.Rewind();
+    std::string value;
+    while (!file.IsEof()) {
+        objects.push_back(Dump(file.ReadObject()));
+        if (names != nullptr && file.GetFieldValue(0, value) == 1) {
+            names->push_back(value);
+        }
+        file.MoveNext();
+    }
+    return objects;
+}
+
+TEST(ObjectFile, EveryKindWithTheHeaderTransformAndItsRecord) {
+    std::vector<std::string> names;
+    std::vector<std::string> objects = ReadAll(TestDataPath("all_kinds.mif"), &names);
+    const std::vector<std::string> expected = {
+        "Point 102,206 sym(0,35,#ff0000,12,'','',0,0)",
+        "Line 102,206 106,212 pen(2,2,#00ff00)",
+        "Pline [102,203 104,206][106,209 108,212 110,215] smooth pen(1,2,#000000)",
+        "Region [100,200 100,203 102,203 100,200] center 101,201.5 pen(1,2,#000000) "
+        "brush(2,#ffffff,#000000)",
+        "Rect 100,200 102,203 pen(1,2,#000000) brush(1,#000000,-1)",
+        "RoundRect 100,200 104,206 r0.5",
+        "Ellipse 100,200 106,206 brush(2,#ff0000,-1)",
+        "Arc 100,200 108,212 90..180 pen(2,2,#ff0000)",
+        "Text 'say \"hi\"\nagain' 100,200 120,206 sp1.5 j3 a30 label2@110,218 "
+        "font('Arial, Bold',1,12,#000000,#ffffff)",
+        "MultiPoint [102,203 sym(2,0,#ff0000,24,'','pin.bmp',0,0)][104,206][106,209]",
+        "Collection {Region [100,200 102,200 100,203]} {Pline [100,200 102,203]} "
+        "{MultiPoint [114,221]}",
+        "None"};
+    EXPECT_EQ(objects, expected);
+    EXPECT_EQ(names, (std::vector<std::string>{"point", "line", "pline \"multiple\"", "region",
+                                               "rect", "roundrect", "ellipse", "arc", "text",
+                                               "multipoint", "collection", "none"}));
+}
+
+// Every prefix of the file is read to its end: no read past the end of a page (the sanitizer
+// build catches it), no hang, never more objects than the whole file has.
+TEST(ObjectFile, EveryPrefixReadsToItsEnd) {
+    std::string mif = ReadFile(TestDataPath("all_kinds.mif"));
+    ASSERT_GT(mif.size(), 500u);
+    TempDir dir;
+    WriteFile(dir.Path("cut.mid"), ReadFile(TestDataPath("all_kinds.mid")));
+    for (size_t n = 1; n <= mif.size(); ++n) {
+        WriteFile(dir.Path("cut.mif"), mif.substr(0, n));
+        std::vector<std::string> names;
+        size_t count = ReadAll(dir.Path("cut.mif"), &names).size();
+        ASSERT_LE(count, 12u) << "cut after " << n << " bytes";
+        ASSERT_EQ(names.size(), count) << "cut after " << n << " bytes";
+        if (n == mif.size()) {
+            EXPECT_EQ(count, 12u);
+        }
+    }
+}
+
 // Real files written by other programs: the object count of each file and a few objects, with
 // values read off the files. A leading "*" compares the end of the record only.
 struct SampleObject {
