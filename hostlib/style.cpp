@@ -1,5 +1,6 @@
 #include "plugin/host/style.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "hostlib/host_internal.h"
@@ -98,6 +99,9 @@ int CXF_StyleObject::Release() {
     int left = --refCount;
     if (left == 0) {
         delete this;
+    } else if (left == 1 && ownerSet != nullptr && !isShared) {
+        ownerSet->Drop(this);  // only the set holds it now: nobody can reach it any more
+        left = 0;
     }
     return left;
 }
@@ -107,8 +111,66 @@ bool CXF_StyleObject::SameIdentifier(const CXF_StyleObject* a, const CXF_StyleOb
            std::memcmp(a->identifier, b->identifier, XF_STYLE_ID_SIZE) == 0;
 }
 
+namespace {
+
+void HashBytes(std::size_t& h, const void* data, std::size_t size) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        h = (h ^ p[i]) * 1099511628211ull;
+    }
+}
+
+template <typename T>
+void HashValue(std::size_t& h, const T& value) {
+    HashBytes(h, &value, sizeof value);
+}
+
+bool SameElements(const CXF_StyleElement& a, const CXF_StyleElement& b) {
+    return a.IsFill() == b.IsFill() && a.GetColor() == b.GetColor() &&
+           a.GetStyleObject() == b.GetStyleObject();
+}
+
+}  // namespace
+
+bool CXF_StyleObject::SameContent(const CXF_StyleObject& o) const {
+    if (!SameIdentifier(this, &o) || name != o.name || uintValue != o.uintValue ||
+        intValue != o.intValue || line.dashes != o.line.dashes || line.visible != o.line.visible ||
+        marker.shape != o.marker.shape || polygon.elements.size() != o.polygon.elements.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < polygon.elements.size(); ++i) {
+        if (!SameElements(polygon.elements[i], o.polygon.elements[i])) {
+            return false;
+        }
+    }
+    const CXF_StyleText& t = text;
+    const CXF_StyleText& u = o.text;
+    return t.faceName == u.faceName && t.settingA == u.settingA && t.settingB == u.settingB &&
+           t.flags == u.flags && t.alignment == u.alignment &&
+           t.shadow.GetColor() == u.shadow.GetColor() &&
+           t.shadow.GetOffsetX() == u.shadow.GetOffsetX() &&
+           t.shadow.GetOffsetY() == u.shadow.GetOffsetY();
+}
+
+std::size_t CXF_StyleObject::ContentHash() const {
+    std::size_t h = 14695981039346656037ull;
+    HashBytes(h, identifier, sizeof identifier);
+    HashValue(h, uintValue);
+    HashValue(h, intValue);
+    HashValue(h, marker.shape);
+    for (const CXF_StyleElement& e : polygon.elements) {
+        HashValue(h, e.GetColor());
+        HashValue(h, e.IsFill());
+    }
+    HashValue(h, text.flags);
+    HashValue(h, text.alignment);
+    HashBytes(h, text.faceName.data(), text.faceName.size());
+    return h;
+}
+
 CXF_StyleSet::~CXF_StyleSet() {
     for (CXF_StyleObject* style : styles) {
+        style->ownerSet = nullptr;
         style->Release();
     }
 }
@@ -117,8 +179,36 @@ CXF_StyleObject* CXF_StyleSet::Add(CXF_StyleObject* source) {
     if (source == nullptr) {
         return nullptr;
     }
-    styles.push_back(source->Clone());
-    return styles.back();
+    CXF_StyleObject* copy = source->Clone();
+    copy->ownerSet = this;
+    copy->setIndex = styles.size();
+    styles.push_back(copy);
+    return copy;
+}
+
+CXF_StyleObject* CXF_StyleSet::Share(CXF_StyleObject* style) {
+    if (style == nullptr || style->isShared || style->ownerSet != this) {
+        return style;
+    }
+    std::size_t hash = style->ContentHash();
+    auto range = shared.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second->SameContent(*style)) {
+            return it->second;
+        }
+    }
+    style->isShared = true;
+    shared.emplace(hash, style);
+    return style;
+}
+
+void CXF_StyleSet::Drop(CXF_StyleObject* style) {
+    CXF_StyleObject* last = styles.back();
+    styles[style->setIndex] = last;
+    last->setIndex = style->setIndex;
+    styles.pop_back();
+    style->ownerSet = nullptr;
+    style->Release();
 }
 
 CXF_StyleObject* CXF_StyleSet::GetAt(int i) {

@@ -401,6 +401,44 @@ CXF_StyleObject* Cgeo_VectorObject::GetStyle() const {
     return style;  // GetStyle of the geometry added the caller's reference
 }
 
+namespace {
+
+template <typename Geometry, typename Record, typename FaceOf>
+void ShareRecordStyle(Geometry& geometry, CXF_StyleSet* set, FaceOf faceOf) {
+    Record record;
+    geometry.GetStyle(&record);
+    CXF_StyleObject* own = record.style != nullptr ? record.style->GetStyleObject() : nullptr;
+    CXF_StyleObject* common = set->Share(own);
+    if (common != own) {
+        record.style = faceOf(common);
+        geometry.SetStyle(&record);
+    }
+    if (own != nullptr) {
+        own->Release();  // the reference GetStyle handed out
+    }
+}
+
+}  // namespace
+
+void Cgeo_VectorObject::ShareStyle(CXF_StyleSet* set) {
+    if (point) {
+        ShareRecordStyle<Cgeo_VectorPoint, VECTOR_POINT_STYLE>(
+            *point, set, [](CXF_StyleObject* s) { return s->GetMarker(); });
+    } else if (line) {
+        ShareRecordStyle<Cgeo_VectorLine, VECTOR_LINE_STYLE>(
+            *line, set, [](CXF_StyleObject* s) { return s->GetLine(); });
+    } else if (polygon) {
+        ShareRecordStyle<Cgeo_VectorPolygon, VECTOR_POLYGON_STYLE>(
+            *polygon, set, [](CXF_StyleObject* s) { return s->GetPolygon(); });
+    } else if (ellipse) {
+        ShareRecordStyle<Cgeo_VectorEllipse, VECTOR_ELLIPSE_STYLE>(
+            *ellipse, set, [](CXF_StyleObject* s) { return s->GetPolygon(); });
+    } else if (text) {
+        ShareRecordStyle<Cgeo_VectorText, VECTOR_TEXT_STYLE>(
+            *text, set, [](CXF_StyleObject* s) { return s->GetText(); });
+    }
+}
+
 int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
     CXF_RectD r{0.0, 0.0, 0.0, 0.0};
     bool any = false;
@@ -534,6 +572,7 @@ std::int64_t Cgeo_VectorObjectStream::AddObject(const Cgeo_VectorObject* object,
         return -1;
     }
     target->objects.push_back(std::make_unique<Cgeo_VectorObject>(*object));
+    target->objects.back()->ShareStyle(target->GetStyleSet());
     return target->GetObjectCount() - 1;
 }
 

@@ -14,6 +14,9 @@ inline bool IsCSpace(char c) {
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\r' || c == '\n';
 }
+inline bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 inline bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
@@ -245,11 +248,35 @@ int CMifFile::FindKeyword(std::string_view key, const char* stop, const char* st
 }
 
 int32_t CMifFile::ReadObjectKeyword() {
-    while (ReadWord(scanWord)) {
+    for (;;) {
+        // Words that cannot be keywords (numbers, clause lists) are passed over in the page
+        // without being copied; a word running across the page end goes through ReadWord.
+        const char* start = PageCursor();
+        const char* end = PageEnd();
+        const char* p = start;
+        for (;;) {
+            while (p < end && IsBlank(*p)) {
+                ++p;
+            }
+            if (p == end || IsAsciiLetter(*p)) {
+                break;
+            }
+            const char* q = p;
+            while (q < end && !IsBlank(*q)) {
+                ++q;
+            }
+            if (q == end) {
+                break;
+            }
+            p = q + 1;
+        }
+        Skip(static_cast<size_t>(p - start));
+        if (!ReadWord(scanWord)) {
+            return -1;
+        }
         int32_t kind = MifObjectTypeFromKeyword(scanWord);
         if (kind != -1) {
             return kind;
         }
     }
-    return -1;
 }

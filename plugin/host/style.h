@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "plugin/host/host_api.h"
@@ -25,6 +26,7 @@
 // - a polygon element holds one on the style it was given; a layer on each legend style.
 
 class CXF_StyleObject;
+class CXF_StyleSet;
 
 // Identifier of a style: 16 bytes, compared byte for byte. Bytes 0-7 hold a serial number unique
 // in the process (little-endian), bytes 8-15 the text "fncStyle".
@@ -186,6 +188,10 @@ public:
     const unsigned char* GetIdentifier() const { return identifier; }
     // Byte-for-byte comparison of the identifiers; false when either is null.
     static bool SameIdentifier(const CXF_StyleObject* a, const CXF_StyleObject* b);
+    // Same identifier, name, values and faces (polygon elements compare their outline styles by
+    // address).
+    bool SameContent(const CXF_StyleObject& other) const;
+    std::size_t ContentHash() const;
 
     const char* GetName() const { return name.c_str(); }
     void SetName(const char* value) { name = value != nullptr ? value : ""; }
@@ -205,9 +211,14 @@ public:
     CXF_StyleObject& operator=(const CXF_StyleObject&) = delete;
 
 private:
+    friend class CXF_StyleSet;
     CXF_StyleObject();
     ~CXF_StyleObject();
     void AttachFaces();
+
+    CXF_StyleSet* ownerSet = nullptr;  // the set holding it, while it does
+    std::size_t setIndex = 0;          // its place in ownerSet->styles
+    bool isShared = false;             // kept by ownerSet for every equal object
 
     unsigned char identifier[XF_STYLE_ID_SIZE];
     int refCount = 1;
@@ -221,6 +232,12 @@ private:
 };
 
 // The styles of one vector layer.
+//
+// Add makes a copy per call (the caller may change it before giving it to an object). When an
+// object is stored in the layer (Cgeo_VectorObjectStream::AddObject), the stored copy takes the
+// set's shared style equal to its own (Share), so a million objects drawn alike hold one style;
+// treat the styles of stored objects as read-only. A copy that only the set still holds after
+// someone else held it is freed at once.
 class FNC_API CXF_StyleSet {
 public:
     CXF_StyleSet() = default;
@@ -229,16 +246,25 @@ public:
     CXF_StyleSet& operator=(const CXF_StyleSet&) = delete;
 
     // Stores a copy of the style that keeps its identifier and returns the copy, borrowed: the set
-    // holds it for its own life. Every call makes a new copy, so objects registered from one
+    // holds it while it is used. Every call makes a new copy, so objects registered from one
     // source share the identifier and still keep their own colours. Null gives null.
     CXF_StyleObject* Add(CXF_StyleObject* source);
 
+    // The set's shared style equal to style (identifier and content), borrowed. A style of this
+    // set becomes the shared one when none is equal yet; a style of another set or of none is
+    // returned unchanged. Null gives null.
+    CXF_StyleObject* Share(CXF_StyleObject* style);
+
     int GetCount() const { return static_cast<int>(styles.size()); }
-    // Style i in the order added, borrowed, or null outside the list.
+    // Style i, borrowed, or null outside the list; the order changes as copies are freed.
     CXF_StyleObject* GetAt(int i);
 
 private:
+    friend class CXF_StyleObject;
+    void Drop(CXF_StyleObject* style);
+
     std::vector<CXF_StyleObject*> styles;
+    std::unordered_multimap<std::size_t, CXF_StyleObject*> shared;  // by content hash
 };
 
 // The application's style manager: default styles and the list of line patterns.

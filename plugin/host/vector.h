@@ -222,6 +222,10 @@ public:
     // Frees an object made by Cgeo_Vector::CreateObject. Objects stored in a layer belong to it.
     void DeleteObject() { delete this; }
 
+    // Gives the object the set's shared style equal to its own (CXF_StyleSet::Share); the object
+    // stream does this for every object it stores.
+    void ShareStyle(CXF_StyleSet* set);
+
 private:
     int type;
     std::unique_ptr<Cgeo_VectorPoint> point;
