@@ -3,7 +3,7 @@
 # otherwise it prints the one apt command to run and fails.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev clang libclang-rt-dev gdal-bin)
+packages=(cmake make g++ libgtest-dev clang libclang-rt-dev gdal-bin libxml2-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,12 +5,17 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
-#include <tuple>
+#include <vector>
 
 #include "mif/reader/mif_file.h"
+#include "mif_text.h"
 #include "test_util.h"
 
 namespace {
@@ -259,16 +264,6 @@ TEST(ObjectWriter, TextLinesOptionsAndQuotes) {
     EXPECT_EQ(ObjectBytes(text),
               "Text \"x\"\r\n1.000000 2.000000 3.000000 4.000000\r\n"
               "Label Line simple 5.000000 6.000000\r\n\r\n");
-    text.labelLine = 0;
-    for (auto [spacing, justify, lines] :
-         {std::tuple{1.0f, 1, "Spacing 1.0\r\nJustify Left\r\n"},
-          std::tuple{2.0f, 3, "Spacing 2.0\r\nJustify Right\r\n"}, std::tuple{0.0f, 4, ""}}) {
-        text.spacing = spacing;
-        text.justify = justify;
-        EXPECT_EQ(
-            ObjectBytes(text),
-            std::string("Text \"x\"\r\n1.000000 2.000000 3.000000 4.000000\r\n") + lines + "\r\n");
-    }
 
     CMifObject unknown(12);
     TempDir dir;
@@ -384,6 +379,234 @@ TEST(WriteFailures, FileSizeLimitIsReported) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_GT(ReadFile(path).size(), 100000u) << "what was written stays on disk";
+}
+
+struct CFeature {
+    std::map<std::string, std::string> values;
+    std::string geometry;
+};
+
+// Runs ogrinfo -al on a file and splits its report into features.
+std::vector<CFeature> OgrFeatures(const std::string& path, std::string& report) {
+    std::string command = "ogrinfo -ro -al '" + path + "' 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::vector<CFeature> features;
+    if (!pipe) {
+        return features;
+    }
+    char buffer[1 << 16];
+    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+        std::string line(buffer);
+        report += line;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.pop_back();
+        }
+        if (line.rfind("OGRFeature(", 0) == 0) {
+            features.emplace_back();
+        } else if (!features.empty() && line.rfind("  ", 0) == 0) {
+            size_t type = line.find(" (");
+            size_t eq = line.find(") = ");
+            if (type != std::string::npos && eq != std::string::npos && type < eq &&
+                line.find(' ', 2) == type) {
+                features.back().values[line.substr(2, type - 2)] = line.substr(eq + 4);
+            } else if (line.rfind("  Style = ", 0) != 0) {
+                features.back().geometry = line.substr(2);
+            }
+        }
+    }
+    return features;
+}
+
+// Every kind with its styles and options. Numbers have at most six decimals, so a reader gets
+// them back exactly.
+std::vector<CMifObjectPtr> EveryKind() {
+    std::vector<CMifObjectPtr> records;
+    auto add = [&records](int32_t kind) {
+        records.emplace_back(CreateMifObject(kind));
+        return records.back().get();
+    };
+    add(kMifNone);
+    for (int32_t form = 0; form < 3; ++form) {
+        auto* point = static_cast<CMifPoint*>(add(kMifPoint));
+        point->point = {37.617512, -55.755801};
+        point->symbol = {form, 35, 0x0000FF, 12, "Wingdings", "pin.bmp", 1, 45.5};
+        if (form != 1) {
+            point->symbol.fontName.clear();
+            point->symbol.rotation = 0.0;
+        }
+        if (form != 2) {
+            point->symbol.fileName.clear();
+        } else {
+            point->symbol.shape = 0;  // a bitmap symbol has no shape number
+        }
+        if (form == 0) {
+            point->symbol.style = 0;
+        }
+    }
+    auto* line = static_cast<CMifLine*>(add(kMifLine));
+    line->start = {-1.5, 2.25};
+    line->end = {1000000.125, -0.000001};
+    line->pen = {3, 2, 0x123456};
+    auto* pline = static_cast<CMifPline*>(add(kMifPline));
+    pline->sectionStarts = {0, 2};
+    pline->nodes = {{0, 0}, {1.5, 1}, {5, 5}, {6, 6.25}, {7, 7}};
+    pline->smooth = 1;
+    pline->pen = {1, 5, 0xFF};
+    auto* single = static_cast<CMifPline*>(add(kMifPline));
+    single->BeginSection();
+    single->nodes = {{1, 2}, {3, 4}};
+    auto* region = static_cast<CMifRegion*>(add(kMifRegion));
+    region->sectionStarts = {0, 4};
+    region->nodes = {{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {3, 2}, {2, 3}};
+    region->hasCenter = 1;
+    region->center = {5, 5};
+    region->pen = {2, 2, 0};
+    region->brush = {2, 0x00FF00, 0xFFFFFF};
+    for (int32_t kind : {kMifRect, kMifRoundRect, kMifEllipse}) {
+        auto* rect = static_cast<CMifRect*>(add(kind));
+        rect->corner1 = {1, 2};
+        rect->corner2 = {3.5, 4.5};
+        rect->brush = {5, 0xFF, -1};
+        if (kind == kMifRoundRect) {
+            static_cast<CMifRoundRect*>(rect)->radius = 0.25f;
+        }
+    }
+    auto* arc = static_cast<CMifArc*>(add(kMifArc));
+    arc->corner2 = {2, 2};
+    arc->startAngle = 12.5f;
+    arc->endAngle = 270.0f;
+    arc->pen = {1, 2, 0};
+    auto* text = static_cast<CMifText*>(add(kMifText));
+    text->text = "Say \"hi\", then\nmore";
+    text->corner1 = {1, 2};
+    text->corner2 = {3, 4};
+    text->font = {"Times New Roman", 1, 10, 0xFF, 0xFFFF00};
+    text->spacing = 1.5f;
+    text->justify = 3;
+    text->angle = 45.0f;
+    text->labelLine = 2;
+    text->labelPoint = {9, 8};
+    auto* multi = static_cast<CMifMultiPoint*>(add(kMifMultiPoint));
+    multi->points.resize(3);
+    multi->points[1].point = {1, 1};
+    multi->points[2].point = {-2, 2.5};
+    multi->points[0].symbol = {0, 33, 0, 9, "", "", 0, 0.0};
+    auto* collection = static_cast<CMifCollection*>(add(kMifCollection));
+    collection->region = std::make_unique<CMifRegion>(*region);
+    collection->pline = std::make_unique<CMifPline>(*pline);
+    collection->multiPoint = std::make_unique<CMifMultiPoint>(*multi);
+
+    return records;
+}
+
+// A record of every column type per object; the char value holds a quote, a delimiter and a line
+// break, and so does the value of the column of an unknown type.
+const int32_t kEveryType[] = {kColChar,  kColInteger, kColSmallInt, kColDecimal,
+                              kColFloat, kColDate,    kColLogical,  kColNone};
+const char* const kTypeNames[] = {"name",  "count", "small", "amount",
+                                  "ratio", "day",   "flag",  "other"};
+std::vector<std::string> Values(size_t k) {
+    return {"a \"" + std::to_string(k) + "\", b\r\nc",
+            std::to_string(k),
+            "-3",
+            "1.500",
+            "2.25",
+            "20240131",
+            "T",
+            "x,y"};
+}
+
+void WriteEveryKind(const std::string& path, const std::vector<CMifObjectPtr>& records) {
+    CMifFile out;
+    for (int i = 0; i < 8; ++i) {
+        AddColumn(out, kTypeNames[i], kEveryType[i], 40, 3);
+    }
+    ASSERT_EQ(out.Create(path.c_str()), 1);
+    for (size_t k = 0; k < records.size(); ++k) {
+        EXPECT_NE(out.WriteObject(records[k].get()), 0);
+        std::vector<std::string> values = Values(k);
+        for (int i = 0; i < 8; ++i) {
+            out.SetValue(i, values[static_cast<size_t>(i)].c_str());
+        }
+        EXPECT_EQ(out.WriteValues(), 1);
+    }
+    out.Close();
+    ASSERT_FALSE(out.WriteFailed());
+}
+
+// A quote comes back single; a line break comes back as the two characters \n.
+const char kReadBackChar[] = "a \"%zu\", b\\nc";
+
+TEST(RoundTrip, EveryKindAndItsRecordReadBackUnchanged) {
+    std::vector<CMifObjectPtr> records = EveryKind();
+    TempDir dir;
+    WriteEveryKind(dir.Path("rt.mif"), records);
+    CMifFile in;
+    ASSERT_EQ(in.Open(dir.Path("rt.mif").c_str()), 1);
+    ASSERT_EQ(in.columns.GetCount(), 8);
+    in.Rewind();
+    size_t k = 0;
+    for (; in.IsEof() == 0 && k < records.size(); ++k, in.MoveNext()) {
+        SCOPED_TRACE("object " + std::to_string(k));
+        EXPECT_EQ(Dump(in.ReadObject()), Dump(records[k].get()));
+        std::vector<std::string> values = Values(k);
+        char first[64];
+        std::snprintf(first, sizeof first, kReadBackChar, k);
+        values[0] = first;
+        for (int i = 0; i < 8; ++i) {
+            std::string value;
+            EXPECT_EQ(in.GetFieldValue(i, value), 1);
+            EXPECT_EQ(value, values[static_cast<size_t>(i)]);
+        }
+    }
+    EXPECT_EQ(k, records.size());
+    EXPECT_EQ(in.IsEof(), 1);
+}
+
+// GDAL's ogrinfo reads what we write: every object, its geometry and every value.
+TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
+    if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "ogrinfo is not installed (Debian package gdal-bin)";
+    }
+    std::vector<CMifObjectPtr> records = EveryKind();
+    TempDir dir;
+    std::string path = dir.Path("every kind.mif");
+    WriteEveryKind(path, records);
+    std::string report;
+    std::vector<CFeature> got = OgrFeatures(path, report);
+    ASSERT_EQ(got.size(), records.size()) << report;
+    EXPECT_EQ(report.find("ERROR"), std::string::npos) << report;
+    const char* geometry[] = {
+        "",
+        "POINT (37.617512 -55.755801)",
+        "POINT (37.617512 -55.755801)",
+        "POINT (37.617512 -55.755801)",
+        "LINESTRING (-1.5 2.25,1000000.125 -0.000001)",
+        "MULTILINESTRING ((0 0,1.5 1.0),(5 5,6.0 6.25,7 7))",
+        "LINESTRING (1 2,3 4)",
+        "POLYGON ((0 0,10 0,10 10,0 0),(2 2,3 2,2 3,2 2))",
+        "POLYGON ((1 2,3.5 2.0,3.5 4.5,1.0 4.5,1 2))",
+        "POLYGON ((",  // round rectangle, ellipse and arc as GDAL approximates them
+        "POLYGON ((",
+        "LINESTRING (",
+        "POINT (",  // the text's anchor
+        "MULTIPOINT ((0 0),(1 1),(-2 2.5))",
+        "GEOMETRYCOLLECTION (POLYGON ((0 0,10 0,10 10,0 0),(2 2,3 2,2 3,2 2)),MULTILINESTRING ((0 "
+        "0,1.5 1.0),(5 5,6.0 6.25,7 7)),MULTIPOINT ((0 0),(1 1),(-2 2.5)))"};
+    ASSERT_EQ(std::size(geometry), records.size());
+    for (size_t k = 0; k < got.size(); ++k) {
+        SCOPED_TRACE("object " + std::to_string(k));
+        EXPECT_EQ(got[k].geometry.substr(0, std::strlen(geometry[k])), geometry[k]);
+        std::vector<std::string> values = Values(k);
+        char first[64];
+        std::snprintf(first, sizeof first, kReadBackChar, k);
+        values[0] = first;
+        values[5] = "2024/01/31";
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_EQ(got[k].values[kTypeNames[i]], values[static_cast<size_t>(i)])
+                << kTypeNames[i];
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,260 @@
+#include <cstring>
+#include <memory>
+
+#include "export/export.h"
+#include "export/style_ref.h"
+#include "import/line_styles.h"
+#include "mif/model/mif_object.h"
+#include "plugin/host/app.h"
+#include "plugin/host/fnc_string.h"
+#include "plugin/host/style.h"
+#include "plugin/host/vector.h"
+
+namespace {
+
+CNode ToNode(const tagXF_POINT3DD& p) {
+    return CNode{p.x, p.y, p.z};
+}
+
+template <typename Record>
+Record* Make(CMifObjectPtr& holder, int32_t kind) {
+    holder.reset(CreateMifObject(kind));
+    return static_cast<Record*>(holder.get());
+}
+
+CMifSymbol PointSymbol(const VECTOR_POINT_STYLE& style) {
+    CMifSymbol symbol;
+    symbol.form = 0;
+    symbol.shape = 32;
+    symbol.color = static_cast<int32_t>(style.color);
+    symbol.size = static_cast<int32_t>(style.size);
+    return symbol;
+}
+
+CMifObjectPtr ConvertPoint(Cgeo_VectorPoint& point) {
+    VECTOR_POINT_STYLE style{};
+    point.GetStyle(&style);
+    CStyleRef held = HoldStyle(style.style);
+    const tagXF_POINT3DD* data = point.GetData();
+    int n = data != nullptr ? point.GetNumPoints() : 0;
+    CMifObjectPtr holder;
+    if (n == 1) {
+        auto* record = Make<CMifPoint>(holder, kMifPoint);
+        record->point = ToNode(data[0]);
+        record->symbol = PointSymbol(style);
+        return holder;
+    }
+    auto* record = Make<CMifMultiPoint>(holder, kMifMultiPoint);
+    record->points.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        record->points[static_cast<size_t>(i)].point = ToNode(data[i]);
+    }
+    if (n >= 1) {
+        record->points[0].symbol = PointSymbol(style);
+    }
+    return holder;
+}
+
+CMifObjectPtr ConvertLine(Cgeo_VectorLine& line, Cgeo_MainApp* app) {
+    int sections = line.GetNumSection();
+    if (sections <= 0) {
+        return nullptr;
+    }
+    VECTOR_LINE_STYLE style{};
+    line.GetStyle(&style);
+    CStyleRef held = HoldStyle(style.style);
+    CMifPen pen;
+    pen.width = static_cast<int32_t>(style.width);
+    pen.pattern = LinePatternFromStyle(app, held.get());
+    pen.color = static_cast<int32_t>(style.color);
+
+    CMifObjectPtr holder;
+    if (sections == 1 && line.GetNumPoints(0) == 2 && line.GetData(0) != nullptr) {
+        auto* record = Make<CMifLine>(holder, kMifLine);
+        const tagXF_POINT3DD* data = line.GetData(0);
+        record->start = ToNode(data[0]);
+        record->end = ToNode(data[1]);
+        record->pen = pen;
+        return holder;
+    }
+    auto* record = Make<CMifPline>(holder, kMifPline);
+    for (int k = 0; k < sections; ++k) {
+        record->BeginSection();
+        const tagXF_POINT3DD* data = line.GetData(k);
+        int count = data != nullptr ? line.GetNumPoints(k) : 0;
+        for (int j = 0; j < count; ++j) {
+            record->nodes.push_back(ToNode(data[j]));
+        }
+    }
+    record->pen = pen;
+    return holder;
+}
+
+// Pen and brush of regions and ellipses: a solid pen of the outline colour, and a solid brush of
+// the first fill element's colour on white.
+template <typename StyleRecord>
+void SetFilledStyle(const StyleRecord& style, CMifPen& pen, CMifBrush& brush) {
+    CXF_StylePolygon* face = style.style;
+    pen.pattern = 2;
+    pen.color = static_cast<int32_t>(style.color);
+    pen.width = face != nullptr ? static_cast<int32_t>(style.width) : 0;
+    brush.pattern = 2;
+    brush.backColor = 0xFFFFFF;
+    brush.foreColor = 0xFFFFFF;
+    if (face == nullptr) {
+        return;
+    }
+    for (int i = 0; i < face->GetCount(); ++i) {
+        CXF_StyleElement* element = face->GetElement(i);
+        if (element != nullptr && element->IsFill() != 0) {
+            brush.foreColor = static_cast<int32_t>(element->GetColor());
+            return;
+        }
+    }
+}
+
+CMifObjectPtr ConvertPolygon(Cgeo_VectorPolygon& polygon) {
+    CMifObjectPtr holder;
+    auto* record = Make<CMifRegion>(holder, kMifRegion);
+    CXF_RegionCmx* region = polygon.GetRegion();
+    int rings = region != nullptr ? region->GetPolygonSize() : 0;
+    for (int p = 0; p < rings; ++p) {
+        record->BeginSection();
+        const CXF_PolygonD* ring = region->GetPolygon(p);
+        const tagXF_POINT3DD* data = ring != nullptr ? ring->GetData() : nullptr;
+        int m = data != nullptr ? ring->GetSize() : 0;
+        // Each section ends with a copy of its first node; a ring without points stays an
+        // empty section, as there is no first node to repeat.
+        for (int j = 0; j < m; ++j) {
+            record->nodes.push_back(ToNode(data[j]));
+        }
+        if (m > 0) {
+            record->nodes.push_back(ToNode(data[0]));
+        }
+    }
+    VECTOR_POLYGON_STYLE style{};
+    polygon.GetStyle(&style);
+    CStyleRef held = HoldStyle(style.style);
+    SetFilledStyle(style, record->pen, record->brush);
+    return holder;
+}
+
+CMifObjectPtr ConvertEllipse(Cgeo_VectorEllipse& ellipse) {
+    CMifObjectPtr holder;
+    auto* record = Make<CMifEllipse>(holder, kMifEllipse);
+    const tagXF_RECT3DD& box = ellipse.GetRect();
+    record->corner1 = CNode{box.x1, box.y1, box.z1};
+    record->corner2 = CNode{box.x2, box.y2, box.z2};
+    VECTOR_ELLIPSE_STYLE style{};
+    ellipse.GetStyle(&style);
+    CStyleRef held = HoldStyle(style.style);
+    SetFilledStyle(style, record->pen, record->brush);
+    return holder;
+}
+
+CMifObjectPtr ConvertText(Cgeo_VectorText& text) {
+    VECTOR_TEXT_STYLE style{};
+    text.GetStyle(&style);
+    CStyleRef held = HoldStyle(style.style);
+    CMifObjectPtr holder;
+    auto* record = Make<CMifText>(holder, kMifText);
+    // A square of side h centred on the text point.
+    double h = style.height;
+    CXF_Point3DD at = text.GetTextPoint();
+    record->corner1 = CNode{at.x - h / 2, at.y + h / 2, 0.0};
+    record->corner2 = CNode{at.x + h / 2, at.y - h / 2, 0.0};
+    record->angle = static_cast<float>(style.angle);
+    record->font.foreColor = static_cast<int32_t>(style.color);
+    record->text = fncString::ConvertSequencesToString(text.GetText(), "\r");
+
+    int alignment = 1;
+    if (CXF_StyleText* face = style.style; face != nullptr) {
+        CXF_StyleShadow* shadow = face->GetShadow();
+        int32_t fontStyle = 0;
+        if (shadow != nullptr && (shadow->GetOffsetX() != 0.0 || shadow->GetOffsetY() != 0.0)) {
+            fontStyle += 32;
+        }
+        unsigned flags = face->GetFlags();
+        fontStyle += (flags & XF_TEXT_BOLD) != 0 ? 1 : 0;
+        fontStyle += (flags & XF_TEXT_ITALIC) != 0 ? 2 : 0;
+        fontStyle += (flags & XF_TEXT_UNDERLINE) != 0 ? 4 : 0;
+        record->font.style = fontStyle;
+        record->font.name = face->GetFaceName() != nullptr ? face->GetFaceName() : "";
+        alignment = face->GetAlignment();
+    }
+    switch (alignment) {
+        case 0:
+            record->justify = 1;
+            break;
+        case 1:
+            record->justify = 2;
+            break;
+        case 2:
+            record->justify = 3;
+            break;
+        default:
+            break;
+    }
+    return holder;
+}
+
+}  // namespace
+
+int32_t LinePatternFromStyle(Cgeo_MainApp* app, const CXF_StyleObject* style) {
+    // Built from the application's own manager when no application was given, so that the
+    // table, built once per process, never ends up empty.
+    CGEO fallback;
+    BuildLineStyleTable(app != nullptr ? app : fallback.GetApp());
+    if (style == nullptr) {
+        return 1;
+    }
+    const CLineStyleTable& table = LineStyleTable();
+    for (int i = 0; i < kLineStyleCount; ++i) {
+        const CXF_StyleObject* entry = table.styles[i];
+        if (entry != nullptr &&
+            std::memcmp(entry->GetIdentifier(), style->GetIdentifier(), XF_STYLE_ID_SIZE) == 0) {
+            return i + 1;
+        }
+    }
+    return 1;
+}
+
+CMifObject* ConvertVectorObject(Cgeo_VectorObject* object, Cgeo_MainApp* app) {
+    if (object == nullptr) {
+        return nullptr;
+    }
+    CMifObjectPtr record;
+    switch (object->GetType()) {
+        case XF_OBJ_EMPTY:
+            record.reset(CreateMifObject(kMifNone));
+            break;
+        case XF_OBJ_POINT:
+            if (object->GetObjPoint() != nullptr) {
+                record = ConvertPoint(*object->GetObjPoint());
+            }
+            break;
+        case XF_OBJ_LINE:
+            if (object->GetObjLine() != nullptr) {
+                record = ConvertLine(*object->GetObjLine(), app);
+            }
+            break;
+        case XF_OBJ_POLYGON:
+            if (object->GetObjPolygon() != nullptr) {
+                record = ConvertPolygon(*object->GetObjPolygon());
+            }
+            break;
+        case XF_OBJ_ELLIPSE:
+            if (object->GetObjEllipse() != nullptr) {
+                record = ConvertEllipse(*object->GetObjEllipse());
+            }
+            break;
+        case XF_OBJ_TEXT:
+            if (object->GetObjText() != nullptr) {
+                record = ConvertText(*object->GetObjText());
+            }
+            break;
+        default:
+            break;
+    }
+    return record.release();
+}

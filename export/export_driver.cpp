@@ -1,0 +1,356 @@
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "export/export.h"
+#include "mif/reader/mif_file.h"
+#include "plugin/entry_points.h"
+#include "plugin/host/app.h"
+#include "plugin/host/document.h"
+#include "plugin/host/file_info.h"
+#include "plugin/host/main_frame.h"
+#include "plugin/host/table.h"
+#include "plugin/host/text.h"
+#include "plugin/host/vector.h"
+#include "plugin/mif_context.h"
+#include "resources/module_strings.h"
+
+namespace {
+
+template <typename T>
+T Load(const void* value) {
+    T v;
+    std::memcpy(&v, value, sizeof v);
+    return v;
+}
+
+std::string FormatInt(long long value) {
+    char buffer[24];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+// As printf's "%.<decimals>f": fixed notation, never dependent on the locale.
+std::string FormatFixed(double value, int decimals) {
+    // Beyond 1074 decimals every double prints only zeros; the cap bounds the buffer.
+    if (decimals < 0) {
+        decimals = 0;
+    } else if (decimals > 1074) {
+        decimals = 1074;
+    }
+    std::string text(static_cast<size_t>(decimals) + 330, '\0');
+    char* end = std::to_chars(text.data(), text.data() + text.size(), value,
+                              std::chars_format::fixed, decimals)
+                    .ptr;
+    text.resize(static_cast<size_t>(end - text.data()));
+    return text;
+}
+
+bool IsCanceled(const int* cancel) {
+    return cancel != nullptr && *cancel != 0;
+}
+
+// The integer layer group of a layer; false when the layer or its group attribute is missing.
+bool LayerGroup(Cgeo_Layer* layer, int& group) {
+    Cgeo_Attributes* attributes = layer != nullptr ? layer->GetAttributes() : nullptr;
+    Cgeo_AttributeValue* value =
+        attributes != nullptr ? attributes->Item(XF_LAYER_GROUP_ATTRIBUTE) : nullptr;
+    if (value == nullptr) {
+        return false;
+    }
+    group = value->GetInt();
+    return true;
+}
+
+bool IsLayerClass(Cgeo_Layer* layer, const char* className) {
+    Cgeo_RegisterClass* registerClass = layer != nullptr ? layer->GetRegisterClass() : nullptr;
+    return registerClass != nullptr && registerClass->IsClass(className) != 0;
+}
+
+// The first text layer of the chosen layer's group, or -1.
+int CompanionTextLayer(Cgeo_Layers& layers, int chosen) {
+    int group = 0;
+    if (!LayerGroup(layers.GetLayer(chosen), group)) {
+        return -1;
+    }
+    for (int i = 0; i < layers.GetNumberLayers(); ++i) {
+        Cgeo_Layer* layer = layers.GetLayer(i);
+        int other = 0;
+        if (IsLayerClass(layer, "TEXT") && LayerGroup(layer, other) && other == group) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
+    int count = hostColumns.GetSize();
+    columns.SetCount(count);
+    for (int i = 0; i < count; ++i) {
+        const CVectorColumn* host = hostColumns.Get(i);
+        if (host != nullptr) {
+            columns.Set(i, CMifColumn{host->name, MifColumnTypeOf(host->type), host->width,
+                                      host->decimals});
+        }
+    }
+    if (count == 0) {
+        // A MIF table has at least one column; its records stay empty.
+        columns.SetCount(1);
+        columns.Set(0, CMifColumn{LoadModuleString(kIdsIdColumn), kColInteger, 0, 0});
+    }
+}
+
+// Writes the chosen layer and its companion text layer when index is the chosen layer's index;
+// any other index has nothing to write. Returns 0 when the layer could not be written.
+int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int* cancel) {
+    auto* context = static_cast<CMifContext*>(info->userData);
+    if (index != context->layerIndex) {
+        return 1;
+    }
+    if (document == nullptr || document->GetLayers() == nullptr) {
+        return 0;
+    }
+    Cgeo_Layers* layers = document->GetLayers();
+    Cgeo_Layer* layer = layers->GetLayer(context->layerIndex);
+    Cgeo_Vector* vector = layer != nullptr ? layer->GetVector() : nullptr;
+    Cgeo_Text* text = nullptr;
+    if (context->textLayerIndex != -1) {
+        Cgeo_Layer* textLayer = layers->GetLayer(context->textLayerIndex);
+        text = textLayer != nullptr ? textLayer->GetText() : nullptr;
+    }
+    if (vector == nullptr) {
+        // A text layer is written only as the companion of a vector layer: nothing to save.
+        info->errorCode = 6;
+        return 0;
+    }
+
+    CMifFile& file = *context->mifFile;
+    Cgeo_VectorTable* table = vector->GetVectorTable();
+    Cgeo_VectorColumns* hostColumns = table->GetVectorColumns();
+    int columnCount = hostColumns->GetSize();
+    SetColumns(file.columns, *hostColumns);
+    if (file.Create(context->fileName.c_str()) == 0) {
+        info->errorCode = 8;
+        return 0;
+    }
+
+    CXF_VectorInfo* vectorInfo = vector->GetVectorInfo();
+    int64_t count = vectorInfo != nullptr ? vectorInfo->GetObjectCount() : 0;
+    Cgeo_MainApp* app = info->mainApp;
+    Cgeo_MainFrame* frame = app != nullptr ? app->GetMainFrame() : nullptr;
+    if (frame != nullptr) {
+        frame->SetMessageBarText(LoadModuleString(kIdsWriteVector), 3, 1);
+        frame->StartProgress(1);
+    }
+    Cgeo_VectorObjectStream stream(vector, XF_STREAM_READ);
+    for (int64_t k = 0; k < count; ++k) {
+        // Once a write has failed the save cannot succeed; writing on would only take time.
+        if (IsCanceled(cancel) || file.WriteFailed()) {
+            break;
+        }
+        Cgeo_VectorObject* object = stream.GetVectorObject(k, nullptr, nullptr);
+        CMifObjectPtr record(object != nullptr ? ConvertVectorObject(object, app) : nullptr);
+        // An object without a MIF form gets no MID record either, so that record r stays with
+        // the r-th object written.
+        if (record != nullptr) {
+            file.WriteObject(record.get());
+            for (int j = 0; j < columnCount; ++j) {
+                const void* value = table->GetColumnValue(k, j);
+                const CVectorColumn* column = hostColumns->Get(j);
+                std::string valueText =
+                    value != nullptr && column != nullptr ? FormatColumnValue(*column, value) : "";
+                file.SetValue(j, valueText.c_str());
+            }
+            file.WriteValues();
+        }
+        if (frame != nullptr) {
+            frame->IncreaseProgress(100.0 / static_cast<double>(count));
+            frame->CheckCanceledSignal();
+        }
+    }
+    if (frame != nullptr) {
+        frame->SetMessageBarText("", 3, 1);
+        frame->EndProgress(1);
+    }
+
+    if (text != nullptr) {
+        int n = text->GetCount();
+        if (frame != nullptr) {
+            frame->StartProgress(1);
+            frame->SetMessageBarText(LoadModuleString(kIdsWriteText), 3, 1);
+        }
+        for (int i = 0; i < n && !file.WriteFailed(); ++i) {
+            CMifObjectPtr record(ConvertTextItem(text->GetAt(i)));
+            if (record != nullptr) {
+                file.WriteObject(record.get());
+            }
+            if (frame != nullptr) {
+                frame->IncreaseProgress(100.0 / n);
+            }
+        }
+        if (frame != nullptr) {
+            frame->EndProgress(1);
+            frame->SetMessageBarText("", 3, 1);
+        }
+    }
+    stream.Close();
+    return 1;
+}
+
+int IsSingleVectorItem(CXF_FileInfo* info) {
+    if (info->GetSize() != 1) {
+        return 0;
+    }
+    CXF_FileItem* item = info->GetItem(0);
+    Cgeo_RegisterClass* registerClass = item != nullptr ? item->GetRegisterClass() : nullptr;
+    return registerClass != nullptr && registerClass->IsClass("VECTOR") != 0 ? 1 : 0;
+}
+
+// The save itself; made receives the context as soon as the file info holds it, so that the
+// entry point can close it after an exception.
+int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const char* path,
+                 CMifContext*& made) {
+    if (info->GetSize() < 1 || document == nullptr || document->GetLayers() == nullptr ||
+        path == nullptr) {
+        info->errorCode = 6;
+        return 0;
+    }
+    const int* cancel = document->GetCanceledSignal();
+    Cgeo_Layers* layers = document->GetLayers();
+    int chosen = layers->GetLayerActive("VECTOR");
+    if (chosen < 0) {
+        chosen = layers->GetLayerActive("TEXT");
+    }
+    if (chosen < 0) {
+        info->errorCode = 6;
+        return 0;
+    }
+
+    auto context = std::make_unique<CMifContext>();
+    context->app = geo;
+    context->fileName = path;
+    context->keepFileInfo = 1;
+    context->layerIndex = chosen;
+    context->textLayerIndex = CompanionTextLayer(*layers, chosen);
+    context->mifFile = std::make_unique<CMifFile>();
+    CMifFile* file = context->mifFile.get();
+    info->userData = context.get();
+    made = context.release();
+    info->fileNames.push_back(GetMidFileName(path));
+
+    int result = 1;
+    bool layerReached = false;
+    for (int i = 0; i < info->GetSize(); ++i) {
+        if (IsCanceled(cancel)) {
+            break;
+        }
+        layerReached = layerReached || i == made->layerIndex;
+        result &= SaveLayer(info, document, i, cancel);
+    }
+    // The items need not stand one for one for the document's layers: a chosen layer that no
+    // item index reaches is still written, instead of reporting success for a save that wrote
+    // nothing.
+    if (!layerReached && !IsCanceled(cancel)) {
+        result &= SaveLayer(info, document, made->layerIndex, cancel);
+    }
+
+    // Closing flushes what the files still buffer; a failure there is as much a lost write as
+    // one during the loop. What was written stays on disk.
+    file->Close();
+    if (file->WriteFailed()) {
+        info->errorCode = 8;
+        result = 0;
+    }
+    XF_Close(info);
+    made = nullptr;
+
+    if (result == 1 && !IsCanceled(cancel)) {
+        return IsSingleVectorItem(info) != 0 ? 2 : 3;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t MifColumnTypeOf(int hostType) {
+    switch (hostType) {
+        case 1:
+            return kColChar;
+        case 2:
+        case 3:
+        case 4:
+            return kColSmallInt;
+        case 5:
+        case 6:
+            return kColInteger;
+        case 7:
+        case 8:
+            return kColFloat;
+        case 9:
+            return kColDecimal;
+        case 10:
+            return kColDate;
+        case 11:
+            return kColLogical;
+        default:
+            return kColChar;
+    }
+}
+
+std::string FormatColumnValue(const CVectorColumn& column, const void* value) {
+    if (value == nullptr) {
+        return std::string();
+    }
+    switch (column.type) {
+        case 1:
+            return std::string(static_cast<const char*>(value));
+        case 2:
+            return FormatInt(Load<uint8_t>(value));
+        case 3:
+            return FormatInt(Load<uint16_t>(value));
+        case 4:
+            return FormatInt(Load<int16_t>(value));
+        case 5:
+        case 6:
+            return FormatInt(Load<int32_t>(value));
+        case 7:
+            return FormatFixed(static_cast<double>(Load<float>(value)), 6);
+        case 8:
+            return FormatFixed(Load<double>(value), 6);
+        case 9:
+            // The value rounded to the column's decimals, without padding.
+            return FormatFixed(Load<double>(value), column.decimals);
+        case 10: {
+            uint16_t date[3];
+            std::memcpy(date, value, sizeof date);
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%04i%02i%02i", date[0], date[1], date[2]);
+            return buffer;
+        }
+        case 11:
+            return Load<int32_t>(value) != 0 ? "T" : "F";
+        default:
+            return std::string();
+    }
+}
+
+extern "C" int XF_Save(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const char* path,
+                       int32_t) {
+    if (info == nullptr) {
+        return 0;
+    }
+    CMifContext* made = nullptr;
+    // No exception may reach the host: the files are closed with what was written, the context
+    // is freed and the save fails as a write failure.
+    try {
+        return SaveDocument(geo, info, document, path, made);
+    } catch (...) {
+        info->errorCode = 8;
+        if (made != nullptr && info->userData == made) {
+            XF_Close(info);
+        }
+        return 0;
+    }
+}

@@ -1,0 +1,258 @@
+#include "import/host_object.h"
+
+#include <cmath>
+
+#include "import/host_styles.h"
+#include "import/line_styles.h"
+#include "plugin/host/fnc_string.h"
+#include "plugin/host/vector.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2.0 * kPi;
+
+void SetPoint(tagXF_POINT3DD& p, const CNode& node) {
+    p.x = node.x;
+    p.y = node.y;
+    p.z = node.z;
+}
+
+bool SameNode(const CNode& a, const CNode& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+void MakeLine(const CMifLine& record, Cgeo_VectorLine* line) {
+    line->SetPoints(0, 2, nullptr);
+    tagXF_POINT3DD* points = line->GetData(0);
+    SetPoint(points[0], record.start);
+    SetPoint(points[1], record.end);
+}
+
+void MakePline(const CMifPline& record, Cgeo_VectorLine* line) {
+    int32_t sections = record.GetSectionCount();
+    line->SetNumSection(sections);
+    for (int32_t i = 0; i < sections; ++i) {
+        int32_t count = record.GetSectionNodeCount(i);
+        line->GetPolygon(i)->SetSize(count);
+        tagXF_POINT3DD* points = line->GetData(i);
+        for (int32_t j = 0; j < count; ++j) {
+            if (const CNode* node = record.GetSectionNode(i, j)) {
+                SetPoint(points[j], *node);
+            }
+        }
+    }
+}
+
+// One ring per section. The closing node is dropped only when it repeats the first, so a ring
+// written without the repeat keeps every vertex.
+void MakeRegion(const CMifRegion& record, Cgeo_VectorPolygon* polygon) {
+    int32_t sections = record.GetSectionCount();
+    polygon->SetPolygonSize(sections);
+    CXF_RegionCmx* region = polygon->GetRegion();
+    for (int32_t i = 0; i < sections; ++i) {
+        int32_t count = record.GetSectionNodeCount(i);
+        if (count >= 2 &&
+            SameNode(*record.GetSectionNode(i, 0), *record.GetSectionNode(i, count - 1))) {
+            --count;
+        }
+        CXF_PolygonD* ring = region->GetPolygon(i);
+        ring->SetSize(count);
+        tagXF_POINT3DD* points = ring->GetData();
+        for (int32_t j = 0; j < count; ++j) {
+            if (const CNode* node = record.GetSectionNode(i, j)) {
+                SetPoint(points[j], *node);
+            }
+        }
+        ring->UpdateBoundRect();
+    }
+    region->DefineExternal();
+}
+
+void MakeRect(const CMifRect& record, Cgeo_VectorPolygon* polygon) {
+    const CNode& a = record.corner1;
+    const CNode& b = record.corner2;
+    polygon->SetPolygonSize(1);
+    CXF_PolygonD* ring = polygon->GetRegion()->GetPolygon(0);
+    ring->SetSize(4);
+    tagXF_POINT3DD* points = ring->GetData();
+    points[0] = {a.x, a.y, a.z};
+    points[1] = {b.x, a.y, a.z};
+    points[2] = {b.x, b.y, b.z};
+    points[3] = {a.x, b.y, b.z};
+    ring->UpdateBoundRect();
+}
+
+void MakeText(const CMifText& record, Cgeo_VectorText* text) {
+    text->SetText(fncString::ReplaceCharacter(record.text, '\n', "\r\n"));
+    const CNode& a = record.corner1;
+    const CNode& b = record.corner2;
+    text->SetTextPoint(CXF_Point3DD((a.x + b.x) / 2.0, (a.y + b.y) / 2.0, (a.z + b.z) / 2.0));
+}
+
+void MakeMultiPoint(const CMifMultiPoint& record, Cgeo_VectorPoint* point) {
+    int n = static_cast<int>(record.points.size());
+    point->SetPoints(n, nullptr);
+    tagXF_POINT3DD* points = point->GetData();
+    for (int i = 0; i < n; ++i) {
+        points[i].x = record.points[static_cast<size_t>(i)].point.x;
+        points[i].y = record.points[static_cast<size_t>(i)].point.y;
+    }
+}
+
+}  // namespace
+
+CXF_Point3DD ArcEndPoint(const CNode& corner1, const CNode& corner2, float angle) {
+    double a = std::fabs(corner2.x - corner1.x) / 2.0;
+    double b = std::fabs(corner2.y - corner1.y) / 2.0;
+    double cx = (corner1.x + corner2.x) / 2.0;
+    double cy = (corner1.y + corner2.y) / 2.0;
+    // Any angle is brought into 0 to 2 pi at once: subtracting 2 pi in a loop never ends for a
+    // huge angle, and a negative one would land in the wrong quadrant.
+    double theta = static_cast<double>(angle) * kPi / 180.0;
+    if (!std::isfinite(theta)) {
+        theta = 0.0;
+    }
+    theta = std::fmod(theta, kTwoPi);
+    if (theta < 0.0) {
+        theta += kTwoPi;
+    }
+    if (theta >= kTwoPi) {
+        theta = 0.0;
+    }
+    double t = static_cast<double>(static_cast<float>(std::fabs(std::tan(theta))));
+    double d = std::sqrt(b * b + a * a * t * t);
+    double x = 0.0;
+    double y = 0.0;
+    if (d > 0.0 && std::isfinite(d)) {
+        x = a * b / d;
+        y = a * b * t / d;
+    } else if (!std::isfinite(d)) {
+        y = b;  // tan too large to square: the ray is vertical
+    }
+    if (theta > kPi / 2.0 && theta < 3.0 * kPi / 2.0) {
+        x = -x;
+    }
+    if (theta > kPi && theta < kTwoPi) {
+        y = -y;
+    }
+    return CXF_Point3DD(cx + x, cy + y, 0.0);
+}
+
+namespace {
+
+// Host object type of each MIF kind; -1 for a kind that makes no host object.
+int HostTypeOf(int32_t kind) {
+    switch (kind) {
+        case kMifNone:
+            return XF_OBJ_EMPTY;
+        case kMifPoint:
+        case kMifMultiPoint:
+            return XF_OBJ_POINT;
+        case kMifLine:
+        case kMifPline:
+        case kMifArc:
+            return XF_OBJ_LINE;
+        case kMifRegion:
+        case kMifRect:
+        case kMifRoundRect:
+            return XF_OBJ_POLYGON;
+        case kMifEllipse:
+            return XF_OBJ_ELLIPSE;
+        case kMifText:
+            return XF_OBJ_TEXT;
+        default:
+            return -1;
+    }
+}
+
+void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
+                    Cgeo_VectorObject* object) {
+    switch (record->kind) {
+        case kMifPoint: {
+            auto& r = *static_cast<CMifPoint*>(record);
+            tagXF_POINT3DD p{r.point.x, r.point.y, r.point.z};
+            object->GetObjPoint()->AddPoints(1, &p);
+            SetPointStyle(app, vector, r.symbol, object->GetObjPoint());
+            break;
+        }
+        case kMifLine: {
+            auto& r = *static_cast<CMifLine*>(record);
+            MakeLine(r, object->GetObjLine());
+            SetLineStyle(app, vector, r.pen, object->GetObjLine());
+            break;
+        }
+        case kMifPline: {
+            auto& r = *static_cast<CMifPline*>(record);
+            MakePline(r, object->GetObjLine());
+            SetLineStyle(app, vector, r.pen, object->GetObjLine());
+            break;
+        }
+        case kMifRegion: {
+            auto& r = *static_cast<CMifRegion*>(record);
+            MakeRegion(r, object->GetObjPolygon());
+            SetFilledStyle(app, vector, r.pen, r.brush, object->GetObjPolygon());
+            break;
+        }
+        case kMifRect:
+        case kMifRoundRect: {
+            auto& r = *static_cast<CMifRect*>(record);
+            MakeRect(r, object->GetObjPolygon());
+            SetFilledStyle(app, vector, r.pen, r.brush, object->GetObjPolygon());
+            break;
+        }
+        case kMifArc: {
+            auto& r = *static_cast<CMifArc*>(record);
+            CXF_RectD box{r.corner1.x, r.corner1.y, r.corner2.x, r.corner2.y};
+            object->GetObjLine()->CreateLineFromArc(box,
+                                                    ArcEndPoint(r.corner1, r.corner2, r.startAngle),
+                                                    ArcEndPoint(r.corner1, r.corner2, r.endAngle));
+            SetArcLineStyle(app, vector, r.pen, object->GetObjLine());
+            break;
+        }
+        case kMifEllipse: {
+            auto& r = *static_cast<CMifEllipse*>(record);
+            object->GetObjEllipse()->SetRect(tagXF_RECT3DD{r.corner1.x, r.corner1.y, r.corner2.x,
+                                                           r.corner2.y, r.corner1.z, r.corner2.z});
+            SetFilledStyle(app, vector, r.pen, r.brush, object->GetObjEllipse());
+            break;
+        }
+        case kMifText: {
+            auto& r = *static_cast<CMifText*>(record);
+            MakeText(r, object->GetObjText());
+            SetTextStyle(app, vector, r, object->GetObjText());
+            break;
+        }
+        case kMifMultiPoint: {
+            auto& r = *static_cast<CMifMultiPoint*>(record);
+            MakeMultiPoint(r, object->GetObjPoint());
+            if (!r.points.empty()) {
+                SetPointStyle(app, vector, r.points[0].symbol, object->GetObjPoint());
+            }
+            break;
+        }
+        default:
+            break;  // None: an empty object
+    }
+}
+
+}  // namespace
+
+Cgeo_VectorObject* CreateHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector) {
+    BuildLineStyleTable(app);
+    if (record == nullptr || vector == nullptr) {
+        return nullptr;
+    }
+    int type = HostTypeOf(record->kind);
+    if (type < 0) {
+        return nullptr;
+    }
+    Cgeo_VectorObject* object = vector->CreateObject(type);
+    try {
+        FillHostObject(app, record, vector, object);
+    } catch (...) {
+        object->DeleteObject();
+        throw;
+    }
+    return object;
+}

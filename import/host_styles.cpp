@@ -1,0 +1,224 @@
+#include "import/host_styles.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "import/line_styles.h"
+#include "plugin/host/app.h"
+#include "plugin/host/style.h"
+#include "plugin/host/vector.h"
+
+namespace {
+
+CXF_ManagerVectorStyle* Manager(Cgeo_MainApp* app) {
+    return app != nullptr ? app->GetStyleManager() : nullptr;
+}
+
+// The layer's own copy of a source style; null for a null source.
+CXF_StyleObject* Register(Cgeo_Vector* vector, CXF_StyleObject* source) {
+    return vector->GetStyleSet()->Add(source);
+}
+
+// Widths and sizes are stored as unsigned 32-bit values; their double form follows that.
+double AsUnsignedDouble(int32_t value) {
+    return static_cast<double>(static_cast<uint32_t>(value));
+}
+
+// Outline colour, width and polygon face of a filled object.
+template <typename Record>
+void FillFilledRecord(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
+                      const CMifBrush& brush, Record& record) {
+    CXF_ManagerVectorStyle* manager = Manager(app);
+    record.color = static_cast<uint32_t>(pen.color);
+    record.width = static_cast<uint32_t>(pen.width);
+    record.widthValue = AsUnsignedDouble(pen.width);
+    record.flags = 0;
+    CXF_StyleObject* style =
+        Register(vector, manager != nullptr ? manager->GetDefaultPolygonStyle() : nullptr);
+    record.style = style != nullptr ? style->GetPolygon() : nullptr;
+    CXF_StyleElement* element = record.style != nullptr ? record.style->GetElement(0) : nullptr;
+    if (element == nullptr) {
+        return;
+    }
+    if (pen.width != 0 && manager != nullptr) {
+        element->SetStyleObject(manager->GetDefaultLineStyle());
+    }
+    if (CXF_StyleFill* fill = element->GetFill()) {
+        fill->SetColor(static_cast<uint32_t>(brush.foreColor));
+    }
+}
+
+}  // namespace
+
+void SetPointStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifSymbol& symbol,
+                   Cgeo_VectorPoint* point) {
+    CXF_ManagerVectorStyle* manager = Manager(app);
+    VECTOR_POINT_STYLE record{};
+    record.color = static_cast<uint32_t>(symbol.color);
+    record.size = static_cast<uint32_t>(symbol.size);
+    record.sizeValue = AsUnsignedDouble(symbol.size);
+    record.angle = 0.0;
+    record.flags = 0;
+    CXF_StyleObject* style =
+        Register(vector, manager != nullptr ? manager->GetDefaultMarkerStyle() : nullptr);
+    record.style = style != nullptr ? style->GetMarker() : nullptr;
+    point->SetStyle(&record);
+}
+
+void SetLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
+                  Cgeo_VectorLine* line) {
+    CXF_ManagerVectorStyle* manager = Manager(app);
+    VECTOR_LINE_STYLE record{};
+    record.color = static_cast<uint32_t>(pen.color);
+    int32_t width = ScalePenWidth(pen.width, pen.pattern);
+    record.width = static_cast<uint32_t>(width);
+    record.widthValue = AsUnsignedDouble(width);
+    record.flags = 0;
+    CXF_StyleObject* source = GetLinePatternStyle(pen.pattern);
+    if (source == nullptr && manager != nullptr) {
+        source = manager->GetDefaultLineStyle();
+    }
+    CXF_StyleObject* style = Register(vector, source);
+    record.style = style != nullptr ? style->GetLine() : nullptr;
+    line->SetStyle(&record);
+}
+
+void SetArcLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
+                     Cgeo_VectorLine* line) {
+    CXF_ManagerVectorStyle* manager = Manager(app);
+    VECTOR_LINE_STYLE record{};
+    record.color = static_cast<uint32_t>(pen.color);
+    record.width = static_cast<uint32_t>(pen.width);
+    record.widthValue = 0.0;
+    record.flags = 0;
+    CXF_StyleObject* style =
+        Register(vector, manager != nullptr ? manager->GetDefaultLineStyle() : nullptr);
+    record.style = style != nullptr ? style->GetLine() : nullptr;
+    line->SetStyle(&record);
+}
+
+void SetFilledStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
+                    const CMifBrush& brush, Cgeo_VectorPolygon* polygon) {
+    VECTOR_POLYGON_STYLE record{};
+    FillFilledRecord(app, vector, pen, brush, record);
+    polygon->SetStyle(&record);
+}
+
+void SetFilledStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
+                    const CMifBrush& brush, Cgeo_VectorEllipse* ellipse) {
+    VECTOR_ELLIPSE_STYLE record{};
+    FillFilledRecord(app, vector, pen, brush, record);
+    ellipse->SetStyle(&record);
+}
+
+void SetTextStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifText& record,
+                  Cgeo_VectorText* text) {
+    CXF_ManagerVectorStyle* manager = Manager(app);
+    const CMifFont& font = record.font;
+    double height = std::fabs(record.corner2.y - record.corner1.y);
+    VECTOR_TEXT_STYLE style{};
+    style.color = static_cast<uint32_t>(font.foreColor);
+    int32_t size = font.size;
+    if (size == 0) {
+        // The box height cut toward zero; a height beyond 32 bits saturates.
+        size = height < 2147483647.0 ? static_cast<int32_t>(height) : INT32_MAX;
+    }
+    style.size = static_cast<uint32_t>(size);
+    style.height = height;
+    style.angle = static_cast<double>(record.angle);
+    style.flags = 1;
+    CXF_StyleObject* registered =
+        Register(vector, manager != nullptr ? manager->GetDefaultTextStyle() : nullptr);
+    style.style = registered != nullptr ? registered->GetText() : nullptr;
+    if (CXF_StyleText* face = style.style) {
+        unsigned bits = static_cast<unsigned>(font.style);
+        face->SetFaceName(font.name.c_str());
+        face->SetSettingA(15);
+        // MIF bold and italic keep their bits; underline (4) becomes bit 3.
+        face->SetFlags((bits & 3u) | ((bits & 4u) * 2u));
+        int alignment = 1;
+        if (record.justify == 1) {
+            alignment = 0;
+        } else if (record.justify == 3) {
+            alignment = 2;
+        }
+        face->SetAlignment(alignment);
+        face->SetSettingB(1);
+        if ((bits & 32u) != 0) {
+            face->GetShadow()->SetColor(0x808080);
+            face->GetShadow()->SetOffsets(2.0, 2.0);
+        }
+    }
+    text->SetStyle(&style);
+}
+
+int LegendTrackOf(int hostType) {
+    switch (hostType) {
+        case XF_OBJ_POINT:
+            return kLegendMarker;
+        case XF_OBJ_LINE:
+            return kLegendLine;
+        case XF_OBJ_POLYGON:
+        case XF_OBJ_ELLIPSE:
+            return kLegendPolygon;
+        case XF_OBJ_TEXT:
+            return kLegendText;
+        default:
+            return -1;
+    }
+}
+
+void TrackMiniatureStyle(Cgeo_VectorObject* object, bool& same, CXF_StyleObject*& retained) {
+    if (object == nullptr || !same) {
+        return;
+    }
+    CXF_StyleObject* style = object->GetStyle();
+    if (retained != nullptr) {
+        if (!CXF_StyleObject::SameIdentifier(retained, style)) {
+            same = false;
+            if (style != nullptr) {
+                style->Release();
+            }
+            return;
+        }
+        retained->Release();
+    }
+    retained = style;
+}
+
+void SetLegendStyles(Cgeo_Vector* vector, CLegendTrack (&tracks)[kLegendCount]) {
+    for (int kind = 0; kind < kLegendCount; ++kind) {
+        CLegendTrack& track = tracks[kind];
+        if (!track.same || track.style == nullptr) {
+            continue;
+        }
+        CXF_StyleObject* s = track.style;
+        switch (kind) {
+            case kLegendLine:
+                vector->SetMiniatureStyleLine(s->GetLine(), s->GetUIntValue(), s->GetIntValue());
+                break;
+            case kLegendMarker:
+                vector->SetMiniatureStyleMarker(s->GetMarker(), s->GetUIntValue(),
+                                                s->GetIntValue());
+                break;
+            case kLegendPolygon:
+                vector->SetMiniatureStylePolygon(s->GetPolygon(), s->GetUIntValue(),
+                                                 s->GetIntValue());
+                break;
+            default:
+                vector->SetMiniatureStyleText(s->GetText(), s->GetUIntValue(), s->GetIntValue());
+                break;
+        }
+    }
+    ReleaseLegendStyles(tracks);
+}
+
+void ReleaseLegendStyles(CLegendTrack (&tracks)[kLegendCount]) {
+    for (CLegendTrack& track : tracks) {
+        if (track.style != nullptr) {
+            track.style->Release();
+            track.style = nullptr;
+        }
+    }
+}

@@ -1,0 +1,258 @@
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "import/host_object.h"
+#include "import/host_styles.h"
+#include "mif/reader/mif_file.h"
+#include "mif/reader/scanner.h"
+#include "plugin/entry_points.h"
+#include "plugin/host/app.h"
+#include "plugin/host/file_info.h"
+#include "plugin/host/main_frame.h"
+#include "plugin/host/table.h"
+#include "plugin/host/vector.h"
+#include "plugin/mif_context.h"
+
+namespace {
+
+// Host column type of each MIF column type.
+int HostColumnType(int32_t mifType) {
+    switch (mifType) {
+        case kColChar:
+            return 1;
+        case kColInteger:
+            return 6;
+        case kColSmallInt:
+            return 4;
+        case kColDecimal:
+            return 9;
+        case kColFloat:
+            return 7;
+        case kColDate:
+            return 10;
+        case kColLogical:
+            return 11;
+        default:
+            return 0;
+    }
+}
+
+// Bytes a value buffer needs for the column: its host size, and for text the clamped width and
+// the zero byte, whatever width the file gave.
+size_t BufferSize(const CVectorColumn& column) {
+    size_t size = static_cast<size_t>(std::max(column.GetSize(), 8));
+    if (column.type == 1) {
+        size =
+            std::max(size, static_cast<size_t>(std::clamp(column.width, 1, XF_MAX_TEXT_WIDTH)) + 1);
+    }
+    return size;
+}
+
+template <typename T>
+void Put(std::vector<unsigned char>& buffer, T value) {
+    std::memcpy(buffer.data(), &value, sizeof value);
+}
+
+// Single precision keeps the value's sign and magnitude class: beyond its range it is infinite
+// rather than undefined.
+float ToFloat(double value) {
+    if (value > static_cast<double>(FLT_MAX)) {
+        return HUGE_VALF;
+    }
+    if (value < -static_cast<double>(FLT_MAX)) {
+        return -HUGE_VALF;
+    }
+    return static_cast<float>(value);
+}
+
+// Fills the buffer with the text's value in the layout of the column's host type; false when
+// nothing is to be set.
+bool BuildValue(const CVectorColumn& column, const std::string& text,
+                std::vector<unsigned char>& buffer) {
+    switch (column.type) {
+        case 1: {
+            size_t width = static_cast<size_t>(std::clamp(column.width, 1, XF_MAX_TEXT_WIDTH));
+            size_t n = std::min(text.size(), width);
+            std::memcpy(buffer.data(), text.data(), n);
+            buffer[n] = 0;
+            return true;
+        }
+        case 2:
+            Put(buffer, static_cast<uint8_t>(static_cast<uint32_t>(ParseInt(text))));
+            return true;
+        case 3:
+        case 4:
+            Put(buffer, static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text))));
+            return true;
+        case 5:
+        case 6:
+            Put(buffer, ParseInt(text));
+            return true;
+        case 7:
+            Put(buffer, ToFloat(ParseDouble(text)));
+            return true;
+        case 8:
+        case 9:
+            Put(buffer, ParseDouble(text));
+            return true;
+        case 10: {
+            if (text.size() != 8) {
+                return false;
+            }
+            uint16_t date[3] = {
+                static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text.substr(0, 4)))),
+                static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text.substr(4, 2)))),
+                static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text.substr(6, 2))))};
+            std::memcpy(buffer.data(), date, sizeof date);
+            return true;
+        }
+        case 11:
+            Put(buffer, int32_t{text == "T" ? 1 : 0});
+            return true;
+        default:
+            return false;
+    }
+}
+
+struct ObjectDeleter {
+    void operator()(Cgeo_VectorObject* object) const { object->DeleteObject(); }
+};
+
+// One import pass; its destructor ends what the pass started, also when it is left by an
+// exception.
+class CImportPass {
+public:
+    CImportPass(CMifFile& file, Cgeo_MainApp* app, Cgeo_Vector* vector)
+        : mif(file), mainApp(app), target(vector) {}
+    ~CImportPass() {
+        ReleaseLegendStyles(tracks);
+        if (frame != nullptr) {
+            frame->EndProgress(1);
+        }
+        stream.Close();
+    }
+    CImportPass(const CImportPass&) = delete;
+    CImportPass& operator=(const CImportPass&) = delete;
+
+    void Run();
+
+private:
+    void AddColumns();
+    void StoreValues(int64_t id);
+
+    CMifFile& mif;
+    Cgeo_MainApp* mainApp;
+    Cgeo_Vector* target;
+    Cgeo_VectorTable* table = nullptr;
+    Cgeo_MainFrame* frame = nullptr;
+    Cgeo_VectorObjectStream stream;
+    CLegendTrack tracks[kLegendCount];
+    std::vector<std::vector<unsigned char>> buffers;
+    std::string text;
+    int columnCount = 0;
+};
+
+void CImportPass::AddColumns() {
+    table = target->GetVectorTable();
+    Cgeo_VectorColumns* columns = table->GetVectorColumns();
+    columnCount = mif.columns.GetCount();
+    CVectorColumn column;
+    for (int i = 0; i < columnCount; ++i) {
+        const CMifColumn& source = mif.columns.Get(i);
+        column.name = source.name;
+        column.type = HostColumnType(source.type);
+        column.width = source.width;
+        column.decimals = source.decimals;
+        columns->Add(column);
+    }
+    // Values of MIF column i go to host column i; each buffer fits the column it is built for.
+    buffers.resize(static_cast<size_t>(columnCount));
+    for (int i = 0; i < columnCount; ++i) {
+        const CVectorColumn* host = columns->Get(i);
+        buffers[static_cast<size_t>(i)].assign(host != nullptr ? BufferSize(*host) : 8, 0);
+    }
+}
+
+void CImportPass::StoreValues(int64_t id) {
+    Cgeo_VectorColumns* columns = table->GetVectorColumns();
+    for (int i = 0; i < columnCount; ++i) {
+        const CVectorColumn* column = columns->Get(i);
+        if (mif.GetFieldValue(i, text) == 0) {
+            text.clear();
+        }
+        std::vector<unsigned char>& buffer = buffers[static_cast<size_t>(i)];
+        if (column != nullptr && BuildValue(*column, text, buffer)) {
+            table->SetColumnValue(id, i, buffer.data());
+        }
+    }
+}
+
+void CImportPass::Run() {
+    AddColumns();
+    frame = mainApp->GetMainFrame();
+    if (frame != nullptr) {
+        frame->StartProgress(1);
+    }
+    stream.Open(target, XF_STREAM_WRITE);
+    int lastPercent = 0;
+    mif.Rewind();
+    while (mif.IsEof() == 0) {
+        if (CMifObject* record = mif.ReadObject()) {
+            std::unique_ptr<Cgeo_VectorObject, ObjectDeleter> object(
+                CreateHostObject(mainApp, record, target));
+            if (object != nullptr) {
+                int track = LegendTrackOf(object->GetType());
+                if (track >= 0) {
+                    TrackMiniatureStyle(object.get(), tracks[track].same, tracks[track].style);
+                }
+                StoreValues(stream.AddObject(object.get(), 0));
+            }
+        }
+        mif.MoveNext();
+        int percent = static_cast<int>(mif.progress);
+        // Only whole percents move the bar; a pass over many small objects makes no empty steps.
+        if (percent > lastPercent && frame != nullptr) {
+            frame->IncreaseProgress(static_cast<double>(percent - lastPercent));
+            lastPercent = percent;
+        }
+    }
+    SetLegendStyles(target, tracks);
+    if (frame != nullptr) {
+        frame->EndProgress(1);
+        frame = nullptr;
+    }
+    target->UpdateGrid(&stream);
+    stream.Close();
+}
+
+}  // namespace
+
+extern "C" int XF_Read(CXF_FileInfo* info, int32_t, void* host, Cgeo_Vector* vector, int32_t) {
+    if (host == nullptr || vector == nullptr || info == nullptr) {
+        return 0;
+    }
+    auto* context = static_cast<CMifContext*>(info->userData);
+    if (context == nullptr || context->mifFile == nullptr) {
+        // Not opened, or already closed: the host learns that the file is not open.
+        info->errorCode = 2;
+        return 0;
+    }
+    try {
+        CGEO fallback;
+        Cgeo_MainApp* app = info->mainApp != nullptr ? info->mainApp : fallback.GetApp();
+        CImportPass pass(*context->mifFile, app, vector);
+        pass.Run();
+        return 1;
+    } catch (...) {
+        // What was imported before the failure stays in the layer; the host is told the import
+        // did not finish.
+        info->errorCode = 2;
+        return 0;
+    }
+}

@@ -1,0 +1,485 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_export_util.h"
+
+namespace {
+
+// Styles made here hold one reference for the test; the objects hold their own.
+struct CStyle {
+    explicit CStyle(const char* name = "test") : style(CXF_StyleObject::Create(name)) {}
+    ~CStyle() { style->Release(); }
+    CStyle(const CStyle&) = delete;
+    CStyle& operator=(const CStyle&) = delete;
+    CXF_StyleObject* operator->() const { return style; }
+    CXF_StyleObject* style;
+};
+
+// Objects
+
+TEST(ExportObjects, EveryHostKindWithItsStyle) {
+    TempDir dir;
+    CExportDocument doc;
+    Cgeo_Vector* vector = doc.vector;
+
+    CStyle marker;
+    VECTOR_POINT_STYLE pointStyle{0x0000FF, 12, 12.0, 0.0, 0, marker->GetMarker()};
+    Cgeo_VectorObject* point = vector->CreateObject(XF_OBJ_POINT);
+    tagXF_POINT3DD p{10, 20, 0};
+    point->GetObjPoint()->SetPoints(1, &p);
+    point->GetObjPoint()->SetStyle(&pointStyle);
+    doc.Add(point);
+
+    Cgeo_VectorObject* multi = vector->CreateObject(XF_OBJ_POINT);
+    tagXF_POINT3DD three[3] = {{1, 2, 0}, {3, 4, 0}, {5, 6, 0}};
+    multi->GetObjPoint()->SetPoints(3, three);
+    multi->GetObjPoint()->SetStyle(&pointStyle);
+    doc.Add(multi);
+    doc.AddPoints({});
+
+    // Pattern 5 is the manager's line pattern entry 4; a style of our own has no entry.
+    CGEO geo;
+    CXF_StyleObject* dashed = (*geo.GetApp()->GetStyleManager()->GetLinePatterns())[4];
+    ASSERT_NE(dashed, nullptr);
+    VECTOR_LINE_STYLE dashedStyle{0x00FF00, 3, 0.0, 0, dashed->GetLine()};
+    CStyle own;
+    VECTOR_LINE_STYLE ownStyle{0x000080, 2, 0.0, 0, own->GetLine()};
+    doc.AddLine({{{0, 0, 0}, {3, -4.25, 0}}}, &dashedStyle);
+    doc.AddLine({{{0, 0, 0}, {1, 1, 0}, {2, 0, 0}}}, &ownStyle);
+    doc.AddLine({{{0, 0, 0}, {1, 1, 0}}, {{5, 5, 0}, {6, 6, 0}}});
+    doc.AddLine({});  // no section: no MIF form
+
+    CStyle fill;
+    fill->GetPolygon()->RemoveAllElements();
+    fill->GetPolygon()->AddElement(false);
+    fill->GetPolygon()->AddElement(true, 0x112233);
+    VECTOR_POLYGON_STYLE polygonStyle{0x0000FF, 2, 0.0, 0, fill->GetPolygon()};
+    Cgeo_VectorObject* polygon = vector->CreateObject(XF_OBJ_POLYGON);
+    polygon->GetObjPolygon()->SetPolygonSize(3);
+    CXF_RegionCmx* region = polygon->GetObjPolygon()->GetRegion();
+    tagXF_POINT3DD square[4] = {{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
+    tagXF_POINT3DD triangle[3] = {{1, 1, 0}, {2, 1, 0}, {1, 2, 0}};
+    region->GetPolygon(0)->SetSize(4);
+    std::copy(square, square + 4, region->GetPolygon(0)->GetData());
+    region->GetPolygon(2)->SetSize(3);  // ring 1 stays empty
+    std::copy(triangle, triangle + 3, region->GetPolygon(2)->GetData());
+    polygon->GetObjPolygon()->SetStyle(&polygonStyle);
+    doc.Add(polygon);
+
+    Cgeo_VectorObject* bare = vector->CreateObject(XF_OBJ_POLYGON);
+    bare->GetObjPolygon()->SetPolygonSize(1);
+    bare->GetObjPolygon()->GetRegion()->GetPolygon(0)->SetSize(3);
+    VECTOR_POLYGON_STYLE bareStyle{0x0000FF, 5, 0.0, 0, nullptr};
+    bare->GetObjPolygon()->SetStyle(&bareStyle);
+    doc.Add(bare);
+
+    Cgeo_VectorObject* ellipse = vector->CreateObject(XF_OBJ_ELLIPSE);
+    ellipse->GetObjEllipse()->SetRect({-1, -2, 3, 4, 0, 0});
+    VECTOR_ELLIPSE_STYLE ellipseStyle{0xFF0000, 1, 0.0, 0, fill->GetPolygon()};
+    ellipse->GetObjEllipse()->SetStyle(&ellipseStyle);
+    doc.Add(ellipse);
+
+    CStyle font;
+    font->GetText()->SetFaceName("Times");
+    font->GetText()->SetFlags(XF_TEXT_BOLD | XF_TEXT_UNDERLINE);
+    font->GetText()->GetShadow()->SetOffsets(0.0, 0.5);
+    font->GetText()->SetAlignment(2);
+    VECTOR_TEXT_STYLE textStyle{0x0000FF, 9, 10.0, 30.0, 1, font->GetText()};
+    Cgeo_VectorObject* text = vector->CreateObject(XF_OBJ_TEXT);
+    text->GetObjText()->SetText("a \"b\"\r\nc\\d");
+    text->GetObjText()->SetTextPoint(CXF_Point3DD(100, 50));
+    text->GetObjText()->SetStyle(&textStyle);
+    doc.Add(text);
+
+    Cgeo_VectorObject* plain = vector->CreateObject(XF_OBJ_TEXT);
+    plain->GetObjText()->SetText("x");
+    VECTOR_TEXT_STYLE plainStyle{0, 0, 2.0, 0.0, 0, nullptr};
+    plain->GetObjText()->SetStyle(&plainStyle);
+    doc.Add(plain);
+
+    doc.Add(vector->CreateObject(XF_OBJ_EMPTY));
+    doc.Add(vector->CreateObject(6));  // unknown kind: no MIF form
+
+    doc.AddColumn("row", 6);
+    for (int32_t row = 0; row < 14; ++row) {
+        doc.SetValue(row, 0, row);
+    }
+
+    CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("kinds.mif"));
+    EXPECT_EQ(saved.result, 2);
+    EXPECT_EQ(saved.errorCode, 0);
+    EXPECT_EQ(MifBody(saved.mif),
+              "Point 10.000000 20.000000\r\n"
+              "Symbol (32,16711680,12)\r\n\r\n"
+              "MultiPoint 3\r\n1.000000 2.000000\r\n3.000000 4.000000\r\n5.000000 6.000000\r\n"
+              "Symbol (32,16711680,12)\r\n\r\n"
+              "MultiPoint 0\r\n\r\n"
+              "Line 0.000000 0.000000 3.000000 -4.250000\r\n"
+              "Pen (3,5,65280)\r\n\r\n"
+              "Pline\r\n3\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n2.000000 0.000000\r\n"
+              "Pen (2,1,8388608)\r\n\r\n"
+              "Pline Multiple 2\r\n2\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n"
+              "2\r\n5.000000 5.000000\r\n6.000000 6.000000\r\n"
+              "Pen (0,1,0)\r\n\r\n"
+              // the line without a section leaves no trace
+              "Region 3\r\n5\r\n0.000000 0.000000\r\n4.000000 0.000000\r\n4.000000 4.000000\r\n"
+              "0.000000 4.000000\r\n0.000000 0.000000\r\n"
+              "0\r\n"
+              "4\r\n1.000000 1.000000\r\n2.000000 1.000000\r\n1.000000 2.000000\r\n"
+              "1.000000 1.000000\r\n"
+              "Pen (2,2,16711680)\r\nBrush (2,3351057,16777215)\r\n\r\n"
+              "Region 1\r\n4\r\n0.000000 0.000000\r\n0.000000 0.000000\r\n0.000000 0.000000\r\n"
+              "0.000000 0.000000\r\n"
+              "Pen (0,2,16711680)\r\nBrush (2,16777215,16777215)\r\n\r\n"
+              "Ellipse -1.000000 -2.000000 3.000000 4.000000\r\n"
+              "Pen (1,2,255)\r\nBrush (2,3351057,16777215)\r\n\r\n"
+              "Text \"a \"\"b\"\"\\nc\\\\d\"\r\n95.000000 55.000000 105.000000 45.000000\r\n"
+              "Font (\"Times\",37,0,16711680)\r\nJustify Right\r\nAngle 30.000000\r\n\r\n"
+              "Text \"x\"\r\n-1.000000 1.000000 1.000000 -1.000000\r\nJustify Center\r\n\r\n"
+              "None\r\n\r\n");
+    // One record per written object, in order: rows 6 and 13 had no MIF form.
+    EXPECT_EQ(saved.mid, "0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n");
+    EXPECT_EQ(marker->GetRefCount(), 3) << "the conversion released what it took";
+    EXPECT_EQ(own->GetRefCount(), 2);
+    EXPECT_EQ(fill->GetRefCount(), 3);
+    EXPECT_EQ(font->GetRefCount(), 2);
+}
+
+// Columns
+
+TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
+    TempDir dir;
+    CExportDocument doc;
+    doc.AddPoints({{1, 1, 0}});
+    doc.AddPoints({{2, 2, 0}});
+    doc.AddColumn("name", 1, 20);
+    doc.AddColumn("byte", 2);
+    doc.AddColumn("word", 3);
+    doc.AddColumn("short", 4);
+    doc.AddColumn("unsigned", 5);
+    doc.AddColumn("signed", 6);
+    doc.AddColumn("single", 7);
+    doc.AddColumn("double", 8);
+    doc.AddColumn("money", 9, 8, 2);
+    doc.AddColumn("whole", 9, 6, 0);
+    doc.AddColumn("day", 10);
+    doc.AddColumn("flag", 11);
+    doc.AddColumn("strange", 12, 10);
+    doc.AddColumn("my name", 8);
+
+    doc.SetText(0, 0, "a, \"b\"");
+    doc.SetValue(0, 1, uint8_t{200});
+    doc.SetValue(0, 2, uint16_t{60000});
+    doc.SetValue(0, 3, int16_t{-5});
+    doc.SetValue(0, 4, int32_t{-1});
+    doc.SetValue(0, 5, int32_t{-123456});
+    doc.SetValue(0, 6, 1.5f);
+    doc.SetValue(0, 7, 0.1);
+    doc.SetValue(0, 8, -3.14159);
+    doc.SetValue(0, 9, 12.5);
+    const uint16_t day[3] = {2024, 3, 7};
+    doc.SetValue(0, 10, day);
+    doc.SetValue(0, 11, int32_t{1});
+    doc.SetValue(0, 13, -2.0);
+    // Row 1: the rounding cases of decimals, a false flag, no values elsewhere.
+    doc.SetValue(1, 8, 1234.5678);
+    doc.SetValue(1, 9, -0.4);
+    doc.SetValue(1, 11, int32_t{0});
+    const uint16_t early[3] = {33, 1, 2};
+    doc.SetValue(1, 10, early);
+
+    CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("columns.mif"));
+    EXPECT_EQ(saved.result, 2);
+    EXPECT_NE(saved.mif.find("Columns 14\r\n"
+                             "name char (20)\r\n"
+                             "byte smallint\r\n"
+                             "word smallint\r\n"
+                             "short smallint\r\n"
+                             "unsigned integer\r\n"
+                             "signed integer\r\n"
+                             "single float\r\n"
+                             "double float\r\n"
+                             "money decimal (8,2)\r\n"
+                             "whole decimal (6,0)\r\n"
+                             "day date\r\n"
+                             "flag logical\r\n"
+                             "strange char (10)\r\n"
+                             "my_name float\r\n"
+                             "\r\nData\r\n"),
+              std::string::npos)
+        << saved.mif;
+    EXPECT_EQ(saved.mid,
+              "\"a, \"\"b\"\"\",200,60000,-5,-1,-123456,1.500000,0.100000,-3.14,12,20240307,T,"
+              "\"\",-2.000000\r\n"
+              "\"\",,,,,,,,1234.57,-0,00330102,F,\"\",\r\n");
+}
+
+TEST(ExportColumns, LayerWithoutColumnsGetsTheIdColumnAndEmptyRecords) {
+    TempDir dir;
+    CExportDocument doc;
+    doc.AddPoints({{1, 1, 0}});
+    doc.AddPoints({{2, 2, 0}});
+    CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("bare.mif"));
+    EXPECT_EQ(saved.result, 2);
+    EXPECT_NE(saved.mif.find("Columns 1\r\nid integer\r\n\r\nData\r\n"), std::string::npos)
+        << saved.mif;
+    EXPECT_EQ(saved.mid, "\r\n\r\n");
+}
+
+// Text layers
+
+Cgeo_TextItem* AddItem(Cgeo_Text* text, std::initializer_list<std::vector<const char*>> lines,
+                       const tagXF_FONT_ATTRIBUTES& font) {
+    Cgeo_TextItem* item = text->AddItem();
+    for (const auto& parts : lines) {
+        Cgeo_LineItem* line = item->AddLine();
+        for (const char* part : parts) {
+            line->AddPart(part, font);
+        }
+    }
+    return item;
+}
+
+TEST(ExportText, CompanionTextLayerIsTheFirstOfTheGroup) {
+    TempDir dir;
+    CExportDocument doc(7);
+    Cgeo_Layers* layers = doc.document.GetLayers();
+    Cgeo_Text* otherGroup = layers->GetLayer(layers->AddLayer("TEXT", true, 8))->GetText();
+    layers->AddLayer("TEXT", false);  // no group at all
+    Cgeo_Text* companion = layers->GetLayer(layers->AddLayer("TEXT", false, 7))->GetText();
+    Cgeo_Text* second = layers->GetLayer(layers->AddLayer("TEXT", false, 7))->GetText();
+    tagXF_FONT_ATTRIBUTES arial = XF_MakeFontAttributes("Arial", 700, true, false);
+    arial.color = 0x0000FF;
+    AddItem(otherGroup, {{"other group"}}, arial);
+    AddItem(second, {{"second of the group"}}, arial);
+
+    Cgeo_TextItem* placed = AddItem(companion, {{"Hel", "lo"}, {}, {"cd"}}, arial);
+    XF_TEXT_ATTRIBUTES attributes = XF_MakeTextAttributes();
+    attributes.alignment = XF_TA_CENTER;
+    attributes.backColor = 0x00FFFF;
+    attributes.scaleX = 2.0;
+    attributes.scaleY = 2.0;
+    placed->SetAttributes(attributes);
+    placed->SetRect(CXF_Rect3DD(0, 0, 20, 10));
+    placed->SetBinding(CXF_Point3DD(1000, 2000));
+    placed->GetTransforms()->GetTransformType(0)->SetCenterImage(CXF_Point3DD(10, 5));
+    placed->SetAngle(45.0);
+
+    companion->AddItem();  // no line: nothing written
+    Cgeo_TextItem* late = AddItem(companion, {{}, {"x\\y"}}, XF_MakeFontAttributes(""));
+    late->GetLine(1)->AddPart("z", XF_MakeFontAttributes("Courier", 400, false, true));
+    late->SetTransparent(true);
+    attributes.alignment = 1;  // not a text alignment the host defines
+    late->SetAttributes(attributes);
+    AddItem(companion, {{}, {}}, arial);  // lines without parts
+
+    doc.AddPoints({{1, 1, 0}});
+    doc.AddPoints({{2, 2, 0}});
+    doc.AddPoints({{3, 3, 0}});
+
+    CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("with text.mif"));
+    EXPECT_EQ(saved.result, 2);
+    std::string body = MifBody(saved.mif);
+    size_t text = body.find("Text");
+    ASSERT_NE(text, std::string::npos) << body;
+    EXPECT_EQ(body.substr(text),
+              "Text \"Hello\\ncd\"\r\n980.000000 1990.000000 1020.000000 2010.000000\r\n"
+              "Font (\"Arial\",3,0,16711680,16776960)\r\nJustify Center\r\nAngle 45.000000\r\n\r\n"
+              "Text \"\\nx\\\\yz\"\r\n0.000000 0.000000 0.000000 0.000000\r\n"
+              "Font (\"Courier\",4,0,0)\r\n\r\n"
+              "Text \"\"\r\n0.000000 0.000000 0.000000 0.000000\r\nJustify Left\r\n\r\n");
+    EXPECT_EQ(saved.mid, "\r\n\r\n\r\n") << "text items get no record";
+}
+
+// The driver
+
+TEST(ExportDriver, ResultsErrorCodesAndTheFilesNamed) {
+    PluginLibrary lib;
+    ASSERT_TRUE(lib.Loaded());
+    auto save = lib.Get<XF_SaveFn>("XF_Save");
+    ASSERT_NE(save, nullptr);
+    TempDir dir;
+    std::string path = dir.Path("out.v1.mif");
+    CGEO geo;
+    CExportDocument doc;
+    doc.AddPoints({{1, 1, 0}});
+
+    EXPECT_EQ(save(&geo, nullptr, &doc.document, path.c_str(), 0), 0);
+    {
+        CXF_FileInfo empty;
+        EXPECT_EQ(save(&geo, &empty, &doc.document, path.c_str(), 0), 0);
+        EXPECT_EQ(empty.errorCode, 6) << "a file info without items";
+    }
+    CXF_FileInfo info;
+    info.AddPtrItem(new CXF_VectorInfo(geo.GetApp()));
+    EXPECT_EQ(save(&geo, &info, nullptr, path.c_str(), 0), 0);
+    EXPECT_EQ(info.errorCode, 6) << "no document";
+    Cgeo_Document nothingActive;
+    nothingActive.GetLayers()->AddLayer("VECTOR", false, 1);
+    info.errorCode = 0;
+    EXPECT_EQ(save(&geo, &info, &nothingActive, path.c_str(), 0), 0);
+    EXPECT_EQ(info.errorCode, 6) << "no active layer";
+    Cgeo_Document textOnly;
+    textOnly.GetLayers()->AddLayer("TEXT", true, 1);
+    info.errorCode = 0;
+    EXPECT_EQ(save(&geo, &info, &textOnly, path.c_str(), 0), 0);
+    EXPECT_EQ(info.errorCode, 6) << "a text layer alone has nothing to save";
+    EXPECT_FALSE(std::filesystem::exists(path));
+    info.errorCode = 0;
+    EXPECT_EQ(save(&geo, &info, &doc.document, dir.Path("missing/out.mif").c_str(), 0), 0);
+    EXPECT_EQ(info.errorCode, 8) << "an output folder that does not exist";
+
+    info.errorCode = 0;
+    info.fileNames.clear();
+    EXPECT_EQ(save(&geo, &info, &doc.document, path.c_str(), 0), 2);
+    EXPECT_EQ(info.errorCode, 0);
+    EXPECT_EQ(info.fileNames, std::vector<std::string>{dir.Path("out.v1.mid")});
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("out.v1.mid")));
+    info.AddPtrItem(new CXF_VectorInfo(geo.GetApp()));
+    EXPECT_EQ(save(&geo, &info, &doc.document, path.c_str(), 0), 3) << "two items";
+
+    // The chosen layer need not have an item of its index: it is written all the same.
+    CExportDocument late;
+    Cgeo_Layers* layers = late.document.GetLayers();
+    layers->GetLayer(late.index)->SetActive(false);
+    int second = layers->AddLayer("VECTOR", true, 3);
+    Cgeo_VectorObjectStream stream(layers->GetLayer(second)->GetVector(), XF_STREAM_WRITE);
+    Cgeo_VectorObject* object = layers->GetLayer(second)->GetVector()->CreateObject(XF_OBJ_EMPTY);
+    stream.AddObject(object, 0);
+    object->DeleteObject();
+    CSaveResult saved = SaveThroughPlugin(late.document, dir.Path("second.mif"));
+    EXPECT_EQ(saved.result, 2);
+    EXPECT_EQ(MifBody(saved.mif), "None\r\n\r\n");
+}
+
+TEST(ExportDriver, ProgressAndMessagesInTheUsersLanguage) {
+    TempDir dir;
+    CExportDocument doc;
+    for (int k = 0; k < 4; ++k) {
+        doc.AddPoints({{1.0 * k, 0, 0}});
+    }
+    Cgeo_Layers* layers = doc.document.GetLayers();
+    Cgeo_Text* text = layers->GetLayer(layers->AddLayer("TEXT", false, 7))->GetText();
+    AddItem(text, {{"a"}}, XF_MakeFontAttributes("Arial"));
+    AddItem(text, {{"b"}}, XF_MakeFontAttributes("Arial"));
+
+    Cgeo_MainFrame* frame = CGEO().GetMainFrame();
+    for (const char* locale : {"C", "ru_RU.CP1251"}) {
+        ::setenv("LC_ALL", locale, 1);
+        frame->ResetRecord();
+        CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("progress.mif"));
+        EXPECT_EQ(saved.result, 2);
+        EXPECT_EQ(frame->GetProgressSteps(), (std::vector<double>{25, 25, 25, 25, 50, 50}));
+        EXPECT_EQ(frame->GetProgressStarts(), 2);
+        EXPECT_EQ(frame->GetProgressEnds(), 2);
+        EXPECT_EQ(frame->GetCancelChecks(), 4);
+        bool russian = locale[0] == 'r';
+        EXPECT_EQ(frame->GetMessages(),
+                  (std::vector<std::string>{
+                      russian ? "\xC7\xE0\xEF\xE8\xF1\xFC \xE2\xE5\xEA\xF2\xEE\xF0\xED\xFB\xF5 "
+                                "\xEE\xE1\xFA\xE5\xEA\xF2\xEE\xE2"
+                              : "Write vector features",
+                      "",
+                      russian ? "\xC7\xE0\xEF\xE8\xF1\xFC \xF2\xE5\xEA\xF1\xF2\xEE\xE2\xFB\xF5 "
+                                "\xEE\xE1\xFA\xE5\xEA\xF2\xEE\xE2"
+                              : "Write text",
+                      ""}));
+    }
+    ::unsetenv("LC_ALL");
+}
+
+// Sets the document's cancel flag when the host is asked for the second time.
+class CCancelOnSecondCheck : public Cgeo_FrameObserver {
+public:
+    explicit CCancelOnSecondCheck(int* flag) : cancel(flag) {}
+    int OnCheckCanceled() override {
+        if (++checks == 2) {
+            *cancel = 1;
+        }
+        return 0;
+    }
+
+private:
+    int* cancel;
+    int checks = 0;
+};
+
+TEST(ExportDriver, CancellingKeepsWhatWasWrittenAndFails) {
+    TempDir dir;
+    CExportDocument doc;
+    doc.AddColumn("n", 6);
+    for (int32_t k = 0; k < 5; ++k) {
+        doc.AddPoints({{1.0 * k, 0, 0}});
+        doc.SetValue(k, 0, k);
+    }
+    Cgeo_MainFrame* frame = CGEO().GetMainFrame();
+    CCancelOnSecondCheck observer(doc.document.GetCanceledSignal());
+    frame->SetObserver(&observer);
+    CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("cancel.mif"));
+    frame->SetObserver(nullptr);
+    EXPECT_EQ(saved.result, 0);
+    EXPECT_EQ(saved.errorCode, 0);
+    EXPECT_EQ(MifBody(saved.mif),
+              "Point 0.000000 0.000000\r\nSymbol (32,0,0)\r\n\r\n"
+              "Point 1.000000 0.000000\r\nSymbol (32,0,0)\r\n\r\n");
+    EXPECT_EQ(saved.mid, "0\r\n1\r\n");
+}
+
+// Write failures
+
+// A document big enough to pass the platform's write buffer many times over.
+void FillLarge(CExportDocument& doc, int count) {
+    doc.AddColumn("name", 1, 40);
+    for (int k = 0; k < count; ++k) {
+        doc.AddLine({{{1.0 * k, 2, 0}, {3, 4.0 * k, 0}}});
+        doc.SetText(k, 0, "a value of some length");
+    }
+}
+
+TEST(ExportFailures, FullDeviceGivesErrorCode8) {
+    CExportDocument large;
+    FillLarge(large, 5000);
+    CExportDocument small;
+    small.AddPoints({{1, 1, 0}});
+    // The small document fails only when the files are flushed at close.
+    for (Cgeo_Document* document : {&large.document, &small.document}) {
+        for (const char* full : {"full.mif", "full.mid"}) {
+            TempDir dir;
+            std::filesystem::create_symlink("/dev/full", dir.Path(full));
+            CSaveResult saved = SaveThroughPlugin(*document, dir.Path("full.mif"));
+            EXPECT_EQ(saved.result, 0) << full;
+            EXPECT_EQ(saved.errorCode, 8) << full;
+        }
+    }
+}
+
+TEST(ExportFailures, FileSizeLimitGivesErrorCode8AndKeepsWhatWasWritten) {
+    TempDir dir;
+    CExportDocument doc;
+    FillLarge(doc, 20000);
+    std::string path = dir.Path("limited.mif");
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {200000, 200000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        CSaveResult saved = SaveThroughPlugin(doc.document, path);
+        ::_exit(saved.result == 0 && saved.errorCode == 8 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_GT(ReadFile(path).size(), 100000u);
+}
+
+}  // namespace

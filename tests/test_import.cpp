@@ -1,0 +1,527 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/entry_points.h"
+#include "plugin/host/app.h"
+#include "plugin/host/file_info.h"
+#include "plugin/host/main_frame.h"
+#include "plugin/host/style.h"
+#include "plugin/host/table.h"
+#include "plugin/host/vector.h"
+#include "test_util.h"
+
+namespace {
+
+// The shared plug-in driven as the host drives it: XF_Open, XF_Read into a fresh layer, and
+// XF_Close when the import goes.
+class Import {
+public:
+    Import() {
+        open = lib.Get<XF_OpenFn>("XF_Open");
+        read = lib.Get<XF_ReadFn>("XF_Read");
+        close = lib.Get<XF_CloseFn>("XF_Close");
+        info.mainApp = geo.GetApp();
+        frame()->ResetRecord();
+    }
+    ~Import() {
+        if (close != nullptr) {
+            close(&info);
+        }
+    }
+    Import(const Import&) = delete;
+    Import& operator=(const Import&) = delete;
+
+    bool Ready() const { return lib.Loaded() && open != nullptr && read != nullptr && close; }
+    // Writes the MIF text (and the MID text unless it is null) and opens the pair.
+    int Open(const std::string& mif, const char* mid = nullptr) {
+        WriteFile(dir.Path("t.mif"), mif);
+        if (mid != nullptr) {
+            WriteFile(dir.Path("t.mid"), mid);
+        }
+        return OpenPath(dir.Path("t.mif"));
+    }
+    int OpenPath(const std::string& path) { return open(&geo, &info, path.c_str()); }
+    int Read() { return read(&info, 0, &geo, &vector, 0); }
+
+    Cgeo_MainFrame* frame() { return geo.GetApp()->GetMainFrame(); }
+    Cgeo_VectorObject* At(int64_t id) { return vector.GetObjectAt(id); }
+    const void* Value(int64_t id, int column) {
+        return vector.GetVectorTable()->GetColumnValue(id, column);
+    }
+    std::string Text(int64_t id, int column) {
+        const void* v = Value(id, column);
+        return v != nullptr ? static_cast<const char*>(v) : "<unset>";
+    }
+    template <typename T>
+    T Get(int64_t id, int column) {
+        T out{};
+        const void* v = Value(id, column);
+        if (v != nullptr) {
+            std::memcpy(&out, v, sizeof out);
+        }
+        return out;
+    }
+
+    PluginLibrary lib;
+    XF_OpenFn open = nullptr;
+    XF_ReadFn read = nullptr;
+    XF_CloseFn close = nullptr;
+    TempDir dir;
+    CGEO geo;
+    CXF_FileInfo info;
+    Cgeo_Vector vector;
+};
+
+std::string Header(const std::string& columns) {
+    return "Version 300\r\nCharset \"WindowsCyrillic\"\r\nDelimiter \",\"\r\n"
+           "CoordSys Earth Projection 1, 0\r\n" +
+           columns + "Data\r\n\r\n";
+}
+
+// Points of line section s, or of polygon ring s, as "x,y x,y ...".
+std::string Points(const tagXF_POINT3DD* p, int n) {
+    std::string out;
+    char text[64];
+    for (int i = 0; i < n; ++i) {
+        std::snprintf(text, sizeof text, "%s%g,%g", i > 0 ? " " : "", p[i].x, p[i].y);
+        out += text;
+    }
+    return out;
+}
+std::string LinePoints(Cgeo_VectorObject* o, int section) {
+    Cgeo_VectorLine* line = o->GetObjLine();
+    return Points(line->GetData(section), line->GetNumPoints(section));
+}
+std::string RingPoints(Cgeo_VectorObject* o, int ring) {
+    CXF_PolygonD* r = o->GetObjPolygon()->GetRegion()->GetPolygon(ring);
+    return Points(r->GetData(), r->GetSize());
+}
+
+TEST(Import, EveryKindBecomesItsHostObjectWithItsRecordPaired) {
+    Import im;
+    ASSERT_TRUE(im.Ready()) << dlerror();
+    const std::string mif = Header("Columns 1\r\n  id Integer\r\n") +
+                            "Point 1 2\r\n"
+                            "Line 0 0 3 4\r\n"
+                            "Pline Multiple 2\r\n  3\r\n0 0\r\n1 1\r\n2 0\r\n  4\r\n5 5\r\n6 6\r\n"
+                            "7 5\r\n8 8\r\n"
+                            "Region 2\r\n  5\r\n0 0\r\n4 0\r\n4 4\r\n0 4\r\n0 0\r\n"
+                            "  3\r\n1 1\r\n2 1\r\n2 2\r\n"
+                            "Rect 0 0 10 5\r\n"
+                            "RoundRect 1 1 3 3 0.5\r\n"
+                            "Arc 0 0 4 2\r\n  0 90\r\n"
+                            "Ellipse 1 2 5 8\r\n"
+                            "Text\r\n  \"two\\nlines\"\r\n  0 0 10 4\r\n"
+                            "MultiPoint 3\r\n1 1\r\n2 2\r\n3 3\r\n"
+                            "Collection 1\r\n  Multipoint 1\r\n9 9\r\n"
+                            "None\r\n"
+                            "Point 7 8\r\n";
+    std::string mid;
+    for (int i = 1; i <= 13; ++i) {
+        mid += std::to_string(i) + "\r\n";
+    }
+    ASSERT_EQ(im.Open(mif, mid.c_str()), 1);
+    ASSERT_EQ(im.Read(), 1);
+    ASSERT_EQ(im.vector.GetObjectCount(), 12) << "the collection is dropped";
+
+    const int types[] = {1, 2, 2, 3, 3, 3, 2, 4, 5, 1, 0, 1};
+    const int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13};
+    for (int k = 0; k < 12; ++k) {
+        ASSERT_NE(im.At(k), nullptr);
+        EXPECT_EQ(im.At(k)->GetType(), types[k]) << "object " << k;
+        EXPECT_EQ(im.Get<int32_t>(k, 0), ids[k]) << "object " << k << " keeps its own record";
+    }
+
+    EXPECT_EQ(Points(im.At(0)->GetObjPoint()->GetData(), 1), "1,2");
+    EXPECT_EQ(im.At(1)->GetObjLine()->GetNumSection(), 1);
+    EXPECT_EQ(LinePoints(im.At(1), 0), "0,0 3,4");
+    ASSERT_EQ(im.At(2)->GetObjLine()->GetNumSection(), 2);
+    EXPECT_EQ(LinePoints(im.At(2), 0), "0,0 1,1 2,0");
+    EXPECT_EQ(LinePoints(im.At(2), 1), "5,5 6,6 7,5 8,8");
+
+    // The closing repeat is dropped; a ring written without it keeps every vertex.
+    CXF_RegionCmx* region = im.At(3)->GetObjPolygon()->GetRegion();
+    ASSERT_EQ(region->GetPolygonSize(), 2);
+    EXPECT_EQ(RingPoints(im.At(3), 0), "0,0 4,0 4,4 0,4");
+    EXPECT_EQ(RingPoints(im.At(3), 1), "1,1 2,1 2,2");
+    EXPECT_EQ(region->GetPolygon(0)->IsExternal(), 1);
+    EXPECT_EQ(region->GetPolygon(1)->IsExternal(), 0) << "outer rings were defined";
+
+    EXPECT_EQ(RingPoints(im.At(4), 0), "0,0 10,0 10,5 0,5");
+    EXPECT_EQ(RingPoints(im.At(5), 0), "1,1 3,1 3,3 1,3");
+
+    // Arc from 0 to 90 degrees in the box (0,0)-(4,2): from (4,1) to (2,2).
+    Cgeo_VectorLine* arc = im.At(6)->GetObjLine();
+    ASSERT_GE(arc->GetNumPoints(0), 2);
+    const tagXF_POINT3DD* a = arc->GetData(0);
+    int last = arc->GetNumPoints(0) - 1;
+    EXPECT_NEAR(a[0].x, 4.0, 1e-6);
+    EXPECT_NEAR(a[0].y, 1.0, 1e-6);
+    EXPECT_NEAR(a[last].x, 2.0, 1e-6);
+    EXPECT_NEAR(a[last].y, 2.0, 1e-6);
+
+    const tagXF_RECT3DD& box = im.At(7)->GetObjEllipse()->GetRect();
+    EXPECT_EQ(box.x1, 1.0);
+    EXPECT_EQ(box.y1, 2.0);
+    EXPECT_EQ(box.x2, 5.0);
+    EXPECT_EQ(box.y2, 8.0);
+
+    Cgeo_VectorText* text = im.At(8)->GetObjText();
+    EXPECT_STREQ(text->GetText(), "two\r\nlines");
+    EXPECT_EQ(text->GetTextPoint().x, 5.0);
+    EXPECT_EQ(text->GetTextPoint().y, 2.0);
+
+    Cgeo_VectorPoint* multi = im.At(9)->GetObjPoint();
+    EXPECT_EQ(Points(multi->GetData(), multi->GetNumPoints()), "1,1 2,2 3,3");
+    EXPECT_EQ(Points(im.At(11)->GetObjPoint()->GetData(), 1), "7,8");
+
+    EXPECT_EQ(im.vector.GetUpdateGridCount(), 1);
+    EXPECT_EQ(im.vector.GetGridBounds().x2, 10.0);
+}
+
+// The style object behind a face, and whether it was registered from the given source.
+bool FromSource(const CXF_StyleObject* style, const CXF_StyleObject* source) {
+    return CXF_StyleObject::SameIdentifier(style, source);
+}
+
+TEST(Import, StylesPerKindAndTheLegendOfEachKind) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    CXF_ManagerVectorStyle* manager = im.geo.GetApp()->GetStyleManager();
+    const std::vector<CXF_StyleObject*>& patterns = *manager->GetLinePatterns();
+    const std::string mif = Header("Columns 0\r\n") +
+                            "Point 1 2\r\n    Symbol (35,16711680,12)\r\n"
+                            "Point 3 4\r\n    Symbol (34,255,10)\r\n"
+                            "Line 0 0 1 1\r\n    Pen (3,5,255)\r\n"
+                            "Pline 2\r\n0 0\r\n1 1\r\n"
+                            "Pline 2\r\n0 0\r\n1 1\r\n    Pen (4,200,0)\r\n"
+                            "Line 0 0 1 1\r\n    Pen (2,0,0)\r\n"
+                            "Arc 0 0 4 2\r\n  0 90\r\n    Pen (2,5,255)\r\n"
+                            "Region 1\r\n  4\r\n0 0\r\n1 0\r\n1 1\r\n0 0\r\n"
+                            "    Pen (1,2,0)\r\n    Brush (2,16711680)\r\n"
+                            "Rect 0 0 1 1\r\n    Brush (2,65280)\r\n"
+                            "Ellipse 0 0 2 2\r\n    Pen (2,2,16711680)\r\n    Brush (2,255)\r\n"
+                            "Text \"a\"\r\n  0 0 10 7.9\r\n    Font (\"Courier\",45,0,255)\r\n"
+                            "    Justify Right\r\n    Angle 30\r\n";
+    ASSERT_EQ(im.Open(mif), 1);
+    ASSERT_EQ(im.Read(), 1);
+    ASSERT_EQ(im.vector.GetObjectCount(), 11);
+
+    VECTOR_POINT_STYLE point;
+    im.At(0)->GetObjPoint()->GetStyle(&point);
+    EXPECT_EQ(point.color, 0x0000FFu) << "colours reach the host in GDI order";
+    EXPECT_EQ(point.size, 12u);
+    EXPECT_EQ(point.sizeValue, 12.0);
+    EXPECT_EQ(point.flags, 0);
+    ASSERT_NE(point.style, nullptr);
+    EXPECT_TRUE(FromSource(point.style->GetStyleObject(), manager->GetDefaultMarkerStyle()));
+    point.style->GetStyleObject()->Release();
+
+    struct LineCase {
+        int object;
+        uint32_t color, width;
+        double widthValue;
+        const CXF_StyleObject* source;
+        const char* what;
+    };
+    const LineCase lines[] = {
+        {2, 0xFF0000, 3, 3.0, patterns[4], "pattern 5: its own line style"},
+        {3, 0, 0, 0.0, manager->GetDefaultLineStyle(), "no pen: pattern 127 has no style"},
+        {4, 0, 1, 1.0, manager->GetDefaultLineStyle(), "pattern 200: width 1"},
+        {5, 0, 2, 2.0, manager->GetDefaultLineStyle(), "pattern 0: factor 1, default style"},
+        {6, 0xFF0000, 2, 0.0, manager->GetDefaultLineStyle(), "arc: width as given, 0.0"},
+    };
+    for (const LineCase& c : lines) {
+        VECTOR_LINE_STYLE line;
+        im.At(c.object)->GetObjLine()->GetStyle(&line);
+        EXPECT_EQ(line.color, c.color) << c.what;
+        EXPECT_EQ(line.width, c.width) << c.what;
+        EXPECT_EQ(line.widthValue, c.widthValue) << c.what;
+        ASSERT_NE(line.style, nullptr) << c.what;
+        EXPECT_TRUE(FromSource(line.style->GetStyleObject(), c.source)) << c.what;
+        line.style->GetStyleObject()->Release();
+    }
+
+    VECTOR_POLYGON_STYLE region;
+    im.At(7)->GetObjPolygon()->GetStyle(&region);
+    EXPECT_EQ(region.width, 1u);
+    ASSERT_NE(region.style, nullptr);
+    EXPECT_TRUE(FromSource(region.style->GetStyleObject(), manager->GetDefaultPolygonStyle()));
+    EXPECT_EQ(region.style->GetElement(0)->GetColor(), 0x0000FFu) << "fill from the brush";
+    EXPECT_TRUE(
+        FromSource(region.style->GetElement(0)->GetStyleObject(), manager->GetDefaultLineStyle()))
+        << "a pen with a width outlines";
+    region.style->GetStyleObject()->Release();
+
+    VECTOR_POLYGON_STYLE rect;
+    im.At(8)->GetObjPolygon()->GetStyle(&rect);
+    EXPECT_EQ(rect.width, 0u);
+    EXPECT_EQ(rect.style->GetElement(0)->GetColor(), 0x00FF00u);
+    EXPECT_EQ(rect.style->GetElement(0)->GetStyleObject(), nullptr) << "width 0: no outline";
+    rect.style->GetStyleObject()->Release();
+
+    VECTOR_ELLIPSE_STYLE ellipse;
+    im.At(9)->GetObjEllipse()->GetStyle(&ellipse);
+    EXPECT_EQ(ellipse.color, 0x0000FFu);
+    EXPECT_EQ(ellipse.width, 2u);
+    EXPECT_EQ(ellipse.widthValue, 2.0);
+    EXPECT_EQ(ellipse.style->GetElement(0)->GetColor(), 0xFF0000u);
+    ellipse.style->GetStyleObject()->Release();
+
+    // Font style 45 = bold 1 + underline 4 + strikeout 8 + shadow 32; size 0 takes the box.
+    VECTOR_TEXT_STYLE text;
+    im.At(10)->GetObjText()->GetStyle(&text);
+    EXPECT_EQ(text.color, 0xFF0000u);
+    EXPECT_EQ(text.size, 7u);
+    EXPECT_DOUBLE_EQ(text.height, 7.9);
+    EXPECT_EQ(text.angle, 30.0);
+    EXPECT_EQ(text.flags, 1);
+    ASSERT_NE(text.style, nullptr);
+    EXPECT_STREQ(text.style->GetFaceName(), "Courier");
+    EXPECT_EQ(text.style->GetFlags(), 9u);
+    EXPECT_EQ(text.style->GetAlignment(), 2);
+    EXPECT_EQ(text.style->GetSettingA(), 15);
+    EXPECT_EQ(text.style->GetSettingB(), 1);
+    EXPECT_EQ(text.style->GetShadow()->GetColor(), 0x808080u);
+    EXPECT_EQ(text.style->GetShadow()->GetOffsetX(), 2.0);
+    EXPECT_EQ(text.style->GetShadow()->GetOffsetY(), 2.0);
+    text.style->GetStyleObject()->Release();
+
+    // Both points share the default marker, every filled object the default polygon style; the
+    // lines have several styles.
+    EXPECT_EQ(im.vector.GetMiniatureStyle(XF_MINIATURE_LINE).style, nullptr);
+    EXPECT_TRUE(FromSource(im.vector.GetMiniatureStyle(XF_MINIATURE_MARKER).style,
+                           manager->GetDefaultMarkerStyle()));
+    EXPECT_TRUE(FromSource(im.vector.GetMiniatureStyle(XF_MINIATURE_POLYGON).style,
+                           manager->GetDefaultPolygonStyle()));
+    EXPECT_TRUE(FromSource(im.vector.GetMiniatureStyle(XF_MINIATURE_TEXT).style,
+                           manager->GetDefaultTextStyle()));
+}
+
+TEST(Import, TextAlignmentAndTheLegendOfOneKindOnly) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    const std::string mif =
+        Header("Columns 0\r\n") +
+        "Text \"l\"\r\n  0 0 1 1\r\n    Font (\"A\",2,9,0)\r\n    Justify Left\r\n"
+        "Text \"c\"\r\n  0 0 1 1\r\n    Font (\"A\",0,9,0)\r\n"
+        "Text \"s\"\r\n  0 0 1 1\r\n    Font (\"A\",0,9,0)\r\n    Justify Center\r\n";
+    ASSERT_EQ(im.Open(mif), 1);
+    ASSERT_EQ(im.Read(), 1);
+    ASSERT_EQ(im.vector.GetObjectCount(), 3);
+    const int alignments[] = {0, 1, 1};
+    const unsigned flags[] = {2, 0, 0};
+    for (int k = 0; k < 3; ++k) {
+        VECTOR_TEXT_STYLE text;
+        im.At(k)->GetObjText()->GetStyle(&text);
+        EXPECT_EQ(text.size, 9u);
+        EXPECT_EQ(text.style->GetAlignment(), alignments[k]) << "text " << k;
+        EXPECT_EQ(text.style->GetFlags(), flags[k]) << "text " << k;
+        EXPECT_EQ(text.style->GetShadow()->GetOffsetX(), 0.0);
+        text.style->GetStyleObject()->Release();
+    }
+    EXPECT_NE(im.vector.GetMiniatureStyle(XF_MINIATURE_TEXT).style, nullptr);
+    EXPECT_EQ(im.vector.GetMiniatureStyle(XF_MINIATURE_LINE).style, nullptr);
+    EXPECT_EQ(im.vector.GetMiniatureStyle(XF_MINIATURE_MARKER).style, nullptr);
+    EXPECT_EQ(im.vector.GetMiniatureStyle(XF_MINIATURE_POLYGON).style, nullptr);
+}
+
+TEST(Import, EveryColumnTypeStoresItsValue) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    const std::string mif = Header(
+        "Columns 9\r\n  c Char(10)\r\n  i Integer\r\n  s SmallInt\r\n  d Decimal(10,2)\r\n"
+        "  f Float\r\n  dt Date\r\n  l Logical\r\n  narrow Char(0)\r\n  wide Char(100000)\r\n");
+    const std::string longText(40000, 'w');
+    const std::string mid = "\"abcdefghijklmnop\",-7,70000,12.34,0.1,20101231,T,\"xyz\",\"" +
+                            longText + "\"\r\n" +
+                            "\"x\",99999999999,-3,1e400,1e300,2010-12-31,t,\"\",\"\"\r\n"
+                            ",,,,,,F,,\r\n"
+                            ",,,,,abcdefgh,TRUE,,\r\n";
+    ASSERT_EQ(im.Open(mif + "None\r\nNone\r\nNone\r\nNone\r\n", mid.c_str()), 1);
+    ASSERT_EQ(im.Read(), 1);
+    ASSERT_EQ(im.vector.GetObjectCount(), 4);
+
+    Cgeo_VectorColumns* columns = im.vector.GetVectorTable()->GetVectorColumns();
+    ASSERT_EQ(columns->GetSize(), 9);
+    const int types[] = {1, 6, 4, 9, 7, 10, 11, 1, 1};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(columns->Get(i)->type, types[i]) << "column " << i;
+    }
+    EXPECT_EQ(columns->Get(0)->name, "c");
+    EXPECT_EQ(columns->Get(0)->width, 10);
+    EXPECT_EQ(columns->Get(3)->width, 10);
+    EXPECT_EQ(columns->Get(3)->decimals, 2);
+
+    EXPECT_EQ(im.Text(0, 0), "abcdefghij") << "cut to the width";
+    EXPECT_EQ(im.Get<int32_t>(0, 1), -7);
+    EXPECT_EQ(im.Get<int16_t>(0, 2), 70000 - 65536) << "low 16 bits";
+    EXPECT_EQ(im.Get<double>(0, 3), 12.34);
+    EXPECT_EQ(im.Get<float>(0, 4), 0.1f) << "single precision";
+    uint16_t date[3];
+    ASSERT_NE(im.Value(0, 5), nullptr);
+    std::memcpy(date, im.Value(0, 5), sizeof date);
+    EXPECT_EQ(date[0], 2010);
+    EXPECT_EQ(date[1], 12);
+    EXPECT_EQ(date[2], 31);
+    EXPECT_EQ(im.Get<int32_t>(0, 6), 1) << "T";
+    // Widths the table cannot hold are clamped for the value: 0 keeps one byte, 100000 keeps
+    // the table's widest text.
+    EXPECT_EQ(im.Text(0, 7), "x");
+    EXPECT_EQ(im.Text(0, 8), longText.substr(0, XF_MAX_TEXT_WIDTH));
+
+    EXPECT_EQ(im.Text(1, 0), "x");
+    EXPECT_EQ(im.Get<int32_t>(1, 1), 2147483647) << "saturates instead of overflowing";
+    EXPECT_EQ(im.Get<int16_t>(1, 2), -3);
+    EXPECT_TRUE(std::isinf(im.Get<double>(1, 3)));
+    EXPECT_TRUE(std::isinf(im.Get<float>(1, 4))) << "beyond single precision: infinite";
+    EXPECT_EQ(im.Value(1, 5), nullptr) << "a date of 10 characters is not set";
+    EXPECT_EQ(im.Get<int32_t>(1, 6), 0) << "lower-case t";
+    ASSERT_NE(im.Value(1, 6), nullptr);
+
+    EXPECT_EQ(im.Text(2, 0), "");
+    EXPECT_EQ(im.Get<int32_t>(2, 1), 0);
+    EXPECT_EQ(im.Value(2, 5), nullptr) << "an empty date is not set";
+    EXPECT_EQ(im.Get<int32_t>(2, 6), 0) << "F";
+
+    ASSERT_NE(im.Value(3, 5), nullptr) << "8 characters that are not digits";
+    std::memcpy(date, im.Value(3, 5), sizeof date);
+    EXPECT_EQ(date[0], 0);
+    EXPECT_EQ(im.Get<int32_t>(3, 6), 0) << "TRUE";
+}
+
+TEST(Import, ProgressStepsAddUpToTheEnd) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    std::string mif = Header("Columns 1\r\n  n Integer\r\n");
+    std::string mid;
+    for (int i = 0; i < 500; ++i) {
+        mif += "Point " + std::to_string(i) + " 0\r\n";
+        mid += std::to_string(i) + "\r\n";
+    }
+    ASSERT_EQ(im.Open(mif, mid.c_str()), 1);
+    ASSERT_EQ(im.Read(), 1);
+    EXPECT_EQ(im.vector.GetObjectCount(), 500);
+    EXPECT_EQ(im.Get<int32_t>(499, 0), 499);
+    Cgeo_MainFrame* frame = im.frame();
+    EXPECT_EQ(frame->GetProgressStarts(), 1);
+    EXPECT_EQ(frame->GetProgressEnds(), 1);
+    EXPECT_FALSE(frame->IsProgressShown());
+    double sum = 0.0;
+    for (double step : frame->GetProgressSteps()) {
+        EXPECT_EQ(step, std::floor(step)) << "whole percents";
+        EXPECT_GT(step, 0.0);
+        sum += step;
+    }
+    EXPECT_EQ(sum, 100.0);
+    EXPECT_EQ(frame->GetProgressPosition(), 100.0);
+}
+
+TEST(Import, TwoReadsImportTwiceIntoTheSameColumns) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    ASSERT_EQ(im.Open(Header("Columns 1\r\n  name Char(8)\r\n") + "Point 1 1\r\nPoint 2 2\r\n",
+                      "\"a\"\r\n\"b\"\r\n"),
+              1);
+    ASSERT_EQ(im.Read(), 1);
+    ASSERT_EQ(im.Read(), 1);
+    ASSERT_EQ(im.vector.GetObjectCount(), 4);
+    EXPECT_EQ(im.vector.GetVectorTable()->GetVectorColumns()->GetSize(), 2)
+        << "each pass adds the file's columns";
+    const char* names[] = {"a", "b", "a", "b"};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(im.Text(k, 0), names[k]) << "object " << k;
+    }
+    EXPECT_EQ(Points(im.At(2)->GetObjPoint()->GetData(), 1), "1,1");
+    EXPECT_EQ(im.frame()->GetProgressStarts(), 2);
+    EXPECT_EQ(im.frame()->GetProgressEnds(), 2);
+}
+
+TEST(Import, RefusedWithoutLayerHostPointerOrOpenFile) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    ASSERT_EQ(im.Open(Header("Columns 1\r\n  n Integer\r\n") + "Point 1 1\r\n", "1\r\n"), 1);
+    EXPECT_EQ(im.read(&im.info, 0, nullptr, &im.vector, 0), 0) << "no host pointer";
+    EXPECT_EQ(im.read(&im.info, 0, &im.geo, nullptr, 0), 0) << "no layer";
+    EXPECT_EQ(im.vector.GetObjectCount(), 0);
+    EXPECT_EQ(im.vector.GetVectorTable()->GetVectorColumns()->GetSize(), 0);
+    EXPECT_EQ(im.frame()->GetProgressStarts(), 0);
+
+    CXF_FileInfo unopened;
+    EXPECT_EQ(im.read(&unopened, 0, &im.geo, &im.vector, 0), 0) << "a file info without context";
+    EXPECT_EQ(unopened.errorCode, 2);
+    EXPECT_EQ(im.read(nullptr, 0, &im.geo, &im.vector, 0), 0);
+
+    im.close(&im.info);
+    EXPECT_EQ(im.Read(), 0) << "after XF_Close";
+    EXPECT_EQ(im.vector.GetObjectCount(), 0);
+}
+
+TEST(Import, ColumnsWithoutObjectsAndObjectsWithoutMid) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    ASSERT_EQ(im.Open(Header("Columns 2\r\n  a Char(4)\r\n  b Integer\r\n")), 1);
+    ASSERT_EQ(im.Read(), 1);
+    EXPECT_EQ(im.vector.GetObjectCount(), 0);
+    EXPECT_EQ(im.vector.GetVectorTable()->GetVectorColumns()->GetSize(), 2);
+    EXPECT_EQ(im.frame()->GetProgressStarts(), 1);
+    EXPECT_EQ(im.frame()->GetProgressEnds(), 1);
+    EXPECT_EQ(im.vector.GetUpdateGridCount(), 1);
+
+    // No MID file: text empty, numbers and logicals 0, dates unset.
+    Import nomid;
+    ASSERT_EQ(nomid.Open(Header("Columns 3\r\n  a Char(4)\r\n  b Logical\r\n  c Date\r\n") +
+                         "Point 1 1\r\n"),
+              1);
+    ASSERT_EQ(nomid.Read(), 1);
+    ASSERT_EQ(nomid.vector.GetObjectCount(), 1);
+    EXPECT_EQ(nomid.Text(0, 0), "");
+    ASSERT_NE(nomid.Value(0, 1), nullptr);
+    EXPECT_EQ(nomid.Get<int32_t>(0, 1), 0);
+    EXPECT_EQ(nomid.Value(0, 2), nullptr);
+}
+
+// Geometry the file gives in odd forms still makes sound host objects.
+TEST(Import, OddGeometry) {
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    const std::string mif = Header("Columns 0\r\n") +
+                            "Arc 0 0 4 2\r\n  180 270\r\n"
+                            "Arc 0 0 4 2\r\n  450 -90\r\n"
+                            "Arc 0 0 4 2\r\n  1e30 90\r\n"  // far beyond 360: must not hang
+                            "Region 3\r\n  0\r\n  1\r\n5 5\r\n  3\r\n0 0\r\n1 0\r\n0 1\r\n"
+                            "MultiPoint 0\r\n"
+                            "Rect 3 3 3 3\r\n";
+    ASSERT_EQ(im.Open(mif), 1);
+    ASSERT_EQ(im.Read(), 1);
+    ASSERT_EQ(im.vector.GetObjectCount(), 6);
+    auto ends = [&](int k) {
+        Cgeo_VectorLine* line = im.At(k)->GetObjLine();
+        int n = line->GetNumPoints(0);
+        const tagXF_POINT3DD* p = line->GetData(0);
+        char text[96];
+        std::snprintf(text, sizeof text, "%.6f,%.6f %.6f,%.6f", p[0].x, p[0].y, p[n - 1].x,
+                      p[n - 1].y);
+        return std::string(text);
+    };
+    EXPECT_EQ(ends(0), "0.000000,1.000000 2.000000,0.000000");
+    EXPECT_EQ(ends(1), "2.000000,2.000000 2.000000,0.000000") << "450 is 90, -90 is 270";
+    EXPECT_EQ(im.At(2)->GetObjLine()->GetData(0)[0].z, 0.0);
+
+    CXF_RegionCmx* region = im.At(3)->GetObjPolygon()->GetRegion();
+    ASSERT_EQ(region->GetPolygonSize(), 3);
+    EXPECT_EQ(region->GetPolygon(0)->GetSize(), 0) << "an empty section stays empty";
+    EXPECT_EQ(RingPoints(im.At(3), 1), "5,5") << "a lone node is not a closing repeat";
+    EXPECT_EQ(RingPoints(im.At(3), 2), "0,0 1,0 0,1") << "no closing repeat: all kept";
+
+    EXPECT_EQ(im.At(4)->GetObjPoint()->GetNumPoints(), 0);
+    EXPECT_EQ(im.At(4)->GetStyle(), nullptr) << "an empty multipoint gets no style";
+    EXPECT_EQ(RingPoints(im.At(5), 0), "3,3 3,3 3,3 3,3");
+}
+
+}  // namespace

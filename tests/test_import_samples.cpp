@@ -1,0 +1,325 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "plugin/entry_points.h"
+#include "plugin/host/app.h"
+#include "plugin/host/file_info.h"
+#include "plugin/host/main_frame.h"
+#include "plugin/host/table.h"
+#include "plugin/host/vector.h"
+#include "test_util.h"
+
+namespace {
+
+// One sample file imported through the shared plug-in's entry points.
+struct ImportedSample {
+    explicit ImportedSample(const std::string& path) {
+        auto open = lib.Get<XF_OpenFn>("XF_Open");
+        auto read = lib.Get<XF_ReadFn>("XF_Read");
+        close = lib.Get<XF_CloseFn>("XF_Close");
+        if (open == nullptr || read == nullptr || close == nullptr) {
+            return;
+        }
+        info.mainApp = geo.GetApp();
+        opened = open(&geo, &info, path.c_str());
+        if (opened == 1) {
+            result = read(&info, 0, &geo, &vector, 0);
+        }
+    }
+    ~ImportedSample() {
+        if (close != nullptr) {
+            close(&info);
+        }
+    }
+    // Number of objects of each host type 0 to 5.
+    std::vector<int> TypeCounts() {
+        std::vector<int> counts(6, 0);
+        for (int64_t k = 0; k < vector.GetObjectCount(); ++k) {
+            counts[static_cast<size_t>(vector.GetObjectAt(k)->GetType())]++;
+        }
+        return counts;
+    }
+
+    PluginLibrary lib;
+    XF_CloseFn close = nullptr;
+    CGEO geo;
+    CXF_FileInfo info;
+    Cgeo_Vector vector;
+    int opened = 0;
+    int result = 0;
+};
+
+struct SampleCounts {
+    const char* path;
+    int columns;
+    // Objects of host types empty, point, line, polygon, ellipse, text; collections are dropped.
+    std::vector<int> perType;
+};
+
+TEST(ImportSamples, EveryFileImportsWithItsObjectsPerHostType) {
+    const std::string root = SamplesDir();
+    if (root.empty()) {
+        GTEST_SKIP() << "MIF_SAMPLES_DIR is not set";
+    }
+    const SampleCounts samples[] = {
+        {"dmx_barnsbury_segment_pline/barnsbury_segment_pline.mif", 13, {0, 0, 177, 0, 0, 0}},
+        {"dmx_simple_axlines/simple_axlines.mif", 3, {0, 0, 17, 0, 0, 0}},
+        {"dmx_simple_axlines/simple_axlines_pline.mif", 3, {0, 0, 17, 0, 0, 0}},
+        // Three points and a multipoint; line, two plines, a multiple pline and two arcs; rect,
+        // round rect and region; the collection is not imported.
+        {"gdal_all_geoms/all_geoms.mif", 0, {0, 4, 6, 3, 1, 1}},
+        {"gdal_all_possible_fields/all_possible_fields.mif", 10, {2, 0, 0, 0, 0, 0}},
+        {"gdal_empty_first_field_tab/empty_first_field_with_tab_delimiter.mif",
+         2,
+         {1, 0, 0, 0, 0, 0}},
+        {"gdal_multilinemid/multilinemid.mif", 3, {0, 0, 2, 0, 0, 0}},
+        {"gdal_nomid/nomid.mif", 0, {0, 0, 0, 2, 0, 0}},
+        {"gdal_proj/proj_34.mif", 1, {0, 0, 1, 0, 0, 0}},
+        {"gdal_proj/proj_35.mif", 1, {0, 0, 1, 0, 0, 0}},
+        {"gdal_single_field/single_field.mif", 1, {3, 0, 0, 0, 0, 0}},
+        {"gdal_small/small.mif", 7, {0, 0, 0, 2, 0, 0}},
+        {"gdal_small_ntf/small_ntf.mif", 7, {0, 0, 0, 2, 0, 0}},
+        {"gdal_utf8/utf8.mif", 5, {0, 1, 1, 1, 0, 0}},
+        {"gdal_win1251/win1251.mif", 5, {0, 1, 1, 1, 0, 0}},
+        {"gdal_win1251_text/win1251_text.mif", 0, {0, 0, 0, 0, 0, 1}},
+        {"gt_delim_in_quotes/delimInQuotes.mif", 3, {0, 0, 0, 4, 0, 0}},
+        {"gt_grafo/grafo.MIF", 31, {0, 0, 1726, 0, 0, 0}},
+        {"gt_mixed/mixed.MIF", 10, {1, 1, 3, 4, 0, 0}},
+        {"gt_nodi/nodi.mif", 7, {0, 1207, 0, 0, 0, 0}},
+        {"gt_space_delim/spaceDelim.mif", 3, {0, 0, 0, 4, 0, 0}},
+        {"gt_statepop/statepop.mif", 252, {0, 0, 0, 49, 0, 0}},
+        {"gt_text/text.MIF", 2, {0, 0, 0, 0, 0, 3}},
+        {"gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif", 12, {0, 0, 0, 86, 0, 0}},
+    };
+    for (const SampleCounts& sample : samples) {
+        SCOPED_TRACE(sample.path);
+        ImportedSample s(root + "/" + sample.path);
+        ASSERT_EQ(s.opened, 1);
+        EXPECT_EQ(s.result, 1);
+        EXPECT_EQ(s.vector.GetVectorTable()->GetVectorColumns()->GetSize(), sample.columns);
+        EXPECT_EQ(s.TypeCounts(), sample.perType);
+        EXPECT_EQ(s.geo.GetApp()->GetMainFrame()->GetProgressPosition(), 100.0);
+    }
+}
+
+// What `ogrinfo -al -q` reports for one feature: fields by name (type, value) and the geometry.
+struct OgrFeature {
+    std::map<std::string, std::pair<std::string, std::string>> fields;
+    std::string geometry;
+};
+
+bool HaveOgrinfo() {
+    return std::system("ogrinfo --version >/dev/null 2>&1") == 0;
+}
+
+std::vector<OgrFeature> RunOgrinfo(const std::string& path) {
+    std::vector<OgrFeature> features;
+    std::string command = "ogrinfo -al -q '" + path + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return features;
+    }
+    std::string out;
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        out.append(chunk, n);
+    }
+    ::pclose(pipe);
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("OGRFeature(", 0) == 0) {
+            features.emplace_back();
+            continue;
+        }
+        if (features.empty() || line.rfind("  ", 0) != 0) {
+            continue;
+        }
+        std::string body = line.substr(2);
+        size_t open = body.find(" (");
+        size_t eq = body.find(") = ");
+        if (body.rfind("Style = ", 0) == 0) {
+            continue;
+        }
+        if (open != std::string::npos && eq != std::string::npos && open < eq &&
+            body.find(' ') == open) {
+            features.back().fields[body.substr(0, open)] = {body.substr(open + 2, eq - open - 2),
+                                                            body.substr(eq + 4)};
+        } else if (!body.empty() && body[0] >= 'A' && body[0] <= 'Z') {
+            features.back().geometry = body;
+        }
+    }
+    return features;
+}
+
+// The numbers of a WKT text, in order.
+std::vector<double> WktNumbers(const std::string& wkt) {
+    std::vector<double> numbers;
+    const char* p = wkt.c_str();
+    while (*p != '\0') {
+        if ((*p >= '0' && *p <= '9') || *p == '-' || *p == '.') {
+            char* end = nullptr;
+            numbers.push_back(std::strtod(p, &end));
+            p = end > p ? end : p + 1;
+        } else {
+            ++p;
+        }
+    }
+    return numbers;
+}
+
+// The object's coordinates as WKT lists them: x and y of every point, rings closed.
+std::vector<double> ObjectNumbers(Cgeo_VectorObject* object) {
+    std::vector<double> numbers;
+    auto add = [&numbers](const tagXF_POINT3DD* p, int count, bool close) {
+        for (int i = 0; i < count; ++i) {
+            numbers.push_back(p[i].x);
+            numbers.push_back(p[i].y);
+        }
+        if (close && count > 0) {
+            numbers.push_back(p[0].x);
+            numbers.push_back(p[0].y);
+        }
+    };
+    if (Cgeo_VectorPoint* point = object->GetObjPoint()) {
+        add(point->GetData(), point->GetNumPoints(), false);
+    } else if (Cgeo_VectorLine* line = object->GetObjLine()) {
+        for (int s = 0; s < line->GetNumSection(); ++s) {
+            add(line->GetData(s), line->GetNumPoints(s), false);
+        }
+    } else if (Cgeo_VectorPolygon* polygon = object->GetObjPolygon()) {
+        for (int r = 0; r < polygon->GetPolygonSize(); ++r) {
+            CXF_PolygonD* ring = polygon->GetRegion()->GetPolygon(r);
+            add(ring->GetData(), ring->GetSize(), true);
+        }
+    }
+    return numbers;
+}
+
+bool Near(double a, double b, double relative) {
+    return std::fabs(a - b) <= relative * std::max(1.0, std::fabs(b));
+}
+
+// Compares every object's coordinates and every attribute value with what ogrinfo reports.
+void CompareWithOgrinfo(const std::string& path, int* comparedGeometries, int* comparedValues) {
+    ImportedSample s(path);
+    ASSERT_EQ(s.result, 1);
+    std::vector<OgrFeature> features = RunOgrinfo(path);
+    ASSERT_EQ(static_cast<int64_t>(features.size()), s.vector.GetObjectCount());
+    Cgeo_VectorTable* table = s.vector.GetVectorTable();
+    Cgeo_VectorColumns* columns = table->GetVectorColumns();
+    for (int64_t k = 0; k < s.vector.GetObjectCount(); ++k) {
+        SCOPED_TRACE("object " + std::to_string(k));
+        const OgrFeature& f = features[static_cast<size_t>(k)];
+        // Multipolygons list their rings grouped by outer ring, not in file order.
+        if (!f.geometry.empty() && f.geometry.rfind("MULTIPOLYGON", 0) != 0) {
+            std::vector<double> expected = WktNumbers(f.geometry);
+            std::vector<double> actual = ObjectNumbers(s.vector.GetObjectAt(k));
+            ASSERT_EQ(actual.size(), expected.size()) << f.geometry.substr(0, 80);
+            for (size_t i = 0; i < expected.size(); ++i) {
+                ASSERT_TRUE(Near(actual[i], expected[i], 1e-9))
+                    << "coordinate " << i << ": " << actual[i] << " vs " << expected[i];
+            }
+            ++*comparedGeometries;
+        }
+        for (int i = 0; i < columns->GetSize(); ++i) {
+            const CVectorColumn* column = columns->Get(i);
+            // ogrinfo leaves out a field that has no value.
+            auto found = f.fields.find(column->name);
+            const std::string expected =
+                found != f.fields.end() ? found->second.second : std::string("(null)");
+            const void* value = table->GetColumnValue(k, i);
+            SCOPED_TRACE(column->name + " = " + expected);
+            if (expected == "(null)") {
+                EXPECT_TRUE(value == nullptr || column->type == 1);
+                continue;
+            }
+            ASSERT_NE(value, nullptr);
+            switch (column->type) {
+                case 1:
+                    EXPECT_EQ(std::string(static_cast<const char*>(value)), expected);
+                    break;
+                case 4: {
+                    int16_t v;
+                    std::memcpy(&v, value, sizeof v);
+                    EXPECT_EQ(v, std::atoi(expected.c_str()));
+                    break;
+                }
+                case 6: {
+                    int32_t v;
+                    std::memcpy(&v, value, sizeof v);
+                    EXPECT_EQ(v, std::atoi(expected.c_str()));
+                    break;
+                }
+                case 7: {
+                    float v;
+                    std::memcpy(&v, value, sizeof v);
+                    EXPECT_TRUE(Near(static_cast<double>(v), std::atof(expected.c_str()), 1e-6));
+                    break;
+                }
+                case 9: {
+                    double v;
+                    std::memcpy(&v, value, sizeof v);
+                    EXPECT_TRUE(Near(v, std::atof(expected.c_str()), 1e-9));
+                    break;
+                }
+                case 10: {
+                    uint16_t d[3];
+                    std::memcpy(d, value, sizeof d);
+                    char text[32];
+                    std::snprintf(text, sizeof text, "%04u/%02u/%02u", unsigned{d[0]},
+                                  unsigned{d[1]}, unsigned{d[2]});
+                    EXPECT_EQ(std::string(text), expected);
+                    break;
+                }
+                case 11: {
+                    int32_t v;
+                    std::memcpy(&v, value, sizeof v);
+                    EXPECT_EQ(v != 0 ? "T" : "F", expected);
+                    break;
+                }
+                default:
+                    ADD_FAILURE() << "column type " << column->type;
+            }
+            ++*comparedValues;
+        }
+    }
+}
+
+TEST(ImportSamples, CoordinatesAndValuesAgreeWithOgrinfo) {
+    const std::string root = SamplesDir();
+    if (root.empty()) {
+        GTEST_SKIP() << "MIF_SAMPLES_DIR is not set";
+    }
+    if (!HaveOgrinfo()) {
+        GTEST_SKIP() << "ogrinfo is not installed (apt-get install gdal-bin)";
+    }
+    const char* files[] = {
+        "gdal_small/small.mif",
+        "gt_mixed/mixed.MIF",
+        "dmx_simple_axlines/simple_axlines.mif",
+        "gt_delim_in_quotes/delimInQuotes.mif",
+        "gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif",
+    };
+    for (const char* f : files) {
+        SCOPED_TRACE(f);
+        int geometries = 0;
+        int values = 0;
+        CompareWithOgrinfo(root + "/" + f, &geometries, &values);
+        EXPECT_GT(geometries, 0);
+        EXPECT_GT(values, 0);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,327 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_util.h"
+
+namespace {
+
+struct HostRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs mifhost with the arguments; standard output and standard error go to files.
+HostRun RunHost(const std::vector<std::string>& args, const TempDir& dir) {
+    std::string outPath = dir.Path("stdout.txt");
+    std::string errPath = dir.Path("stderr.txt");
+    pid_t child = ::fork();
+    if (child == 0) {
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(MIFHOST_PATH));
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(MIFHOST_PATH, argv.data());
+        ::_exit(127);
+    }
+    HostRun r;
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = ReadFile(outPath);
+    r.err = ReadFile(errPath);
+    return r;
+}
+
+std::string Sample(const std::string& relative) {
+    return SamplesDir() + "/" + relative;
+}
+
+bool HaveProgram(const char* name) {
+    std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+// Every number in a text, in order.
+std::vector<double> Numbers(const std::string& text) {
+    std::vector<double> v;
+    std::regex number(R"(-?\d+(\.\d+)?([eE][-+]?\d+)?)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), number);
+         it != std::sregex_iterator(); ++it) {
+        v.push_back(std::stod(it->str()));
+    }
+    return v;
+}
+
+TEST(Mifhost, ExitCodesForEachFailure) {
+    TempDir dir;
+    HostRun usage = RunHost({}, dir);
+    EXPECT_EQ(usage.code, 1);
+    EXPECT_NE(usage.err.find("no command"), std::string::npos);
+    EXPECT_EQ(RunHost({"frobnicate", "x.mif"}, dir).code, 1);
+    EXPECT_EQ(RunHost({"info"}, dir).code, 1);
+    EXPECT_EQ(RunHost({"--width", "abc", "render", "a.mif", "b.svg"}, dir).code, 1);
+
+    HostRun missing = RunHost({"info", dir.Path("missing.mif")}, dir);
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
+
+    HostRun noPlugin = RunHost({"--plugin", dir.Path("libnothere.so"), "info", "x.mif"}, dir);
+    EXPECT_EQ(noPlugin.code, 4);
+    HostRun fake = RunHost({"--plugin", FAKE_PLUGIN_PATH, "info", "x.mif"}, dir);
+    EXPECT_EQ(fake.code, 4);
+    EXPECT_NE(fake.err.find("has no entry point XF_GetFormats"), std::string::npos) << fake.err;
+
+    std::string in = dir.Path("a.mif");
+    WriteFile(in, "Version 300\r\nColumns 1\r\n  A integer\r\nData\r\nPoint 1 2\r\n");
+    WriteFile(dir.Path("a.mid"), "1\r\n");
+    HostRun cannotCreate = RunHost({"convert", in, dir.Path("no/such/folder/out.mif")}, dir);
+    EXPECT_EQ(cannotCreate.code, 3);
+    EXPECT_NE(cannotCreate.err.find("error code 8"), std::string::npos) << cannotCreate.err;
+    HostRun full = RunHost({"convert", in, "/dev/full"}, dir);
+    EXPECT_EQ(full.code, 3) << full.err;
+    HostRun empty = RunHost({"dump", in, "-o", "/dev/full"}, dir);
+    EXPECT_EQ(empty.code, 3) << "a failed write of the GeoJSON is an error";
+}
+
+TEST(Mifhost, OwnSampleMapThroughEveryCommand) {
+    TempDir dir;
+    std::string town = std::string(MIF_SOURCE_DIR) + "/examples/town.mif";
+    HostRun info = RunHost({"info", town}, dir);
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("columns: 8"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("objects: 12"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("polygon  3"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("text     2"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("legend styles: marker, polygon, text"), std::string::npos)
+        << "the two points and the three polygons share their default styles";
+
+    HostRun convert = RunHost({"--quiet", "convert", town, dir.Path("copy.mif")}, dir);
+    ASSERT_EQ(convert.code, 0) << convert.err;
+    EXPECT_TRUE(convert.err.empty()) << convert.err;
+    HostRun again = RunHost({"info", dir.Path("copy.mif")}, dir);
+    ASSERT_EQ(again.code, 0) << again.err;
+    EXPECT_NE(again.out.find("objects: 12"), std::string::npos) << again.out;
+
+    HostRun dump = RunHost({"dump", town}, dir);
+    ASSERT_EQ(dump.code, 0) << dump.err;
+    // Cyrillic names arrive as UTF-8; quotes inside values are escaped.
+    EXPECT_NE(dump.out.find("\"NAME\":\"Квартал\""), std::string::npos);
+    EXPECT_NE(dump.out.find(R"("NAME":"Park \"Green\"")"), std::string::npos);
+    EXPECT_NE(dump.out.find("\"BUILT\":\"2010-05-31\""), std::string::npos);
+    EXPECT_NE(dump.out.find("\"ACTIVE\":true"), std::string::npos);
+    EXPECT_NE(dump.out.find("\"text\":\"River\\r\\nside\""), std::string::npos);
+    EXPECT_NE(dump.out.find("\"type\":\"Polygon\",\"coordinates\":[[[37.6,55.74]"),
+              std::string::npos);
+
+    HostRun render = RunHost({"render", town, dir.Path("town.svg"), "--width", "400"}, dir);
+    ASSERT_EQ(render.code, 0) << render.err;
+    std::string svg = ReadFile(dir.Path("town.svg"));
+    EXPECT_NE(svg.find("<svg"), std::string::npos);
+    EXPECT_NE(svg.find(">Центр<"), std::string::npos);
+    if (HaveProgram("xmllint")) {
+        std::string cmd = "xmllint --noout " + dir.Path("town.svg");
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << "the picture is well-formed XML";
+    }
+}
+
+// The features of a GeoJSON text that writes one feature per line.
+std::vector<std::string> FeatureLines(const std::string& json) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < json.size()) {
+        size_t end = json.find('\n', pos);
+        std::string line = json.substr(pos, end == std::string::npos ? end : end - pos);
+        if (line.find("\"Feature\"") != std::string::npos &&
+            line.find("FeatureCollection") == std::string::npos) {
+            lines.push_back(line);
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        pos = end + 1;
+    }
+    return lines;
+}
+
+// The text of the JSON object that follows the key, braces included.
+std::string ObjectAfter(const std::string& line, const std::string& key) {
+    size_t k = line.find("\"" + key + "\"");
+    size_t open = k == std::string::npos ? k : line.find('{', k);
+    if (open == std::string::npos) {
+        return "";
+    }
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = open; i < line.size(); ++i) {
+        char c = line[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{') {
+            ++depth;
+        } else if (c == '}' && --depth == 0) {
+            return line.substr(open, i - open + 1);
+        }
+    }
+    return "";
+}
+
+// The properties of a feature in column order: name and value text.
+std::vector<std::pair<std::string, std::string>> Properties(const std::string& line) {
+    std::vector<std::pair<std::string, std::string>> values;
+    std::string object = ObjectAfter(line, "properties");
+    std::regex pair(R"re("((?:[^"\\]|\\.)*)"\s*:\s*("(?:[^"\\]|\\.)*"|[^,}\s]+))re");
+    for (auto it = std::sregex_iterator(object.begin(), object.end(), pair);
+         it != std::sregex_iterator(); ++it) {
+        values.emplace_back((*it)[1].str(), (*it)[2].str());
+    }
+    return values;
+}
+
+std::vector<double> Coordinates(const std::string& line) {
+    std::string geometry = ObjectAfter(line, "geometry");
+    size_t c = geometry.find("\"coordinates\"");
+    return c == std::string::npos ? std::vector<double>() : Numbers(geometry.substr(c));
+}
+
+TEST(Mifhost, DumpAgreesWithTheReferenceToolkit) {
+    if (SamplesDir().empty()) {
+        GTEST_SKIP() << "MIF_SAMPLES_DIR is not set";
+    }
+    if (!HaveProgram("ogr2ogr")) {
+        GTEST_SKIP() << "ogr2ogr is not installed";
+    }
+    TempDir dir;
+    // Lines, polygons with holes, points with Cyrillic names and values, dates, logicals; each
+    // read with the code page of its Charset line.
+    const std::pair<const char*, const char*> files[] = {
+        {"gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif", "CP1252"},
+        {"gt_grafo/grafo.MIF", "CP1252"},
+        {"dmx_barnsbury_segment_pline/barnsbury_segment_pline.mif", "CP1252"},
+        {"gdal_win1251/win1251.mif", "CP1251"},
+        {"gt_mixed/mixed.MIF", "CP1252"},
+    };
+    for (const auto& [file, codePage] : files) {
+        SCOPED_TRACE(file);
+        HostRun ours = RunHost(
+            {"--codepage", codePage, "dump", Sample(file), "-o", dir.Path("ours.geojson")}, dir);
+        ASSERT_EQ(ours.code, 0) << ours.err;
+        std::remove(dir.Path("ref.geojson").c_str());
+        std::string cmd =
+            "ogr2ogr -f GeoJSON " + dir.Path("ref.geojson") + " " + Sample(file) + " 2>/dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::vector<std::string> a = FeatureLines(ReadFile(dir.Path("ours.geojson")));
+        std::vector<std::string> b = FeatureLines(ReadFile(dir.Path("ref.geojson")));
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t f = 0; f < a.size(); ++f) {
+            std::vector<double> ca = Coordinates(a[f]);
+            std::vector<double> cb = Coordinates(b[f]);
+            ASSERT_EQ(ca.size(), cb.size()) << "feature " << f;
+            for (size_t i = 0; i < ca.size(); ++i) {
+                ASSERT_NEAR(ca[i], cb[i], 1e-9) << "feature " << f << " coordinate " << i;
+            }
+            // Values by column position: the reference renames some columns.
+            std::vector<std::pair<std::string, std::string>> pa = Properties(a[f]);
+            std::vector<std::pair<std::string, std::string>> pb = Properties(b[f]);
+            size_t j = 0;
+            for (size_t k = 0; k < pb.size(); ++k, ++j) {
+                const std::string& key = pb[k].first;
+                const std::string& ref = pb[k].second;
+                // The reference leaves unset values out; we write them as null.
+                while (j < pa.size() && pa[j].second == "null" && pa[j].first != key) {
+                    ++j;
+                }
+                ASSERT_LT(j, pa.size()) << "feature " << f << " lacks " << key;
+                const std::string& value = pa[j].second;
+                if (ref == "\"T\"" || ref == "\"F\"") {
+                    // The reference keeps logicals as the letters; we give booleans.
+                    EXPECT_EQ(value, ref == "\"T\"" ? "true" : "false") << key;
+                } else if (ref.front() == '"') {
+                    EXPECT_EQ(value, ref) << "feature " << f << " " << key;
+                } else if (ref == "null") {
+                    // The reference leaves empty dates and numbers out; we read them as unset
+                    // or zero.
+                } else {
+                    ASSERT_NE(value.front(), '"') << key;
+                    EXPECT_NEAR(std::stod(value), std::stod(ref),
+                                1e-6 * (1 + std::fabs(std::stod(ref))))
+                        << "feature " << f << " " << key;
+                }
+            }
+        }
+    }
+}
+
+TEST(Mifhost, CancelledExportLeavesAFileThatReads) {
+    TempDir dir;
+    std::string in = dir.Path("big.mif");
+    {
+        std::string mif = "Version 300\r\nColumns 1\r\n  N integer\r\nData\r\n";
+        std::string mid;
+        for (int i = 0; i < 400000; ++i) {
+            mif += "Point " + std::to_string(i % 1000) + " " + std::to_string(i / 1000) + "\r\n";
+            mid += std::to_string(i) + "\r\n";
+        }
+        WriteFile(in, mif);
+        WriteFile(dir.Path("big.mid"), mid);
+    }
+    std::string out = dir.Path("out.mif");
+    pid_t child = ::fork();
+    if (child == 0) {
+        int devnull = ::open("/dev/null", O_WRONLY);
+        ::dup2(devnull, 1);
+        ::dup2(devnull, 2);
+        ::execl(MIFHOST_PATH, MIFHOST_PATH, "--quiet", "convert", in.c_str(), out.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Interrupt as soon as the export has written its header.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    struct stat st;
+    while (std::chrono::steady_clock::now() < deadline &&
+           (::stat(out.c_str(), &st) != 0 || st.st_size == 0)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(child, SIGINT);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "Ctrl-C does not kill the export";
+    int code = WEXITSTATUS(status);
+    if (code == 0) {
+        GTEST_SKIP() << "the export finished before the interrupt arrived";
+    }
+    EXPECT_EQ(code, 130);
+    HostRun info = RunHost({"info", out}, dir);
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("columns: 1"), std::string::npos);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(info.out, m, std::regex(R"(objects: (\d+))")));
+    EXPECT_LT(std::stol(m[1].str()), 400000);
+}
+
+}  // namespace
