@@ -149,6 +149,22 @@ std::string StripParens(std::string_view text) {
     return std::string(text);
 }
 
+void UnquoteValue(std::string& text) {
+    size_t n = text.size();
+    if (n >= 2 && text.front() == '"' && text.back() == '"') {
+        size_t out = 0;
+        for (size_t k = 1; k + 1 < n; ++k) {
+            text[out++] = text[k];
+            if (text[k] == '"' && k + 2 < n && text[k + 1] == '"') {
+                ++k;
+            }
+        }
+        text.resize(out);
+    } else {
+        text = StripQuotes(text);
+    }
+}
+
 void ParseIntList(std::string_view text, std::vector<int32_t>& list) {
     list.clear();
     ForEachCommaToken(text, [&list](std::string_view token) { list.push_back(ParseInt(token)); });
