@@ -8,7 +8,19 @@
 namespace {
 
 // The one piece of global state of the plug-in: built on the first conversion, then read only.
-CLineStyleTable table;
+// When the library is unloaded it hands back the references it holds, so that the host can free
+// its line styles.
+struct CLineStyleTableHolder : CLineStyleTable {
+    ~CLineStyleTableHolder() {
+        for (CXF_StyleObject*& style : styles) {
+            if (style != nullptr) {
+                style->Release();
+                style = nullptr;
+            }
+        }
+    }
+};
+CLineStyleTableHolder table;
 
 void Fill(CXF_ManagerVectorStyle* manager) {
     for (int i = 0; i < kLineStyleCount; ++i) {

@@ -2,7 +2,9 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -106,6 +108,29 @@ TEST(Scanner, PeriodIsTheDecimalPointInACommaLocale) {
     EXPECT_EQ(plain, 1.5);
     EXPECT_EQ(comma, 1.0);
     EXPECT_EQ(list, (std::vector<double>{0.5, 2.25}));
+}
+
+}  // namespace
+
+namespace {
+
+// Decimal text reads to the same double as the C library's strtod gives, for every length of
+// mantissa and fraction (the fast path and the general conversion must agree bit for bit).
+TEST(Numbers, DecimalsReadExactlyAsStrtod) {
+    uint64_t state = 987654321;
+    auto next = [&state]() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 11;
+    };
+    char text[64];
+    for (int i = 0; i < 300000; ++i) {
+        int decimals = static_cast<int>(next() % 18);
+        double v = static_cast<double>(next()) / static_cast<double>(next() % 1000000 + 1);
+        std::snprintf(text, sizeof text, "%s%.*f", next() % 2 ? "-" : "", decimals, v);
+        double expected = std::strtod(text, nullptr);
+        double got = ParseDouble(text);
+        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "mif/reader/mif_file.h"
+#include "mif/writer/line_format.h"
 #include "mif_text.h"
 #include "test_util.h"
 
@@ -571,6 +574,53 @@ TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
                 << kTypeNames[i];
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Reals are written exactly as printf's %f writes them, over the whole range of magnitudes,
+// halfway cases (k/128 and the like are exact ties) and values just beside them included.
+TEST(WriterNumbers, RealsAsPrintfWritesThem) {
+    TempDir dir;
+    std::string path = dir.Path("numbers.mif");
+    std::vector<double> values = {0.0,          -0.0,          0.0078125,
+                                  -0.0078125,   1e-7,          -1e-7,
+                                  4.9999995e-7, 5e-7,          999999999.9999995,
+                                  1e9,          -1e9,          1e15,
+                                  1e300,        0.1,           2.675,
+                                  1.0000005,    123456.7890125};
+    uint64_t state = 12345;
+    auto next = [&state]() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        int exponent = static_cast<int>(next() % 40) - 20;
+        double v =
+            static_cast<double>(next() % 1000000007) / 1000000007.0 * std::pow(10.0, exponent);
+        values.push_back(next() % 2 ? v : -v);
+        double tie = static_cast<double>(next() % 100000) / 128.0;
+        values.push_back(tie);
+        values.push_back(std::nextafter(tie, 1e300));
+        values.push_back(std::nextafter(tie, 0.0));
+    }
+    CTextFile f;
+    ASSERT_EQ(f.OpenWrite(path.c_str()), 1);
+    std::string expected;
+    char line[400];
+    for (double v : values) {
+        ASSERT_NE(WriteFormattedLine(f, "%f", v), 0);
+        std::snprintf(line, sizeof line, "%f\r\n", v);
+        expected += line;
+    }
+    f.CloseFile();
+    std::string written = ReadFile(path);
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected)
+        << "first difference at byte "
+        << std::mismatch(written.begin(), written.end(), expected.begin()).first - written.begin();
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ public:
 
     // Appends bytes to a file open for writing; false when the system refused them.
     bool Write(const void* data, size_t length);
+    // Appends a line: the text followed by CR LF, in one call and without copying it first.
+    bool WriteLine(const char* text, size_t length);
 
     // Flushes what is buffered and closes; false when the flush or the close failed.
     bool Close();

@@ -120,6 +120,21 @@ bool COsFile::Write(const void* data, size_t length) {
     return true;
 }
 
+bool COsFile::WriteLine(const char* text, size_t length) {
+    if (fd < 0 || writeBuffer == nullptr) {
+        return false;
+    }
+    if (writeUsed + length + 2 > kWriteBufferSize) {
+        // A line that does not fit goes through the general path as two pieces.
+        return Write(text, length) && Write("\r\n", 2);
+    }
+    std::memcpy(writeBuffer + writeUsed, text, length);
+    writeBuffer[writeUsed + length] = '\r';
+    writeBuffer[writeUsed + length + 1] = '\n';
+    writeUsed += length + 2;
+    return true;
+}
+
 bool COsFile::Flush() {
     size_t done = 0;
     while (done < writeUsed) {

@@ -127,10 +127,8 @@ void CTextFile::SeekTo(int64_t offset) {
 }
 
 int CTextFile::WriteLine(const char* text, size_t length) {
-    // One line, one write call: the text and its CR LF go to the file together.
-    lineScratch.assign(text, length);
-    lineScratch.append("\r\n", 2);
-    if (!handle.Write(lineScratch.data(), lineScratch.size())) {
+    // One line, one call: the text and its CR LF go to the platform file together.
+    if (!handle.WriteLine(text, length)) {
         writeError = true;
         return 0;
     }

@@ -83,5 +83,4 @@ private:
     int32_t page = -1;
     int32_t markPage = -1;
     bool writeError = false;
-    std::string lineScratch;
 };

@@ -29,21 +29,10 @@ std::string DecodeText(const std::string& line) {
     std::string text = fncString::ConvertStringToSequences(line);
     if (!text.empty() && text.front() == '"') {
         // Blanks after the closing quote are not part of the text.
-        size_t end = text.find_last_not_of(" \t");
-        text.erase(end + 1);
-        if (text.size() >= 2 && text.back() == '"') {
-            std::string inner;
-            inner.reserve(text.size() - 2);
-            for (size_t i = 1; i + 1 < text.size(); ++i) {
-                inner.push_back(text[i]);
-                if (text[i] == '"' && i + 2 < text.size() && text[i + 1] == '"') {
-                    ++i;
-                }
-            }
-            return inner;
-        }
+        text.erase(text.find_last_not_of(" \t") + 1);
     }
-    return StripQuotes(text);
+    UnquoteValue(text);
+    return text;
 }
 
 }  // namespace

@@ -46,6 +46,36 @@ void ForEachCommaToken(std::string_view text, Fn fn) {
     }
 }
 
+// The common case of a coordinate, digits with an optional fraction and no exponent, converted
+// exactly and fast: an integer mantissa up to 2^53 divided by a power of ten up to 10^22 is one
+// correctly rounded division of two exact values. Anything else is left to from_chars.
+bool ParsePlainDecimal(std::string_view text, double& value) {
+    static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(text[i] - '0');
+    }
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(text[i] - '0');
+            ++fraction;
+        }
+    }
+    if (digits == 0 || digits > 19 || (i < text.size() && (text[i] == 'e' || text[i] == 'E'))) {
+        return false;
+    }
+    if (mantissa > (uint64_t{1} << 53) || fraction > 22) {
+        return false;
+    }
+    value = static_cast<double>(mantissa) / kPow10[fraction];
+    return true;
+}
+
 }  // namespace
 
 int32_t ParseInt(std::string_view text) {
@@ -79,6 +109,9 @@ double ParseDouble(std::string_view text) {
         }
     }
     double value = 0.0;
+    if (ParsePlainDecimal(text, value)) {
+        return negative ? -value : value;
+    }
     auto result =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
@@ -114,6 +147,22 @@ std::string StripParens(std::string_view text) {
         }
     }
     return std::string(text);
+}
+
+void UnquoteValue(std::string& text) {
+    size_t n = text.size();
+    if (n >= 2 && text.front() == '"' && text.back() == '"') {
+        size_t out = 0;
+        for (size_t k = 1; k + 1 < n; ++k) {
+            text[out++] = text[k];
+            if (text[k] == '"' && k + 2 < n && text[k + 1] == '"') {
+                ++k;
+            }
+        }
+        text.resize(out);
+    } else {
+        text = StripQuotes(text);
+    }
 }
 
 void ParseIntList(std::string_view text, std::vector<int32_t>& list) {

@@ -22,5 +22,8 @@ std::string StripParens(std::string_view text);
 // Comma-separated numbers; empty tokens are skipped.
 void ParseIntList(std::string_view text, std::vector<int32_t>& list);
 void ParseDoubleList(std::string_view text, std::vector<double>& list);
+// A text quoted on both sides loses its quotes, and a doubled quote inside it stands for one
+// quote; any other text is changed as StripQuotes does.
+void UnquoteValue(std::string& text);
 // Splits at separators outside double quotes; the quotes are dropped. Always at least one entry.
 void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list);

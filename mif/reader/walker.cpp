@@ -37,19 +37,7 @@ int CMifFile::GetFieldValue(int i, std::string& value) {
     if (columns.Get(i).type != kColChar) {
         return 1;
     }
-    size_t n = value.size();
-    if (n >= 2 && value.front() == '"' && value.back() == '"') {
-        // A quoted value: a doubled quote inside stands for one quote.
-        size_t out = 0;
-        for (size_t k = 1; k + 1 < n; ++k) {
-            value[out++] = value[k];
-            if (value[k] == '"' && k + 2 < n && value[k + 1] == '"') {
-                ++k;
-            }
-        }
-        value.resize(out);
-    } else {
-        value = StripQuotes(value);
-    }
+    // A quoted value: a doubled quote inside stands for one quote.
+    UnquoteValue(value);
     return 1;
 }

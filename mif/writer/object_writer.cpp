@@ -36,7 +36,7 @@ void WriteSections(CMifFile& file, const CMifSections& record, CWriteResult& res
         result.Add(WriteFormattedLine(file, "%i", count));
         for (int32_t j = 0; j < count; ++j) {
             const CNode& node = record.nodes[static_cast<size_t>(start + j)];
-            result.Add(WriteFormattedLine(file, "%f %f", node.x, node.y));
+            result.Add(WriteNodeLine(file, node.x, node.y));
         }
     }
 }

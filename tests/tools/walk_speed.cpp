@@ -1,5 +1,6 @@
 // Measures how fast the reader walks a MIF/MID pair: Rewind, then MoveNext over every object,
-// reading every MID value. Usage: walk_speed FILE.mif [REPEATS]
+// reading every MID value, and with "objects" also ReadObject for every object.
+// Usage: walk_speed FILE.mif [REPEATS] [objects]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +10,11 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: walk_speed FILE.mif [REPEATS]\n");
+        std::fprintf(stderr, "usage: walk_speed FILE.mif [REPEATS] [objects]\n");
         return 2;
     }
     int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
+    bool readObjects = argc > 3 && std::string(argv[3]) == "objects";
     CMifFile file;
     if (file.Open(argv[1]) == 0) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);
@@ -26,6 +28,9 @@ int main(int argc, char** argv) {
         long objects = 0;
         size_t bytes = 0;
         for (file.Rewind(); !file.IsEof(); file.MoveNext()) {
+            if (readObjects) {
+                file.ReadObject();
+            }
             for (int i = 0; file.GetFieldValue(i, value) == 1; ++i) {
                 bytes += value.size();
             }
