@@ -39,9 +39,14 @@ int HostColumnType(int32_t mifType) {
         case kColLogical:
             return 11;
         default:
-            return 0;
+            // A type the reader does not know (LargeInt, Time, DateTime of newer files): its
+            // values are kept as text rather than dropped.
+            return 1;
     }
 }
+
+// Width of a text column made for a type the reader does not know: the widest MIF char column.
+constexpr int kUnknownTypeTextWidth = 254;
 
 // Bytes a value buffer needs for the column: its host size, and for text the clamped width and
 // the zero byte, whatever width the file gave.
@@ -167,7 +172,8 @@ void CImportPass::AddColumns() {
         const CMifColumn& source = mif.columns.Get(i);
         column.name = source.name;
         column.type = HostColumnType(source.type);
-        column.width = source.width;
+        column.width = source.type == kColNone || source.type > kColLogical ? kUnknownTypeTextWidth
+                                                                            : source.width;
         column.decimals = source.decimals;
         columns->Add(column);
     }
