@@ -2,6 +2,9 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -162,4 +165,43 @@ inline std::string Dump(const CMifObject* o, bool brief = false) {
         default:
             return out;
     }
+}
+
+// One feature of what `ogrinfo -ro -al` reports: field values by name and the geometry.
+struct OgrFeature {
+    std::map<std::string, std::string> values;
+    std::string geometry;
+};
+
+inline bool HaveOgrinfo() {
+    return std::system("ogrinfo --version >/dev/null 2>&1") == 0;
+}
+
+// Runs ogrinfo on a file and splits its report (kept whole in *report) into features.
+inline std::vector<OgrFeature> OgrFeatures(const std::string& path, std::string* report) {
+    std::string command = "ogrinfo -ro -al '" + path + "' 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::vector<OgrFeature> features;
+    char buffer[1 << 16];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+        std::string line(buffer);
+        *report += line;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.pop_back();
+        }
+        if (line.rfind("OGRFeature(", 0) == 0) {
+            features.emplace_back();
+        } else if (!features.empty() && line.rfind("  ", 0) == 0) {
+            size_t type = line.find(" (");
+            size_t eq = line.find(") = ");
+            if (type != std::string::npos && eq != std::string::npos && type < eq &&
+                line.find(' ', 2) == type) {
+                features.back().values[line.substr(2, type - 2)] = line.substr(eq + 4);
+            } else if (line.size() > 2 && line[2] >= 'A' && line[2] <= 'Z' &&
+                       line.rfind("  Style = ", 0) != 0) {
+                features.back().geometry = line.substr(2);
+            }
+        }
+    }
+    return features;
 }
