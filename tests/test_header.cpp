@@ -134,33 +134,6 @@ TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
     EXPECT_EQ(ids, (Names{"1", "2"}));
 }
 
-// Every prefix of a header, its objects and its MID file is read without touching a byte past
-// the end of either page buffer (the sanitizer build checks that) and without failing.
-TEST(HeaderTruncation, EveryPrefixOpensAndWalks) {
-    const std::string mif =
-        "Version 300\r\nCharset \"Neutral\"\r\nDelimiter \",\"\r\nUnique 1\r\nIndex 1,2\r\n"
-        "CoordSys Earth Projection 1, 104\r\nTransform 1, 1, 0, 0\r\nColumns 3\r\n"
-        "  a Char ( 10 )\r\n  b Decimal(8,2)\r\n  c Integer\r\nData\r\n\r\nPoint 1 2\r\n"
-        "None\r\nPoint 3 4\r\n";
-    const std::string mid = "\"x,y\",1.5,3\r\n\"q\"\"r\",2\n\"multi\nline\",3,4\r";
-    TempDir dir;
-    for (size_t n = 0; n <= mif.size(); ++n) {
-        WriteFile(dir.Path("t.mif"), mif.substr(0, n));
-        WriteFile(dir.Path("t.mid"), mid.substr(0, n % (mid.size() + 1)));
-        CMifFile file;
-        ASSERT_EQ(file.Open(dir.Path("t.mif").c_str()), n == 0 ? 0 : 1) << "prefix " << n;
-        int objects = 0;
-        std::string value;
-        for (file.Rewind(); !file.IsEof(); file.MoveNext()) {
-            ASSERT_LT(++objects, 4) << "prefix " << n;
-            for (int i = 0; i <= file.columns.GetCount(); ++i) {
-                file.GetFieldValue(i, value);
-            }
-        }
-        EXPECT_EQ(file.progress, objects > 0 ? 100.0 : 0.0) << "prefix " << n;
-    }
-}
-
 TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {
     CGEO geo;
     geo.GetMainFrame()->SetLogPixelsY(144);

@@ -179,26 +179,36 @@ TEST(ObjectFile, EveryKindWithTheHeaderTransformAndItsRecord) {
         "{MultiPoint [114,221]}",
         "None"};
     EXPECT_EQ(objects, expected);
-    EXPECT_EQ(names, (std::vector<std::string>{"point", "line", "pline \"multiple\"", "region",
-                                               "rect", "roundrect", "ellipse", "arc", "text",
-                                               "multipoint", "collection", "none"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "point", "line", "pline \"multiple\"", "region", "rect", "roundrect",
+                         "ellipse", "arc", "text\r\nagain", "multipoint", "collection", "none"}));
 }
 
-// Every prefix of the file is read to its end: no read past the end of a page (the sanitizer
-// build catches it), no hang, never more objects than the whole file has.
+// Every prefix of the MIF file, with a prefix of its MID file (LF, CR and CR LF ends, a quoted
+// line break), is opened and read to its end: no read past the end of a page buffer (the
+// sanitizer build catches it), no hang, never more objects than the whole file has.
 TEST(ObjectFile, EveryPrefixReadsToItsEnd) {
     std::string mif = ReadFile(TestDataPath("all_kinds.mif"));
+    std::string mid = ReadFile(TestDataPath("all_kinds.mid"));
     ASSERT_GT(mif.size(), 500u);
     TempDir dir;
-    WriteFile(dir.Path("cut.mid"), ReadFile(TestDataPath("all_kinds.mid")));
-    for (size_t n = 1; n <= mif.size(); ++n) {
+    for (size_t n = 0; n <= mif.size(); ++n) {
         WriteFile(dir.Path("cut.mif"), mif.substr(0, n));
-        std::vector<std::string> names;
-        size_t count = ReadAll(dir.Path("cut.mif"), &names).size();
-        ASSERT_LE(count, 12u) << "cut after " << n << " bytes";
-        ASSERT_EQ(names.size(), count) << "cut after " << n << " bytes";
+        WriteFile(dir.Path("cut.mid"), mid.substr(0, n % (mid.size() + 1)));
+        CMifFile file;
+        ASSERT_EQ(file.Open(dir.Path("cut.mif").c_str()), n == 0 ? 0 : 1) << "prefix " << n;
+        size_t objects = 0;
+        std::string value;
+        for (file.Rewind(); !file.IsEof(); file.MoveNext()) {
+            ASSERT_LT(objects++, 12u) << "prefix " << n;
+            file.ReadObject();
+            for (int i = 0; i <= file.columns.GetCount(); ++i) {
+                file.GetFieldValue(i, value);
+            }
+        }
+        EXPECT_EQ(file.progress, objects > 0 ? 100.0 : 0.0) << "prefix " << n;
         if (n == mif.size()) {
-            EXPECT_EQ(count, 12u);
+            EXPECT_EQ(objects, 12u);
         }
     }
 }
