@@ -35,6 +35,20 @@ public:
     bool opened = false;
 };
 
+// A MIF file (and a MID file beside it unless mid is null) written to a fresh folder and opened.
+struct MifPair {
+    explicit MifPair(const std::string& mif, const char* mid = nullptr) {
+        WriteFile(dir.Path("t.mif"), mif);
+        if (mid != nullptr) {
+            WriteFile(dir.Path("t.mid"), mid);
+        }
+        opened = file.Open(dir.Path("t.mif").c_str()) == 1;
+    }
+    TempDir dir;
+    CMifFile file;
+    bool opened = false;
+};
+
 // One line per record with every field that differs from its default, so that a test compares
 // a whole record with one string.
 inline std::string Num(double v) {

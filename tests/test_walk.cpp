@@ -3,8 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "mif/reader/mif_file.h"
-#include "test_util.h"
+#include "mif_text.h"
 #include "textfile/record_file.h"
 
 namespace {
@@ -34,20 +33,6 @@ Records Walk(CMifFile& file, int* objects = nullptr) {
     }
     return out;
 }
-
-class MifPair {
-public:
-    MifPair(const std::string& mif, const char* mid) {
-        WriteFile(dir.Path("t.mif"), mif);
-        if (mid != nullptr) {
-            WriteFile(dir.Path("t.mid"), mid);
-        }
-        opened = file.Open(dir.Path("t.mif").c_str()) == 1;
-    }
-    TempDir dir;
-    CMifFile file;
-    bool opened = false;
-};
 
 std::string Header(const std::string& columns, const char* delimiter = nullptr) {
     std::string h = "Version 300\r\n";
