@@ -2,6 +2,9 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,20 @@ public:
         return object;
     }
 
+    TempDir dir;
+    CMifFile file;
+    bool opened = false;
+};
+
+// A MIF file (and a MID file beside it unless mid is null) written to a fresh folder and opened.
+struct MifPair {
+    explicit MifPair(const std::string& mif, const char* mid = nullptr) {
+        WriteFile(dir.Path("t.mif"), mif);
+        if (mid != nullptr) {
+            WriteFile(dir.Path("t.mid"), mid);
+        }
+        opened = file.Open(dir.Path("t.mif").c_str()) == 1;
+    }
     TempDir dir;
     CMifFile file;
     bool opened = false;

@@ -5,12 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "mif_text.h"
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
@@ -112,57 +110,6 @@ TEST(ImportSamples, EveryFileImportsWithItsObjectsPerHostType) {
     }
 }
 
-// What `ogrinfo -al -q` reports for one feature: fields by name (type, value) and the geometry.
-struct OgrFeature {
-    std::map<std::string, std::pair<std::string, std::string>> fields;
-    std::string geometry;
-};
-
-bool HaveOgrinfo() {
-    return std::system("ogrinfo --version >/dev/null 2>&1") == 0;
-}
-
-std::vector<OgrFeature> RunOgrinfo(const std::string& path) {
-    std::vector<OgrFeature> features;
-    std::string command = "ogrinfo -al -q '" + path + "' 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return features;
-    }
-    std::string out;
-    char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-        out.append(chunk, n);
-    }
-    ::pclose(pipe);
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.rfind("OGRFeature(", 0) == 0) {
-            features.emplace_back();
-            continue;
-        }
-        if (features.empty() || line.rfind("  ", 0) != 0) {
-            continue;
-        }
-        std::string body = line.substr(2);
-        size_t open = body.find(" (");
-        size_t eq = body.find(") = ");
-        if (body.rfind("Style = ", 0) == 0) {
-            continue;
-        }
-        if (open != std::string::npos && eq != std::string::npos && open < eq &&
-            body.find(' ') == open) {
-            features.back().fields[body.substr(0, open)] = {body.substr(open + 2, eq - open - 2),
-                                                            body.substr(eq + 4)};
-        } else if (!body.empty() && body[0] >= 'A' && body[0] <= 'Z') {
-            features.back().geometry = body;
-        }
-    }
-    return features;
-}
-
 // The numbers of a WKT text, in order.
 std::vector<double> WktNumbers(const std::string& wkt) {
     std::vector<double> numbers;
@@ -211,17 +158,53 @@ bool Near(double a, double b, double relative) {
     return std::fabs(a - b) <= relative * std::max(1.0, std::fabs(b));
 }
 
+template <typename T>
+T As(const void* value) {
+    T v;
+    std::memcpy(&v, value, sizeof v);
+    return v;
+}
+
+// A stored value as ogrinfo prints it.
+std::string Stored(int type, const void* value) {
+    char text[64] = "";
+    switch (type) {
+        case 1:
+            return static_cast<const char*>(value);
+        case 4:
+            return std::to_string(As<int16_t>(value));
+        case 6:
+            return std::to_string(As<int32_t>(value));
+        case 7:
+            std::snprintf(text, sizeof text, "%.9g", static_cast<double>(As<float>(value)));
+            break;
+        case 9:
+            std::snprintf(text, sizeof text, "%.17g", As<double>(value));
+            break;
+        case 10: {
+            auto* d = static_cast<const uint16_t*>(value);
+            std::snprintf(text, sizeof text, "%04u/%02u/%02u", unsigned{d[0]}, unsigned{d[1]},
+                          unsigned{d[2]});
+            break;
+        }
+        case 11:
+            return As<int32_t>(value) != 0 ? "T" : "F";
+    }
+    return text;
+}
+
 // Compares every object's coordinates and every attribute value with what ogrinfo reports.
 void CompareWithOgrinfo(const std::string& path, int* comparedGeometries, int* comparedValues) {
     ImportedSample s(path);
     ASSERT_EQ(s.result, 1);
-    std::vector<OgrFeature> features = RunOgrinfo(path);
-    ASSERT_EQ(static_cast<int64_t>(features.size()), s.vector.GetObjectCount());
+    std::string report;
+    std::vector<COgrFeature> features = OgrFeatures(path, report);
+    ASSERT_EQ(static_cast<int64_t>(features.size()), s.vector.GetObjectCount()) << report;
     Cgeo_VectorTable* table = s.vector.GetVectorTable();
     Cgeo_VectorColumns* columns = table->GetVectorColumns();
     for (int64_t k = 0; k < s.vector.GetObjectCount(); ++k) {
         SCOPED_TRACE("object " + std::to_string(k));
-        const OgrFeature& f = features[static_cast<size_t>(k)];
+        const COgrFeature& f = features[static_cast<size_t>(k)];
         // Multipolygons list their rings grouped by outer ring, not in file order.
         if (!f.geometry.empty() && f.geometry.rfind("MULTIPOLYGON", 0) != 0) {
             std::vector<double> expected = WktNumbers(f.geometry);
@@ -236,9 +219,8 @@ void CompareWithOgrinfo(const std::string& path, int* comparedGeometries, int* c
         for (int i = 0; i < columns->GetSize(); ++i) {
             const CVectorColumn* column = columns->Get(i);
             // ogrinfo leaves out a field that has no value.
-            auto found = f.fields.find(column->name);
-            const std::string expected =
-                found != f.fields.end() ? found->second.second : std::string("(null)");
+            auto found = f.values.find(column->name);
+            const std::string expected = found != f.values.end() ? found->second : "(null)";
             const void* value = table->GetColumnValue(k, i);
             SCOPED_TRACE(column->name + " = " + expected);
             if (expected == "(null)") {
@@ -246,51 +228,14 @@ void CompareWithOgrinfo(const std::string& path, int* comparedGeometries, int* c
                 continue;
             }
             ASSERT_NE(value, nullptr);
-            switch (column->type) {
-                case 1:
-                    EXPECT_EQ(std::string(static_cast<const char*>(value)), expected);
-                    break;
-                case 4: {
-                    int16_t v;
-                    std::memcpy(&v, value, sizeof v);
-                    EXPECT_EQ(v, std::atoi(expected.c_str()));
-                    break;
-                }
-                case 6: {
-                    int32_t v;
-                    std::memcpy(&v, value, sizeof v);
-                    EXPECT_EQ(v, std::atoi(expected.c_str()));
-                    break;
-                }
-                case 7: {
-                    float v;
-                    std::memcpy(&v, value, sizeof v);
-                    EXPECT_TRUE(Near(static_cast<double>(v), std::atof(expected.c_str()), 1e-6));
-                    break;
-                }
-                case 9: {
-                    double v;
-                    std::memcpy(&v, value, sizeof v);
-                    EXPECT_TRUE(Near(v, std::atof(expected.c_str()), 1e-9));
-                    break;
-                }
-                case 10: {
-                    uint16_t d[3];
-                    std::memcpy(d, value, sizeof d);
-                    char text[32];
-                    std::snprintf(text, sizeof text, "%04u/%02u/%02u", unsigned{d[0]},
-                                  unsigned{d[1]}, unsigned{d[2]});
-                    EXPECT_EQ(std::string(text), expected);
-                    break;
-                }
-                case 11: {
-                    int32_t v;
-                    std::memcpy(&v, value, sizeof v);
-                    EXPECT_EQ(v != 0 ? "T" : "F", expected);
-                    break;
-                }
-                default:
-                    ADD_FAILURE() << "column type " << column->type;
+            std::string got = Stored(column->type, value);
+            if (column->type == 7 || column->type == 9) {
+                EXPECT_TRUE(Near(std::strtod(got.c_str(), nullptr),
+                                 std::strtod(expected.c_str(), nullptr),
+                                 column->type == 7 ? 1e-6 : 1e-9))
+                    << got;
+            } else {
+                EXPECT_EQ(got, expected);
             }
             ++*comparedValues;
         }

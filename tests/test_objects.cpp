@@ -179,178 +179,191 @@ TEST(ObjectFile, EveryKindWithTheHeaderTransformAndItsRecord) {
         "{MultiPoint [114,221]}",
         "None"};
     EXPECT_EQ(objects, expected);
-    EXPECT_EQ(names, (std::vector<std::string>{"point", "line", "pline \"multiple\"", "region",
-                                               "rect", "roundrect", "ellipse", "arc", "text",
-                                               "multipoint", "collection", "none"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "point", "line", "pline \"multiple\"", "region", "rect", "roundrect",
+                         "ellipse", "arc", "text\r\nagain", "multipoint", "collection", "none"}));
 }
 
-// Every prefix of the file is read to its end: no read past the end of a page (the sanitizer
-// build catches it), no hang, never more objects than the whole file has.
+// Every prefix of the MIF file, with a prefix of its MID file (LF, CR and CR LF ends, a quoted
+// line break), is opened and read to its end: no read past the end of a page buffer (the
+// sanitizer build catches it), no hang, never more objects than the whole file has.
 TEST(ObjectFile, EveryPrefixReadsToItsEnd) {
     std::string mif = ReadFile(TestDataPath("all_kinds.mif"));
+    std::string mid = ReadFile(TestDataPath("all_kinds.mid"));
     ASSERT_GT(mif.size(), 500u);
     TempDir dir;
-    WriteFile(dir.Path("cut.mid"), ReadFile(TestDataPath("all_kinds.mid")));
-    for (size_t n = 1; n <= mif.size(); ++n) {
+    for (size_t n = 0; n <= mif.size(); ++n) {
         WriteFile(dir.Path("cut.mif"), mif.substr(0, n));
-        std::vector<std::string> names;
-        size_t count = ReadAll(dir.Path("cut.mif"), &names).size();
-        ASSERT_LE(count, 12u) << "cut after " << n << " bytes";
-        ASSERT_EQ(names.size(), count) << "cut after " << n << " bytes";
+        WriteFile(dir.Path("cut.mid"), mid.substr(0, n % (mid.size() + 1)));
+        CMifFile file;
+        ASSERT_EQ(file.Open(dir.Path("cut.mif").c_str()), n == 0 ? 0 : 1) << "prefix " << n;
+        size_t objects = 0;
+        std::string value;
+        for (file.Rewind(); !file.IsEof(); file.MoveNext()) {
+            ASSERT_LT(objects++, 12u) << "prefix " << n;
+            file.ReadObject();
+            for (int i = 0; i <= file.columns.GetCount(); ++i) {
+                file.GetFieldValue(i, value);
+            }
+        }
+        EXPECT_EQ(file.progress, objects > 0 ? 100.0 : 0.0) << "prefix " << n;
         if (n == mif.size()) {
-            EXPECT_EQ(count, 12u);
+            EXPECT_EQ(objects, 12u);
         }
     }
 }
 
-// Real files written by other programs: the object count of each file and a few objects, with
-// values read off the files. A leading "*" compares the end of the record only.
-struct SampleObject {
-    int index;
-    std::string expected;
+// Real files written by other programs: columns, object count, a few objects and MID values,
+// read off the files by eye. A leading "*" compares the end of the object only; record -1 is
+// the last one. Values may carry NUL padding from fixed-width writers: the text before it counts.
+struct SampleValue {
+    int record;
+    int column;
+    std::string value;
 };
 struct SampleFile {
-    const char* path;
-    int count;
-    std::vector<SampleObject> objects;
+    struct {
+        const char* path;
+        int columns;
+        int count;
+    } file;
+    std::vector<std::pair<int, std::string>> objects;
+    std::vector<SampleValue> values;
 };
 
-TEST(SampleFiles, EveryObjectReadsWithItsKindCoordinatesAndStyles) {
+TEST(SampleFiles, ColumnsObjectsAndValues) {
     if (SamplesDir().empty()) {
         GTEST_SKIP() << "MIF_SAMPLES_DIR is not set: the sample files are not checked";
     }
     const std::string pen = " pen(1,2,#000000)";
-    const std::string whiteBrush = " brush(1,#000000,#ffffff)";
+    const std::string white = " brush(1,#000000,#ffffff)";
     const std::string small =
-        "Region [6 407131.721,155322.441..407131.721,155322.441]" + pen + whiteBrush;
-    const std::string utf8[] = {
-        "Point 7404648.72,6144520.22 sym(0,35,#0000ff,12,'','',0,0)",
-        "Pline [4 7404638.32,6144512.27..7404657.51,6144525.21] pen(2,2,#00ff00)",
-        "Region [6 7404649.37,6144522.85..7404649.37,6144522.85] center 7404645.9,6144521.36" +
-            pen + " brush(2,#ffffff,#ffffff)"};
-    const std::string denmark =
-        "Region [312 6.13802,50.132904..6.13802,50.132904]" + pen + whiteBrush;
+        "Region [6 407131.721,155322.441..407131.721,155322.441]" + pen + white;
+    const std::string utf8 =
+        "Region [6 7404649.37,6144522.85..7404649.37,6144522.85] center "
+        "7404645.9,6144521.36" +
+        pen + " brush(2,#ffffff,#ffffff)";
+    const std::string denmark = "Region [312 6.13802,50.132904..6.13802,50.132904]" + pen + white;
     const std::string rect = " pen(1,2,#030000) brush(1,#020000,#030000)";
     const SampleFile files[] = {
-        {"dmx_barnsbury_segment_pline/barnsbury_segment_pline.mif",
-         177,
-         {{0, "Line 530661.691978,184270.562683 530670.301217,184204.951786 pen(1,2,#000000)"},
-          {73,
-           "Pline [3 531297.510832,184441.573404..531340.829339,184549.913463] pen(1,2,#000000)"},
-          {176, "Line 531139.683702,184338.865635 531374.160466,184412.387824 pen(1,2,#000000)"}}},
-        {"dmx_simple_axlines/simple_axlines.mif",
-         17,
-         {{0, "Line -48.3119906868,25.4947613504 18.8591385332,26.8917345751 pen(1,2,#000000)"}}},
-        {"dmx_simple_axlines/simple_axlines_pline.mif",
-         17,
-         {{0, "Pline [3 -48.3119906868,25.4947613504..18.8591385332,0] pen(1,2,#000000)"},
-          {1, "Line -33.9930151339,-14.6682188591 -33.2945285215,36.3213038417 pen(1,2,#000000)"}}},
-        {"gdal_all_geoms/all_geoms.mif",
-         16,
-         {{0, "Point 0,1"},
-          {1, "Point 2,3 sym(2,0,#000000,1,'','bla',2,0)"},
+        {{"dmx_barnsbury_segment_pline/barnsbury_segment_pline.mif", 13, 177},
+         {{73, "Pline [3 531297.510832,184441.573404..531340.829339,184549.913463]" + pen}},
+         {{0, 1, "2.0012004"}, {-1, 0, "177"}, {-1, 12, "12216.636"}}},
+        {{"dmx_simple_axlines/simple_axlines.mif", 3, 17},
+         {{0, "Line -48.3119906868,25.4947613504 18.8591385332,26.8917345751" + pen}},
+         {{0, 2, "67.185654"}, {-1, 0, "16"}}},
+        {{"dmx_simple_axlines/simple_axlines_pline.mif", 3, 17},
+         {{0, "Pline [3 -48.3119906868,25.4947613504..18.8591385332,0]" + pen}},
+         {{-1, 2, "16.580376"}}},
+        {{"gdal_all_geoms/all_geoms.mif", 0, 16},
+         {{1, "Point 2,3 sym(2,0,#000000,1,'','bla',2,0)"},
           {2, "Point 4,5 sym(1,99,#010000,2,'foo','',1,30)"},
-          {3, "Line 0,1 2,3"},
           {6, "Pline [2 0,1..2,3][2 3,4..5,6] smooth pen(1,2,#030000)"},
-          {7, "Rect -1,-1 1,1" + rect},
           {8, "RoundRect -1,-1 1,1 r1" + rect},
           {10, "Arc -1,-1 1,1 0..360 pen(1,2,#030000)"},
           {12, "Text 'text' 0,1 2,3 sp2 j2 a30 label1@10,20 font('bla',1,2,#ffff00,#ffff00)"},
-          {13, "MultiPoint [0,1][2,3]"},
-          {14, "Region [4 0,1..0,1]"},
-          {15, "Collection {Region [4 0,1..0,1]} {-} {MultiPoint [0,1][2,3]}"}}},
-        {"gdal_all_possible_fields/all_possible_fields.mif", 2, {{0, "None"}, {1, "None"}}},
-        {"gdal_empty_first_field_tab/empty_first_field_with_tab_delimiter.mif", 1, {{0, "None"}}},
-        {"gdal_multilinemid/multilinemid.mif",
-         2,
-         {{0, "Pline [3 482281.14,6738543.72..482276.11,6738551.17] pen(4,104,#808080)"},
-          {1, "Pline [3 483281.14,6738543.72..483276.11,6738551.17] pen(4,104,#808080)"}}},
-        {"gdal_nomid/nomid.mif", 2, {{0, small}}},
-        {"gdal_proj/proj_34.mif",
-         1,
-         {{0, "Pline [5 499950.16,6677.74..501910.24,-5049.84] pen(1,2,#000000)"}}},
-        {"gdal_proj/proj_35.mif",
-         1,
-         {{0, "Pline [4 806313.58,7382.8..806136.95,-1201.03] pen(1,2,#000000)"}}},
-        {"gdal_single_field/single_field.mif", 3, {{0, "None"}, {2, "None"}}},
-        {"gdal_small/small.mif", 2, {{0, small}}},
-        {"gdal_small_ntf/small_ntf.mif", 2, {{0, small}}},
-        {"gdal_utf8/utf8.mif", 3, {{0, utf8[0]}, {1, utf8[1]}, {2, utf8[2]}}},
-        {"gdal_win1251/win1251.mif", 3, {{0, utf8[0]}, {1, utf8[1]}, {2, utf8[2]}}},
-        {"gdal_win1251_text/win1251_text.mif",
-         1,
+          {15, "Collection {Region [4 0,1..0,1]} {-} {MultiPoint [0,1][2,3]}"}},
+         {}},
+        {{"gdal_all_possible_fields/all_possible_fields.mif", 10, 2},
+         {{1, "None"}},
+         {{0, 0, "test"}, {0, 3, "123456789012345"}, {-1, 9, "F"}}},
+        {{"gdal_empty_first_field_tab/empty_first_field_with_tab_delimiter.mif", 2, 1},
+         {},
+         {{0, 0, ""}, {0, 1, "foo"}}},
+        {{"gdal_multilinemid/multilinemid.mif", 3, 2},
+         {{1, "Pline [3 483281.14,6738543.72..483276.11,6738551.17] pen(4,104,#808080)"}},
+         {{0, 1, "MULTI\n\nLINE"}, {0, 2, "F"}, {1, 0, "NAME2"}}},
+        {{"gdal_nomid/nomid.mif", 0, 2}, {{0, small}}, {}},
+        {{"gdal_proj/proj_34.mif", 1, 1},
+         {{0, "Pline [5 499950.16,6677.74..501910.24,-5049.84]" + pen}},
+         {}},
+        {{"gdal_proj/proj_35.mif", 1, 1},
+         {{0, "Pline [4 806313.58,7382.8..806136.95,-1201.03]" + pen}},
+         {}},
+        {{"gdal_single_field/single_field.mif", 1, 3}, {}, {{1, 0, ""}, {2, 0, "3"}}},
+        {{"gdal_small/small.mif", 7, 2},
+         {{0, small}},
+         {{0, 0, " S. 11th St."}, {1, 2, "Guarino \"Chucky\" Sandra"}, {1, 6, "232"}}},
+        {{"gdal_small_ntf/small_ntf.mif", 7, 2}, {{0, small}}, {{1, 3, "62480.53"}}},
+        {{"gdal_utf8/utf8.mif", 5, 3},
+         {{0, "Point 7404648.72,6144520.22 sym(0,35,#0000ff,12,'','',0,0)"}, {2, utf8}},
+         {{-1, 3, "\xD0\x90 \xD0\xB0 \xD0\x91 \xD0\xB1"}}},
+        {{"gdal_win1251/win1251.mif", 5, 3},
+         {{1, "Pline [4 7404638.32,6144512.27..7404657.51,6144525.21] pen(2,2,#00ff00)"}},
+         {{-1, 3, "\xC0 \xE0 \xC1 \xE1"}}},
+        {{"gdal_win1251_text/win1251_text.mif", 0, 1},
          {{0,
-           "Text '\xCF\xEE\xEB\xE5' 10,20 94,23 sp1 j2 a0 font('DejaVu Serif',0,14,#0000ff,-1)"}}},
-        {"gt_delim_in_quotes/delimInQuotes.mif", 4, {{2, denmark}}},
-        {"gt_space_delim/spaceDelim.mif", 4, {{2, denmark}}},
-        {"gt_grafo/grafo.MIF",
-         1726,
-         {{0, "Pline [2 1510618.29,5036672.29..1510593.35,5036681.36]"},
-          {1725, "Pline [2 1512214.55,5035657.63..1512214.29,5035626.96]"}}},
-        {"gt_mixed/mixed.MIF",
-         9,
-         {{0, "Point 1513835.65,5037066.3 sym(0,35,#000000,12,'','',0,0)"},
-          {1, "Line 1513760.02,5037059.08 1513969.02,5036864.26" + pen},
-          {2, "Pline [10 1513820.32,5037093.09..1513918.43,5036816.33]" + pen},
-          {3, "*center 1513515.78,5037046.19" + pen + " brush(2,#ffffff,#ffffff)"},
-          {4,
-           "Pline [8 1513581.65,5036642.7..1514007.42,5036509.67][5 1514016.27,5036499.85.."
-           "1514162.32,5036268.62][6 1514183.57,5036223.09..1513911.82,5036141.84]" +
-               pen},
-          {7,
-           "*[6 1512784.11,5037847.08..1512784.11,5037847.08][10 1512649.56,5037772.1.."
-           "1512649.56,5037772.1] center 1512680.02,5036672.16" +
-               pen + " brush(2,#ffffff,#ffffff)"},
-          {8, "None"}}},
-        {"gt_nodi/nodi.mif",
-         1207,
-         {{0, "Point 1511106.78,5035377.49 sym(0,34,#ff0000,9,'','',0,0)"},
-          {1206, "Point 1512044.63,5035607.16 sym(0,34,#ff0000,9,'','',0,0)"}}},
-        {"gt_statepop/statepop.mif",
-         49,
-         {{0, "Region [326 -88.071564,37.51099..-88.071564,37.51099] brush(1,#000000,-1)"},
-          {48, "*-122.96669,48.443974] brush(1,#0000ff,-1)"}}},
-        {"gt_text/text.MIF",
-         3,
-         {{0,
-           "Text 'This is text 1' 1515290.03,5033828.93 1515640.52,5033889.78 sp1 j0 a0 "
-           "font('Arial',1,0,#000000,-1)"},
-          {1,
+           "Text '\xCF\xEE\xEB\xE5' 10,20 94,23 sp1 j2 a0 font('DejaVu Serif',0,14,#0000ff,-1)"}},
+         {}},
+        {{"gt_delim_in_quotes/delimInQuotes.mif", 3, 4},
+         {{2, denmark}},
+         {{0, 0, "Denmark, DK"}, {-1, 2, "0xAA00AA"}}},
+        {{"gt_space_delim/spaceDelim.mif", 3, 4},
+         {{2, denmark}},
+         {{0, 0, "Denmark DK"}, {0, 2, "0xAAAA00"}, {-1, 1, "29"}}},
+        {{"gt_grafo/grafo.MIF", 31, 1726},
+         {{1725, "Pline [2 1512214.55,5035657.63..1512214.29,5035626.96]"}},
+         {{0, 30, "Via DIOMEDE"}, {-1, 0, "73688"}}},
+        {{"gt_mixed/mixed.MIF", 10, 9},
+         {{3, "*center 1513515.78,5037046.19" + pen + " brush(2,#ffffff,#ffffff)"},
+          {4, "*[6 1514183.57,5036223.09..1513911.82,5036141.84]" + pen},
+          {8, "None"}},
+         {{0, 0, "Single point"}, {-1, 8, "NULL"}}},
+        {{"gt_nodi/nodi.mif", 7, 1207},
+         {{1206, "Point 1512044.63,5035607.16 sym(0,34,#ff0000,9,'','',0,0)"}},
+         {{0, 2, "1511106.78"}, {-1, 6, "74091"}}},
+        {{"gt_statepop/statepop.mif", 252, 49},
+         {{48, "*-122.96669,48.443974] brush(1,#0000ff,-1)"}},
+         {{0, 3, "IL"}, {-1, 3, "WA"}}},
+        {{"gt_text/text.MIF", 2, 3},
+         {{1,
            "Text '...And text 2\nwith a CRLF char' 1516511.11,5032920.22 1516968.71,"
-           "5033041.92 sp1 j0 a270 font('Arial',0,0,#000000,-1)"},
-          {2, "*5032498.3 sp1 j2 a34 font('Verdana',1,0,#000000,-1)"}}},
-        {"gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif",
-         86,
-         {{0,
-           "Region [13 2470841.56265,2447031.09625..2470841.56265,2447031.09625] "
-           "brush(1,#000000,-1)"},
-          {85,
+           "5033041.92 sp1 j0 a270 font('Arial',0,0,#000000,-1)"}},
+         {{0, 1, "This is text 1"}, {-1, 1, "...and text 3"}}},
+        {{"gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif", 12, 86},
+         {{85,
            "Region [11 2474717.81408,2454626.67196..2474717.81408,2454626.67196] "
-           "brush(1,#000000,-1)"}}},
+           "brush(1,#000000,-1)"}},
+         {{0, 0, "13263611"}, {0, 3, ""}, {-1, 0, "8150326"}}},
     };
     for (const SampleFile& sample : files) {
+        SCOPED_TRACE(sample.file.path);
         CMifFile file;
-        std::string path = SamplesDir() + "/" + sample.path;
-        ASSERT_EQ(file.Open(path.c_str()), 1) << path;
-        file.Rewind();
-        int index = 0;
+        ASSERT_EQ(file.Open((SamplesDir() + "/" + sample.file.path).c_str()), 1);
+        EXPECT_EQ(file.columns.GetCount(), sample.file.columns);
+        std::vector<std::vector<std::string>> records;
         size_t next = 0;
-        while (!file.IsEof()) {
-            std::string record = Dump(file.ReadObject(), true);
-            if (next < sample.objects.size() && sample.objects[next].index == index) {
-                std::string expected = sample.objects[next++].expected;
+        int index = 0;
+        for (file.Rewind(); !file.IsEof(); file.MoveNext(), ++index) {
+            std::string object = Dump(file.ReadObject(), true);
+            if (next < sample.objects.size() && sample.objects[next].first == index) {
+                std::string expected = sample.objects[next++].second;
                 if (expected[0] == '*') {
                     expected.erase(0, 1);
-                    record =
-                        record.substr(record.size() - std::min(record.size(), expected.size()));
+                    object =
+                        object.substr(object.size() - std::min(object.size(), expected.size()));
                 }
-                EXPECT_EQ(record, expected) << sample.path << " object " << index;
+                EXPECT_EQ(object, expected) << "object " << index;
             }
-            file.MoveNext();
-            ++index;
+            records.emplace_back();
+            std::string value;
+            for (int i = 0; file.GetFieldValue(i, value) == 1; ++i) {
+                records.back().push_back(value.c_str());
+            }
         }
-        EXPECT_EQ(index, sample.count) << sample.path;
-        EXPECT_EQ(next, sample.objects.size()) << sample.path << ": objects not reached";
+        EXPECT_EQ(index, sample.file.count);
+        EXPECT_EQ(next, sample.objects.size()) << "objects not reached";
+        EXPECT_EQ(file.progress, 100.0);
+        for (size_t k = 0; !sample.values.empty() && k < records.size(); ++k) {
+            // Exactly one field per column: every value sits in its own column.
+            ASSERT_EQ(records[k].size(), static_cast<size_t>(sample.file.columns))
+                << "record " << k;
+        }
+        for (const SampleValue& v : sample.values) {
+            size_t k = static_cast<size_t>(v.record < 0 ? sample.file.count - 1 : v.record);
+            ASSERT_LT(k, records.size());
+            EXPECT_EQ(records[k][static_cast<size_t>(v.column)], v.value) << "record " << k;
+        }
     }
 }
 

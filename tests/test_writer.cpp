@@ -1,18 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,32 +56,21 @@ TEST(HeaderWriter, TwoColumnExampleAndTheMidFileBesideIt) {
     EXPECT_EQ(ReadFile(dir.Path("roads.mid")), "\"a\",2.5\r\n");
 }
 
-TEST(HeaderWriter, ColumnLinesByTypeAndNamesKeptOneWord) {
+// The other types are in the round trip's header below.
+TEST(HeaderWriter, UnknownTypesAsCharAndNamesKeptOneWord) {
     TempDir dir;
     CMifFile f;
-    AddColumn(f, "c", kColChar, 7);
     AddColumn(f, "i", kColInteger, 9);  // the width of a non-char type is not written
-    AddColumn(f, "s", kColSmallInt);
-    AddColumn(f, "f", kColFloat);
-    AddColumn(f, "d", kColDate);
-    AddColumn(f, "l", kColLogical);
-    AddColumn(f, "n0", kColNone, 5);
     AddColumn(f, "n8", 8);
     AddColumn(f, "nm", -1);
     AddColumn(f, "Main Street", kColChar, 10);
     AddColumn(f, "", kColInteger);
     ASSERT_EQ(f.Create(dir.Path("t.mif").c_str()), 1);
     f.Close();
-    EXPECT_EQ(ReadFile(dir.Path("t.mif")),
-              std::string(kFixedHeader) +
-                  "Columns 11\r\nc char (7)\r\ni integer\r\ns smallint\r\nf float\r\n"
-                  "d date\r\nl logical\r\nn0 char (32)\r\nn8 char (32)\r\nnm char (32)\r\n"
-                  "Main_Street char (10)\r\n_ integer\r\n\r\nData\r\n");
-
-    CMifFile empty;
-    ASSERT_EQ(empty.Create(dir.Path("e.mif").c_str()), 1);
-    empty.Close();
-    EXPECT_EQ(ReadFile(dir.Path("e.mif")), std::string(kFixedHeader) + "Columns 0\r\n\r\nData\r\n");
+    EXPECT_EQ(ReadFile(dir.Path("t.mif")), std::string(kFixedHeader) +
+                                               "Columns 5\r\ni integer\r\nn8 char (32)\r\n"
+                                               "nm char (32)\r\nMain_Street char (10)\r\n"
+                                               "_ integer\r\n\r\nData\r\n");
 }
 
 TEST(HeaderWriter, CreateFailsWhenEitherFileCannotBeMade) {
@@ -105,48 +88,31 @@ TEST(HeaderWriter, CreateFailsWhenEitherFileCannotBeMade) {
         << "a MIF path ending in .mid must not be truncated again as its own MID file";
 }
 
-TEST(ClauseWriter, ShortAndLongFormsAndAbsentStyles) {
+// Records the round trip does not hold: defaults that write no clause, a z that is never
+// written, lines longer than the stack buffer, broken section lists, kinds that write nothing.
+TEST(ObjectWriter, AbsentStylesLongLinesAndBrokenRecords) {
     CMifRegion region;  // no nodes: only the clauses follow the section count
-    region.pen = {1, 2, 0x0000FF};
-    region.brush = {2, 0x00FF00, -1};
-    EXPECT_EQ(ObjectBytes(region), "Region 0\r\nPen (1,2,16711680)\r\nBrush (2,65280)\r\n\r\n");
     region.pen = {7, -1, 0x123456};
-    region.brush = {2, 0x00FF00, 0xFFFFFF};
-    EXPECT_EQ(ObjectBytes(region), "Region 0\r\nBrush (2,65280,16777215)\r\n\r\n");
     region.brush = {-1, 5, 0};
-    EXPECT_EQ(ObjectBytes(region), "Region 0\r\n\r\n");
-
-    CMifPoint point;
-    point.symbol = {0, 35, 0x0000FF, 12, "", "", 0, 0.0};
-    EXPECT_EQ(ObjectBytes(point), "Point 0.000000 0.000000\r\nSymbol (35,16711680,12)\r\n\r\n");
-    point.symbol = {1, 65, 0, 12, "Wingdings", "", 0, 45.0};
-    EXPECT_EQ(ObjectBytes(point),
-              "Point 0.000000 0.000000\r\nSymbol (65,0,12,\"Wingdings\",0,45.000000)\r\n\r\n");
-    point.symbol = {2, 0, 0xFF0000, 24, "", "pin.bmp", 1, 0.0};
-    EXPECT_EQ(ObjectBytes(point),
-              "Point 0.000000 0.000000\r\nSymbol (\"pin.bmp\",255,24,1)\r\n\r\n");
-    point.symbol.form = 3;
-    EXPECT_EQ(ObjectBytes(point), "Point 0.000000 0.000000\r\n\r\n");
-
-    CMifText text;
-    text.font = {"Arial", 1, 10, 0, 0x00FFFF};
-    EXPECT_NE(ObjectBytes(text).find("\r\nFont (\"Arial\",1,10,0,16776960)\r\n"),
-              std::string::npos);
-    text.font.backColor = -1;
-    EXPECT_NE(ObjectBytes(text).find("\r\nFont (\"Arial\",1,10,0)\r\n"), std::string::npos);
-    text.font.name.clear();
-    EXPECT_EQ(ObjectBytes(text).find("Font"), std::string::npos);
-}
-
-TEST(ObjectWriter, EveryKindExactly) {
-    CMifObject none;
-    EXPECT_EQ(ObjectBytes(none), "None\r\n\r\n");
-
+    EXPECT_EQ(ObjectBytes(region), "Region 0\r\n\r\n") << "pattern -1: no clause";
     CMifPoint point;
     point.point = {37.6175, 55.7558, 9.0};
-    EXPECT_EQ(ObjectBytes(point), "Point 37.617500 55.755800\r\n\r\n") << "z is never written";
+    point.symbol.form = 3;
+    EXPECT_EQ(ObjectBytes(point), "Point 37.617500 55.755800\r\n\r\n") << "z never, form 3 no";
+    CMifText text;
+    text.text = "Say \"hi\"\r\nthen\nbye\\n";
+    text.font = {"Arial", 0, 9, 0, -1};
+    text.justify = 2;
+    EXPECT_EQ(ObjectBytes(text),
+              "Text \"Say \"\"hi\"\"\\nthen\\nbye\\n\"\r\n0.000000 0.000000 0.000000 0.000000\r\n"
+              "Font (\"Arial\",0,9,0)\r\nJustify Center\r\n\r\n")
+        << "a raw line break would split the Text line; an escape already there is kept";
+    text.font.name = std::string(3000, 'F');
+    EXPECT_NE(ObjectBytes(text).find("Font (\"" + text.font.name + "\",0,9,0)\r\n"),
+              std::string::npos);
+    text.font.name.clear();
+    EXPECT_EQ(ObjectBytes(text).find("Font"), std::string::npos);
 
-    // Lines longer than the stack buffer: numbers as wide as a double gets, a long font name.
     CMifLine wide;
     wide.start = {1e300, -1e300};
     wide.end = {-0.0078125, 0.0000005};
@@ -154,119 +120,15 @@ TEST(ObjectWriter, EveryKindExactly) {
     std::snprintf(expected, sizeof expected, "Line %f %f %f %f\r\n\r\n", 1e300, -1e300, -0.0078125,
                   0.0000005);
     EXPECT_EQ(ObjectBytes(wide), expected);
-    CMifText longFont;
-    longFont.font.name = std::string(3000, 'F');
-    EXPECT_NE(ObjectBytes(longFont).find("Font (\"" + longFont.font.name + "\",0,0,0)\r\n"),
-              std::string::npos);
 
-    CMifLine line;
-    line.start = {-1.5, 2};
-    line.end = {3, -4.25};
-    line.pen = {2, 1, 0};
-    EXPECT_EQ(ObjectBytes(line),
-              "Line -1.500000 2.000000 3.000000 -4.250000\r\nPen (2,1,0)\r\n\r\n");
-
-    CMifRect rect;
-    rect.corner1 = {1, 2};
-    rect.corner2 = {3, 4};
-    EXPECT_EQ(ObjectBytes(rect), "Rect 1.000000 2.000000 3.000000 4.000000\r\n\r\n");
-    CMifEllipse ellipse;
-    ellipse.corner2 = {3, 4};
-    ellipse.brush = {2, 0, -1};
-    EXPECT_EQ(ObjectBytes(ellipse),
-              "Ellipse 0.000000 0.000000 3.000000 4.000000\r\nBrush (2,0)\r\n\r\n");
-    CMifRoundRect round;
-    round.radius = 2.5f;
-    round.pen = {1, 2, 0};
-    EXPECT_EQ(ObjectBytes(round),
-              "RoundRect 0.000000 0.000000 0.000000 0.000000\r\n2.500000\r\nPen (1,2,0)\r\n\r\n");
-    CMifArc arc;
-    arc.endAngle = 90.0f;
-    EXPECT_EQ(ObjectBytes(arc),
-              "Arc 0.000000 0.000000 0.000000 0.000000\r\n0.000000 90.000000\r\n\r\n");
-
-    CMifPline pline;
-    pline.BeginSection();
-    pline.nodes = {{0, 0}, {1, 1}};
-    pline.smooth = 1;
-    pline.pen = {1, 2, 0};
-    EXPECT_EQ(
-        ObjectBytes(pline),
-        "Pline\r\n2\r\n0.000000 0.000000\r\n1.000000 1.000000\r\nSmooth\r\nPen (1,2,0)\r\n\r\n");
-    pline.sectionStarts.push_back(2);
-    pline.nodes.insert(pline.nodes.end(), {{2, 2}, {3, 3}, {4, 4}});
-    pline.smooth = 0;
-    pline.pen.pattern = -1;
-    EXPECT_EQ(ObjectBytes(pline),
-              "Pline Multiple 2\r\n2\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n3\r\n"
-              "2.000000 2.000000\r\n3.000000 3.000000\r\n4.000000 4.000000\r\n\r\n");
-    CMifPline noSections;
-    EXPECT_EQ(ObjectBytes(noSections), "Pline Multiple 0\r\n\r\n");
     CMifPline broken;  // a start past the nodes gives an empty section, not missing node lines
     broken.sectionStarts = {0, 5};
     broken.nodes = {{1, 1}};
     EXPECT_EQ(ObjectBytes(broken), "Pline Multiple 2\r\n1\r\n1.000000 1.000000\r\n0\r\n\r\n");
-
-    CMifRegion region;
-    region.BeginSection();
-    region.nodes = {{0, 0}, {10, 0}, {10, 10}, {0, 0}};
-    region.hasCenter = 1;
-    region.center = {5, 3};
-    region.pen = {1, 2, 0};
-    region.brush = {2, 0xFFFFFF, -1};
-    EXPECT_EQ(ObjectBytes(region),
-              "Region 1\r\n4\r\n0.000000 0.000000\r\n10.000000 0.000000\r\n10.000000 10.000000\r\n"
-              "0.000000 0.000000\r\nCenter 5.000000 3.000000\r\nPen (1,2,0)\r\n"
-              "Brush (2,16777215)\r\n\r\n");
-
-    CMifMultiPoint multi;
-    EXPECT_EQ(ObjectBytes(multi), "MultiPoint 0\r\n\r\n");
-    multi.points.resize(3);
-    for (size_t i = 0; i < 3; ++i) {
-        multi.points[i].point = {double(i), -double(i)};
-        multi.points[i].symbol = {0, int32_t(i) + 33, 0, 9, "", "", 0, 0.0};
-    }
-    EXPECT_EQ(ObjectBytes(multi),
-              "MultiPoint 3\r\n0.000000 -0.000000\r\n1.000000 -1.000000\r\n2.000000 -2.000000\r\n"
-              "Symbol (33,0,9)\r\n\r\n")
-        << "only the first symbol is written";
-
-    CMifCollection collection;
-    collection.pline = std::make_unique<CMifPline>();
-    collection.pline->BeginSection();
-    collection.pline->nodes = {{0, 0}, {1, 1}};
-    collection.multiPoint = std::make_unique<CMifMultiPoint>();
-    collection.multiPoint->points.resize(1);
-    EXPECT_EQ(ObjectBytes(collection),
-              "Collection 2\r\nPline\r\n2\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n"
-              "MultiPoint 1\r\n0.000000 0.000000\r\n\r\n");
-}
-
-TEST(ObjectWriter, TextLinesOptionsAndQuotes) {
-    CMifText text;
-    text.text = "Say \"hi\"\r\nthen\nbye\\n";
-    text.corner1 = {1, 2};
-    text.corner2 = {3, 4};
-    text.font = {"Arial", 0, 9, 0, -1};
-    text.spacing = 1.5f;
-    text.justify = 2;
-    text.angle = 30.0f;
-    text.labelLine = 2;
-    text.labelPoint = {5, 6};
-    EXPECT_EQ(ObjectBytes(text),
-              "Text \"Say \"\"hi\"\"\\nthen\\nbye\\n\"\r\n1.000000 2.000000 3.000000 4.000000\r\n"
-              "Font (\"Arial\",0,9,0)\r\nSpacing 1.5\r\nJustify Center\r\nAngle 30.000000\r\n"
-              "Label Line arrow 5.000000 6.000000\r\n\r\n")
-        << "option lines in their fixed order; an escape already in the text is kept as it is";
-    text.text = "x";
-    text.font.name.clear();
-    text.spacing = 1.25f;
-    text.justify = 0;
-    text.angle = 0.0f;
-    text.labelLine = 1;
-    EXPECT_EQ(ObjectBytes(text),
-              "Text \"x\"\r\n1.000000 2.000000 3.000000 4.000000\r\n"
-              "Label Line simple 5.000000 6.000000\r\n\r\n");
+    CMifPline noSections;
+    EXPECT_EQ(ObjectBytes(noSections), "Pline Multiple 0\r\n\r\n");
+    CMifMultiPoint noPoints;
+    EXPECT_EQ(ObjectBytes(noPoints), "MultiPoint 0\r\n\r\n");
 
     CMifObject unknown(12);
     TempDir dir;
@@ -359,31 +221,6 @@ TEST(WriteFailures, FullDeviceForEitherFileIsReported) {
     EXPECT_TRUE(f.WriteFailed());
 }
 
-TEST(WriteFailures, FileSizeLimitIsReported) {
-    TempDir dir;
-    std::string path = dir.Path("limited.mif");
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {200000, 200000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        CMifFile f;
-        AddColumn(f, "c", kColChar, 40);
-        if (f.Create(path.c_str()) != 1) {
-            ::_exit(2);
-        }
-        bool allWritten = WriteManyObjects(f, 20000);
-        f.Close();
-        ::_exit(!allWritten && f.WriteFailed() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_GT(ReadFile(path).size(), 100000u) << "what was written stays on disk";
-}
-
 // Every kind with its styles and options. Numbers have at most six decimals, so a reader gets
 // them back exactly.
 std::vector<CMifObjectPtr> EveryKind() {
@@ -393,22 +230,13 @@ std::vector<CMifObjectPtr> EveryKind() {
         return records.back().get();
     };
     add(kMifNone);
-    for (int32_t form = 0; form < 3; ++form) {
+    const CMifSymbol symbols[] = {{0, 35, 0x0000FF, 12, "", "", 0, 0.0},
+                                  {1, 35, 0x0000FF, 12, "Wingdings", "", 1, 45.5},
+                                  {2, 0, 0x0000FF, 12, "", "pin.bmp", 1, 0.0}};
+    for (const CMifSymbol& symbol : symbols) {
         auto* point = static_cast<CMifPoint*>(add(kMifPoint));
         point->point = {37.617512, -55.755801};
-        point->symbol = {form, 35, 0x0000FF, 12, "Wingdings", "pin.bmp", 1, 45.5};
-        if (form != 1) {
-            point->symbol.fontName.clear();
-            point->symbol.rotation = 0.0;
-        }
-        if (form != 2) {
-            point->symbol.fileName.clear();
-        } else {
-            point->symbol.shape = 0;  // a bitmap symbol has no shape number
-        }
-        if (form == 0) {
-            point->symbol.style = 0;
-        }
+        point->symbol = symbol;
     }
     auto* line = static_cast<CMifLine*>(add(kMifLine));
     line->start = {-1.5, 2.25};
@@ -472,15 +300,10 @@ const int32_t kEveryType[] = {kColChar,  kColInteger, kColSmallInt, kColDecimal,
                               kColFloat, kColDate,    kColLogical,  kColNone};
 const char* const kTypeNames[] = {"name",  "count", "small", "amount",
                                   "ratio", "day",   "flag",  "other"};
-std::vector<std::string> Values(size_t k) {
-    return {"a \"" + std::to_string(k) + "\", b\r\nc",
-            std::to_string(k),
-            "-3",
-            "1.500",
-            "2.25",
-            "20240131",
-            "T",
-            "x,y"};
+// readBack: as a reader hands it out, the quote single and the line break as the characters \n.
+std::vector<std::string> Values(size_t k, bool readBack = false) {
+    std::string text = "a \"" + std::to_string(k) + "\", b" + (readBack ? "\\n" : "\r\n") + "c";
+    return {text, std::to_string(k), "-3", "1.500", "2.25", "20240131", "T", "x,y"};
 }
 
 void WriteEveryKind(const std::string& path, const std::vector<CMifObjectPtr>& records) {
@@ -501,25 +324,53 @@ void WriteEveryKind(const std::string& path, const std::vector<CMifObjectPtr>& r
     ASSERT_FALSE(out.WriteFailed());
 }
 
-// A quote comes back single; a line break comes back as the two characters \n.
-const char kReadBackChar[] = "a \"%zu\", b\\nc";
-
-TEST(RoundTrip, EveryKindAndItsRecordReadBackUnchanged) {
+TEST(RoundTrip, EveryKindWrittenExactlyAndReadBackUnchanged) {
     std::vector<CMifObjectPtr> records = EveryKind();
     TempDir dir;
-    WriteEveryKind(dir.Path("rt.mif"), records);
+    WriteEveryKind(dir.Path("k.mif"), records);
+    const std::string point = "Point 37.617512 -55.755801\r\nSymbol (";
+    const std::string pline =
+        "Pline Multiple 2\r\n2\r\n0.000000 0.000000\r\n1.500000 1.000000\r\n3\r\n5.000000 "
+        "5.000000\r\n"
+        "6.000000 6.250000\r\n7.000000 7.000000\r\nSmooth\r\nPen (1,5,16711680)\r\n";
+    const std::string region =
+        "Region 2\r\n4\r\n0.000000 0.000000\r\n10.000000 0.000000\r\n10.000000 10.000000\r\n"
+        "0.000000 0.000000\r\n3\r\n2.000000 2.000000\r\n3.000000 2.000000\r\n2.000000 3.000000\r\n"
+        "Center 5.000000 5.000000\r\nPen (2,2,0)\r\nBrush (2,65280,16777215)\r\n";
+    const std::string corners = " 1.000000 2.000000 3.500000 4.500000\r\n";
+    const std::string multi =
+        "MultiPoint 3\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n-2.000000 2.500000\r\n"
+        "Symbol (33,0,9)\r\n";  // only the first point's symbol
+    const std::string expected =
+        "Data\r\nNone\r\n\r\n" + point + "35,16711680,12)\r\n\r\n" + point +
+        "35,16711680,12,\"Wingdings\",1,45.500000)\r\n\r\n" + point +
+        "\"pin.bmp\",16711680,12,1)\r\n\r\n"
+        "Line -1.500000 2.250000 1000000.125000 -0.000001\r\nPen (3,2,5649426)\r\n\r\n" +
+        pline + "\r\nPline\r\n2\r\n1.000000 2.000000\r\n3.000000 4.000000\r\n\r\n" + region +
+        "\r\nRect" + corners + "Brush (5,16711680)\r\n\r\nRoundRect" + corners +
+        "0.250000\r\nBrush (5,16711680)\r\n\r\nEllipse" + corners +
+        "Brush (5,16711680)\r\n\r\n"
+        "Arc 0.000000 0.000000 2.000000 2.000000\r\n12.500000 270.000000\r\nPen (1,2,0)\r\n\r\n"
+        "Text \"Say \"\"hi\"\", then\\nmore\"\r\n1.000000 2.000000 3.000000 4.000000\r\n"
+        "Font (\"Times New Roman\",1,10,16711680,65535)\r\nSpacing 1.5\r\nJustify Right\r\n"
+        "Angle 45.000000\r\nLabel Line arrow 9.000000 8.000000\r\n\r\n" +
+        multi + "\r\nCollection 3\r\n" + region + pline + multi + "\r\n";
+    EXPECT_EQ(ReadFile(dir.Path("k.mif")),
+              std::string(kFixedHeader) +
+                  "Columns 8\r\nname char (40)\r\ncount integer\r\nsmall smallint\r\n"
+                  "amount decimal (40,3)\r\nratio float\r\nday date\r\nflag logical\r\n"
+                  "other char (32)\r\n\r\n" +
+                  expected);
+
     CMifFile in;
-    ASSERT_EQ(in.Open(dir.Path("rt.mif").c_str()), 1);
+    ASSERT_EQ(in.Open(dir.Path("k.mif").c_str()), 1);
     ASSERT_EQ(in.columns.GetCount(), 8);
     in.Rewind();
     size_t k = 0;
     for (; in.IsEof() == 0 && k < records.size(); ++k, in.MoveNext()) {
         SCOPED_TRACE("object " + std::to_string(k));
         EXPECT_EQ(Dump(in.ReadObject()), Dump(records[k].get()));
-        std::vector<std::string> values = Values(k);
-        char first[64];
-        std::snprintf(first, sizeof first, kReadBackChar, k);
-        values[0] = first;
+        std::vector<std::string> values = Values(k, true);
         for (int i = 0; i < 8; ++i) {
             std::string value;
             EXPECT_EQ(in.GetFieldValue(i, value), 1);
@@ -532,7 +383,7 @@ TEST(RoundTrip, EveryKindAndItsRecordReadBackUnchanged) {
 
 // GDAL's ogrinfo reads what we write: every object, its geometry and every value.
 TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
-    if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0) {
+    if (!HaveOgrinfo()) {
         GTEST_SKIP() << "ogrinfo is not installed (Debian package gdal-bin)";
     }
     std::vector<CMifObjectPtr> records = EveryKind();
@@ -564,10 +415,7 @@ TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
     for (size_t k = 0; k < got.size(); ++k) {
         SCOPED_TRACE("object " + std::to_string(k));
         EXPECT_EQ(got[k].geometry.substr(0, std::strlen(geometry[k])), geometry[k]);
-        std::vector<std::string> values = Values(k);
-        char first[64];
-        std::snprintf(first, sizeof first, kReadBackChar, k);
-        values[0] = first;
+        std::vector<std::string> values = Values(k, true);
         values[5] = "2024/01/31";
         for (int i = 0; i < 8; ++i) {
             EXPECT_EQ(got[k].values[kTypeNames[i]], values[static_cast<size_t>(i)])
@@ -575,10 +423,6 @@ TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
         }
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Reals are written exactly as printf's %f writes them, over the whole range of magnitudes,
 // halfway cases (k/128 and the like are exact ties) and values just beside them included.
