@@ -104,6 +104,23 @@ TEST(ObjectBodies, HugeCountsStopAtTheEndOfTheFile) {
     }
 }
 
+// A coordinate may run across the 1 MiB page boundary at any of its bytes: the file is padded
+// so that the boundary falls at each position within one number in turn.
+TEST(ObjectBodies, CoordinatesAcrossThePageBoundary) {
+    const std::string number = "-123456.765625";  // exact in binary: no rounding to argue
+    const size_t page = CTextFile::kPageSize;
+    for (size_t cut = 0; cut <= number.size(); ++cut) {
+        std::string head = "Pline 3\r\n1 2\r\n";
+        std::string pad(page - head.size() - cut, ' ');
+        std::string text = head + pad + number + " 7.5\r\n3 4\r\n";
+        MifText mif(text);
+        ASSERT_TRUE(mif.opened);
+        CMifObject* o = mif.Next();
+        ASSERT_NE(o, nullptr);
+        EXPECT_EQ(Dump(o), "Pline [1,2 -123456.765625,7.5 3,4]") << "boundary after byte " << cut;
+    }
+}
+
 TEST(ObjectBodies, TextStringsAreDecoded) {
     const Case cases[] = {
         {"Text \"same line\"\n0 0 1 1", "same line"},

@@ -63,11 +63,9 @@ bool ReadPenOrBrush(CMifFile& file, std::string_view word, CMifPen& pen, CMifBru
 
 }  // namespace
 
-bool ReadPoint(CMifFile& file, std::string& word, CNode& node) {
-    bool more = file.ReadWord(word);
-    node.x = ParseDouble(word);
-    file.ReadWord(word);
-    node.y = ParseDouble(word);
+bool ReadPoint(CMifFile& file, std::string&, CNode& node) {
+    bool more = file.ReadNumber(node.x);
+    file.ReadNumber(node.y);
     node.z = 0.0;
     return more;
 }

@@ -44,6 +44,9 @@ public:
     // the file or at a word equal to one of the stop words. Returns 1 with the read position after
     // the key, or 0 with the read position back where the search began.
     int FindKeyword(std::string_view key, const char* stop, const char* stop2 = nullptr);
+    // The next word read as a number (0 when it is none), without copying it when it lies within
+    // the loaded page; the mark is set as ReadWord sets it. False at the end of the file.
+    bool ReadNumber(double& value);
     // Skips words up to the next object keyword and returns its kind, -1 at the end of the file.
     int32_t ReadObjectKeyword();
 
@@ -97,6 +100,10 @@ public:
 private:
     // Storage reused by the scanner's searches, so that skipping words allocates nothing.
     std::string scanWord;
+    // A number word that runs across a page boundary is gathered here.
+    std::string numberWord;
+    // Appends the rest of the word whose first byte has been read, and consumes its terminator.
+    void AppendWordRest(std::string& word);
     // Where Rewind starts looking for the word Data: behind the header's column list.
     int64_t dataSearchStart = 0;
     // Storage reused by SetValue to quote a text value without allocating per value.

@@ -205,6 +205,11 @@ bool CMifFile::ReadWord(std::string& word) {
         }
     } while (IsBlank(c));
     word.push_back(c);
+    AppendWordRest(word);
+    return true;
+}
+
+void CMifFile::AppendWordRest(std::string& word) {
     for (;;) {
         const char* p = PageCursor();
         const char* end = PageEnd();
@@ -215,13 +220,40 @@ bool CMifFile::ReadWord(std::string& word) {
         word.append(p, static_cast<size_t>(q - p));
         if (q < end) {
             Skip(static_cast<size_t>(q - p) + 1);  // the terminator goes with the word
-            return true;
+            return;
         }
         Skip(static_cast<size_t>(q - p));
         if (!NextPage()) {
-            return true;
+            return;
         }
     }
+}
+
+bool CMifFile::ReadNumber(double& value) {
+    SetMark();
+    char c;
+    do {
+        if (!GetChar(c)) {
+            value = 0.0;
+            return false;
+        }
+    } while (IsBlank(c));
+    // The first byte was just taken from the loaded page, so the word starts one byte back.
+    const char* start = PageCursor() - 1;
+    const char* end = PageEnd();
+    const char* q = PageCursor();
+    while (q < end && !IsBlank(*q)) {
+        ++q;
+    }
+    if (q < end) {
+        value = ParseDouble(std::string_view(start, static_cast<size_t>(q - start)));
+        Skip(static_cast<size_t>(q - PageCursor()) + 1);
+        return true;
+    }
+    numberWord.assign(1, c);
+    AppendWordRest(numberWord);
+    value = ParseDouble(numberWord);
+    return true;
 }
 
 bool CMifFile::ReadLine(std::string& line) {
