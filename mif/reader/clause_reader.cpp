@@ -63,7 +63,7 @@ bool ReadPenOrBrush(CMifFile& file, std::string_view word, CMifPen& pen, CMifBru
 
 }  // namespace
 
-bool ReadPoint(CMifFile& file, std::string&, CNode& node) {
+bool ReadPoint(CMifFile& file, CNode& node) {
     bool more = file.ReadNumber(node.x);
     file.ReadNumber(node.y);
     node.z = 0.0;
@@ -106,7 +106,7 @@ void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
     ForEachClauseWord(file, word, [&](std::string_view w) {
         if (!ReadPenOrBrush(file, w, region.pen, region.brush) && EqualsNoCase(w, "Center")) {
             region.hasCenter = 1;
-            ReadPoint(file, word, region.center);
+            ReadPoint(file, region.center);
         }
     });
 }
@@ -144,7 +144,7 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
             file.ReadWord(word);
             text.labelLine = EqualsNoCase(word, "Arrow") ? 2 : 1;
             CNode point;
-            ReadPoint(file, word, point);
+            ReadPoint(file, point);
             // The label point is kept at 32-bit precision.
             text.labelPoint.x = static_cast<double>(ToFloat(point.x));
             text.labelPoint.y = static_cast<double>(ToFloat(point.y));

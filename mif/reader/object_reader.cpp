@@ -13,10 +13,10 @@
 namespace {
 
 // Appends up to count nodes, fewer when the file ends first.
-void ReadNodes(CMifFile& file, std::string& word, int32_t count, CMifSections& record) {
+void ReadNodes(CMifFile& file, int32_t count, CMifSections& record) {
     for (int32_t i = 0; i < count; ++i) {
         CNode node;
-        if (!ReadPoint(file, word, node)) {
+        if (!ReadPoint(file, node)) {
             return;
         }
         record.nodes.push_back(node);
@@ -68,7 +68,7 @@ void CMifFile::ParsePline(CMifPline& record) {
     for (int32_t s = 0; s < sections && !word.empty(); ++s) {
         int32_t count = ParseInt(word);
         record.BeginSection();
-        ReadNodes(*this, word, count, record);
+        ReadNodes(*this, count, record);
         ReadWord(word);
     }
     // word is the first word after the geometry: the clause section starts with it.
@@ -90,7 +90,7 @@ void CMifFile::ParseRegion(CMifRegion& record) {
         }
         int32_t count = ParseInt(word);
         record.BeginSection();
-        ReadNodes(*this, word, count, record);
+        ReadNodes(*this, count, record);
     }
     ReadRegionClauses(*this, record, word);
     if (hasTransform) {
@@ -107,7 +107,7 @@ void CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
     int32_t count = ParseInt(word);
     for (int32_t i = 0; i < count; ++i) {
         CMifPoint point;
-        if (!ReadPoint(*this, word, point.point)) {
+        if (!ReadPoint(*this, point.point)) {
             break;
         }
         record.points.push_back(point);
@@ -138,7 +138,7 @@ CMifObject* CMifFile::ReadObject() {
     switch (currentObject->kind) {
         case kMifPoint: {
             auto& point = *static_cast<CMifPoint*>(currentObject);
-            ReadPoint(*this, word, point.point);
+            ReadPoint(*this, point.point);
             if (hasTransform) {
                 ApplyTransform(point.point);
             }
@@ -149,8 +149,8 @@ CMifObject* CMifFile::ReadObject() {
         }
         case kMifLine: {
             auto& line = *static_cast<CMifLine*>(currentObject);
-            ReadPoint(*this, word, line.start);
-            ReadPoint(*this, word, line.end);
+            ReadPoint(*this, line.start);
+            ReadPoint(*this, line.end);
             if (hasTransform) {
                 ApplyTransform(line.start);
                 ApplyTransform(line.end);
@@ -170,8 +170,8 @@ CMifObject* CMifFile::ReadObject() {
         case kMifRoundRect:
         case kMifEllipse: {
             auto& rect = *static_cast<CMifRect*>(currentObject);
-            ReadPoint(*this, word, rect.corner1);
-            ReadPoint(*this, word, rect.corner2);
+            ReadPoint(*this, rect.corner1);
+            ReadPoint(*this, rect.corner2);
             if (rect.kind == kMifRoundRect) {
                 ReadWord(word);
                 static_cast<CMifRoundRect&>(rect).radius = ToFloat(ParseDouble(word));
@@ -185,8 +185,8 @@ CMifObject* CMifFile::ReadObject() {
         }
         case kMifArc: {
             auto& arc = *static_cast<CMifArc*>(currentObject);
-            ReadPoint(*this, word, arc.corner1);
-            ReadPoint(*this, word, arc.corner2);
+            ReadPoint(*this, arc.corner1);
+            ReadPoint(*this, arc.corner2);
             ReadWord(word);
             arc.startAngle = ToFloat(ParseDouble(word));
             ReadWord(word);
@@ -204,8 +204,8 @@ CMifObject* CMifFile::ReadObject() {
             auto& text = *static_cast<CMifText*>(currentObject);
             ReadLine(word);
             text.text = DecodeText(word);
-            ReadPoint(*this, word, text.corner1);
-            ReadPoint(*this, word, text.corner2);
+            ReadPoint(*this, text.corner1);
+            ReadPoint(*this, text.corner2);
             ReadTextClauses(*this, text, word);
             if (hasTransform) {
                 ApplyTransform(text.corner1);
