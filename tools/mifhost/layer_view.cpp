@@ -304,6 +304,7 @@ std::vector<RingGroup> GroupRings(const CXF_RegionCmx* region, std::int64_t* wor
     std::vector<int> outers;
     std::vector<RingGroup> groups;
     std::vector<int> groupOf(static_cast<size_t>(n), -1);
+    std::vector<int> holes;
     for (int i = 0; i < n; ++i) {
         const CXF_PolygonD* ring = region->GetPolygon(i);
         if (ring->GetSize() == 0 || !AllFinite(ring->GetData(), ring->GetSize())) {
@@ -314,20 +315,20 @@ std::vector<RingGroup> GroupRings(const CXF_RegionCmx* region, std::int64_t* wor
             outers.push_back(i);
             groupOf[static_cast<size_t>(i)] = static_cast<int>(groups.size());
             groups.push_back(RingGroup{i, {}});
+        } else {
+            holes.push_back(i);
         }
     }
+    if (holes.empty()) {
+        return groups;
+    }
     OuterIndex index(*region, boxes, outers, work);
-    for (int i = 0; i < n; ++i) {
-        const CXF_PolygonD* ring = region->GetPolygon(i);
-        if (ring->GetSize() == 0 || ring->IsExternal() ||
-            !AllFinite(ring->GetData(), ring->GetSize())) {
-            continue;
-        }
-        int home = index.Find(i);
+    for (int hole : holes) {
+        int home = index.Find(hole);
         if (home >= 0) {
-            groups[static_cast<size_t>(groupOf[static_cast<size_t>(home)])].holes.push_back(i);
+            groups[static_cast<size_t>(groupOf[static_cast<size_t>(home)])].holes.push_back(hole);
         } else {
-            groups.push_back(RingGroup{i, {}});
+            groups.push_back(RingGroup{hole, {}});
         }
     }
     return groups;

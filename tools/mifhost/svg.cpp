@@ -194,9 +194,10 @@ void DrawText(BufferedOut& out, const View& v, Cgeo_VectorText* text, const Code
     if (s.angle != 0.0 && std::isfinite(s.angle)) {
         attrs += " transform=\"rotate(" + Num(-s.angle) + " " + Num(cx) + " " + Num(cy) + ")\"";
     }
-    double first = cy - (static_cast<double>(box.lines.size()) - 1) * size / 2;
-    out << "<text x=\"" << Num(x) << "\" y=\"" << Num(first) << "\"" << attrs
-        << " dominant-baseline=\"central\">";
+    // Baselines at 0.35 of the font size below the middle of each line: capitals stand centred
+    // on it, in every viewer (some do not know dominant-baseline).
+    double first = cy - (static_cast<double>(box.lines.size()) - 1) * size / 2 + 0.35 * size;
+    out << "<text x=\"" << Num(x) << "\" y=\"" << Num(first) << "\"" << attrs << ">";
     for (size_t i = 0; i < box.lines.size(); ++i) {
         out << "<tspan x=\"" << Num(x) << "\" dy=\"" << (i == 0 ? "0" : Num(size)) << "\">"
             << Escape(box.lines[i]) << "</tspan>";
@@ -274,7 +275,7 @@ void Measure(Extent& e, Cgeo_VectorObject* object, const CodePage& cp) {
             CXF_Point3DD p = text->GetTextPoint();
             TextBox box = BoxOfText(cp.ToUtf8(text->GetText()), s.height);
             // The corners of the box, turned about its centre by the text's angle.
-            double a = s.angle * M_PI / 180.0;
+            double a = s.angle * 3.14159265358979323846 / 180.0;
             double c = std::cos(a);
             double n = std::sin(a);
             double hw = box.width / 2;
