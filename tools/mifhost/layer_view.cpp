@@ -157,7 +157,7 @@ public:
                 }
                 auto it = cells.find(Key(lx, ly, Cell(p.x, lx, true), Cell(p.y, ly, false)));
                 if (it != cells.end()) {
-                    FindIn(it->second, h, p, best);
+                    FindIn(it->second, hole, h, p, best);
                 }
             }
         }
@@ -240,7 +240,8 @@ private:
         }
     }
 
-    void FindIn(const CellRings& cell, const RingBox& h, const tagXF_POINT3DD& p, int& best) const {
+    void FindIn(const CellRings& cell, int hole, const RingBox& h, const tagXF_POINT3DD& p,
+                int& best) const {
         // Rings with a smaller box cannot hold the hole.
         auto first = std::lower_bound(
             cell.rings.begin(), cell.rings.end(), h.boxArea,
@@ -254,7 +255,12 @@ private:
             }
             if (box[static_cast<size_t>(candidate)].Holds(h)) {
                 if (InsideRing(*region.GetPolygon(candidate), p.x, p.y)) {
-                    best = candidate;
+                    // Of rings with the same points, the last one before the hole, as files
+                    // write each outer ring before its holes.
+                    auto run = cell.rings.begin() + static_cast<std::ptrdiff_t>(k);
+                    auto end = cell.rings.begin() + static_cast<std::ptrdiff_t>(cell.next[k]);
+                    auto after = std::lower_bound(run, end, hole);
+                    best = after != run ? *(after - 1) : candidate;
                     return;
                 }
                 k = cell.next[k];

@@ -342,7 +342,8 @@ int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const Cod
         std::printf("bounding box: %s %s %s %s\n", NumberText(b.x1).c_str(),
                     NumberText(b.y1).c_str(), NumberText(b.x2).c_str(), NumberText(b.y2).c_str());
     } else {
-        std::printf("bounding box: none\n");
+        std::printf("bounding box: none%s\n",
+                    total > 0 ? " (a coordinate is not a finite number)" : "");
     }
     std::printf("import time: %.3f s\n", seconds);
     return FinishStandardOutput();
