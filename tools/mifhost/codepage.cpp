@@ -211,7 +211,11 @@ bool TakeLine(std::string_view line, MifHeaderScan& scan) {
         scan.hasData = true;
         return true;
     }
-    if (first == "CHARSET" && !scan.hasCharset) {
+    // Column lines follow Columns; a column may be named Charset.
+    if (first == "COLUMNS") {
+        scan.inColumns = true;
+    }
+    if (first == "CHARSET" && !scan.hasCharset && !scan.inColumns) {
         scan.hasCharset = true;
         if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') {
             rest = rest.substr(1, rest.size() - 2);

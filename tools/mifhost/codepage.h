@@ -26,6 +26,7 @@ struct MifHeaderScan {
     bool hasData = false;     // a line holding only the word Data
     bool hasCharset = false;  // a Charset line before it
     std::string charset;      // its value without quotes
+    bool inColumns = false;   // past the Columns line
 };
 // Reads lines until the Data line or the end; false with a reason when the file cannot be read.
 bool ScanMifHeader(std::FILE* file, MifHeaderScan& scan, std::string& error);
