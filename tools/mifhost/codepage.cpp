@@ -286,11 +286,17 @@ void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
         out.append(text);
         return;
     }
-    std::string utf8;
     std::string error;
-    if (platform::DecodeCodePage(number, text, utf8, error)) {
-        out += utf8;
-        return;
+    if (out.empty()) {
+        if (platform::DecodeCodePage(number, text, out, error)) {
+            return;
+        }
+    } else {
+        std::string utf8;
+        if (platform::DecodeCodePage(number, text, utf8, error)) {
+            out += utf8;
+            return;
+        }
     }
     // The converter was there at Init; should it be gone, every byte beyond ASCII is unknown.
     for (char c : text) {
