@@ -189,17 +189,15 @@ int LoadPlugin(const Options& o, PluginLoader& plugin, CGEO& geo) {
 }
 
 // Imports the file into a new active vector layer of the document, as the application opens a
-// file: XF_IsValid, XF_Open, XF_Read, XF_Close. Ctrl-C ends the program: nothing is written yet.
+// file: XF_IsValid, XF_Open, XF_Read, XF_Close.
 int Import(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::string& path,
-           bool barShown, Cgeo_Vector*& vector, double& seconds) {
+           Cgeo_Vector*& vector, double& seconds) {
     auto start = std::chrono::steady_clock::now();
     int index = document.GetLayers()->AddLayer("VECTOR", true);
     vector = document.GetLayers()->GetLayer(index)->GetVector();
     if (plugin.isValid(0, 0) != 1) {
         return Fail(kExitCannotOpen, "cannot open " + path + ": the plug-in refuses it");
     }
-    platform::ExitOnInterrupt(std::string(barShown ? "\n" : "") +
-                              "mifhost: import cancelled (Ctrl-C); nothing was written\n");
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
     info.fileNames.push_back(path);
@@ -210,7 +208,6 @@ int Import(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::
         read = plugin.read(&info, 0, &host, vector, 0);
         plugin.close(&info);
     }
-    platform::ReleaseInterrupt();
     if (opened != 1) {
         return Fail(kExitCannotOpen, "cannot open " + path +
                                          ": the plug-in refused it (error code " +
@@ -489,11 +486,15 @@ int Run(const Options& o) {
     Cgeo_Vector* vector = nullptr;
     double seconds = 0.0;
     progress.SetLabel("Read " + in);
-    code = Import(plugin, geo, document, in, bar, vector, seconds);
+    // Ctrl-C ends the program until the output is begun: nothing is written before.
+    platform::ExitOnInterrupt(std::string(bar ? "\n" : "") +
+                              "mifhost: import cancelled (Ctrl-C); nothing was written\n");
+    code = Import(plugin, geo, document, in, vector, seconds);
     CodePage codePage;
     if (code == kExitOk && o.command != "convert") {
         code = SetUpCodePage(choice, vector, codePage);
     }
+    platform::ReleaseInterrupt();
     if (code == kExitOk) {
         if (o.command == "info") {
             code = Info(in, vector, seconds, codePage, choice);
