@@ -5,15 +5,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "test_util.h"
+#include "tools/mifhost/layer_view.h"
+#include "tools/mifhost/progress.h"
+#include "tools/mifhost/terminal_text.h"
 
 namespace {
 
@@ -23,9 +30,17 @@ struct HostRun {
     std::string err;
 };
 
-// Runs mifhost with the arguments; standard output and standard error go to files.
-HostRun RunHost(const std::vector<std::string>& args, const TempDir& dir) {
-    std::string outPath = dir.Path("stdout.txt");
+// Where the child's standard output goes and what file size limit it has (-1: none).
+struct RunSetup {
+    std::string stdoutPath;
+    long fileSizeLimit = -1;
+};
+
+// Runs mifhost in the test's folder with the arguments; standard output and standard error go to
+// files there (or to setup.stdoutPath).
+HostRun RunHost(const std::vector<std::string>& args, const TempDir& dir,
+                const RunSetup& setup = {}) {
+    std::string outPath = setup.stdoutPath.empty() ? dir.Path("stdout.txt") : setup.stdoutPath;
     std::string errPath = dir.Path("stderr.txt");
     pid_t child = ::fork();
     if (child == 0) {
@@ -33,6 +48,14 @@ HostRun RunHost(const std::vector<std::string>& args, const TempDir& dir) {
         int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (::chdir(dir.Root().c_str()) != 0) {
+            ::_exit(126);
+        }
+        if (setup.fileSizeLimit >= 0) {
+            struct rlimit limit = {static_cast<rlim_t>(setup.fileSizeLimit),
+                                   static_cast<rlim_t>(setup.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(MIFHOST_PATH));
         for (const std::string& a : args) {
@@ -46,13 +69,9 @@ HostRun RunHost(const std::vector<std::string>& args, const TempDir& dir) {
     int status = 0;
     ::waitpid(child, &status, 0);
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadFile(outPath);
+    r.out = setup.stdoutPath.empty() ? ReadFile(outPath) : "";
     r.err = ReadFile(errPath);
     return r;
-}
-
-std::string Sample(const std::string& relative) {
-    return SamplesDir() + "/" + relative;
 }
 
 bool HaveProgram(const char* name) {
@@ -86,35 +105,346 @@ std::string StringLiteral(const std::string& text, size_t& i) {
     return text.substr(start, i - start);
 }
 
-TEST(Mifhost, ExitCodesForEachFailure) {
-    TempDir dir;
-    HostRun usage = RunHost({}, dir);
-    EXPECT_EQ(usage.code, 1);
-    EXPECT_NE(usage.err.find("no command"), std::string::npos);
-    EXPECT_EQ(RunHost({"frobnicate", "x.mif"}, dir).code, 1);
-    EXPECT_EQ(RunHost({"info"}, dir).code, 1);
-    EXPECT_EQ(RunHost({"--width", "abc", "render", "a.mif", "b.svg"}, dir).code, 1);
-
-    HostRun missing = RunHost({"info", dir.Path("missing.mif")}, dir);
-    EXPECT_EQ(missing.code, 2);
-    EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
-
-    HostRun noPlugin = RunHost({"--plugin", dir.Path("libnothere.so"), "info", "x.mif"}, dir);
-    EXPECT_EQ(noPlugin.code, 4);
-    HostRun fake = RunHost({"--plugin", FAKE_PLUGIN_PATH, "info", "x.mif"}, dir);
-    EXPECT_EQ(fake.code, 4);
-    EXPECT_NE(fake.err.find("has no entry point XF_GetFormats"), std::string::npos) << fake.err;
-
-    std::string in = dir.Path("a.mif");
-    WriteFile(in, "Version 300\r\nColumns 1\r\n  A integer\r\nData\r\nPoint 1 2\r\n");
+// A small pair with one column, written as a.mif and a.mid in the folder.
+void WriteSmallPair(const TempDir& dir) {
+    WriteFile(dir.Path("a.mif"),
+              "Version 300\r\nColumns 1\r\n  A integer\r\nData\r\nPoint 1 2\r\n");
     WriteFile(dir.Path("a.mid"), "1\r\n");
-    HostRun cannotCreate = RunHost({"convert", in, dir.Path("no/such/folder/out.mif")}, dir);
-    EXPECT_EQ(cannotCreate.code, 3);
-    EXPECT_NE(cannotCreate.err.find("error code 8"), std::string::npos) << cannotCreate.err;
-    HostRun full = RunHost({"convert", in, "/dev/full"}, dir);
-    EXPECT_EQ(full.code, 3) << full.err;
-    HostRun empty = RunHost({"dump", in, "-o", "/dev/full"}, dir);
-    EXPECT_EQ(empty.code, 3) << "a failed write of the GeoJSON is an error";
+}
+
+// A MIF/MID pair of n points, big enough that import and export take a while.
+void WriteBigPair(const std::string& mifPath, int n) {
+    std::string mif = "Version 300\r\nColumns 1\r\n  N integer\r\nData\r\n";
+    std::string mid;
+    for (int i = 0; i < n; ++i) {
+        mif += "Point " + std::to_string(i % 1000) + " " + std::to_string(i / 1000) + "\r\n";
+        mid += std::to_string(i) + "\r\n";
+    }
+    WriteFile(mifPath, mif);
+    WriteFile(mifPath.substr(0, mifPath.size() - 4) + ".mid", mid);
+}
+
+TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
+    TempDir dir;
+    WriteSmallPair(dir);
+    WriteFile(dir.Path("passwd"), "root:x:0:0:root:/root:/bin/bash\ndaemon:x:1:1::/:/bin/sh\n");
+    WriteFile(dir.Path("picture.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    std::filesystem::create_directory(dir.Path("folder.mif"));
+    ASSERT_EQ(::mkfifo(dir.Path("pipe.mif").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(dir.Path("pipe.svg").c_str(), 0644), 0);
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{}, 1, "no command given; see mifhost --help"},
+        {{"frobnicate", "a.mif"}, 1, "unknown command frobnicate; see mifhost --help"},
+        {{"info"}, 1, "info takes 1 file name"},
+        {{"--bogus", "info", "a.mif"}, 1, "unknown option --bogus"},
+        {{"--width", "abc", "render", "a.mif", "b.svg"}, 1, "--width needs a number of pixels"},
+        {{"info", "a.mif", "--width", "500"}, 1, "info does not take --width"},
+        {{"convert", "a.mif", "b.mif", "--codepage", "CP1252"}, 1, "convert does not take"},
+        {{"dump", "a.mif", "--codepage", "KLINGON"}, 1, "unknown code page \"KLINGON\""},
+        {{"--quiet=yes", "info", "a.mif"}, 1, "--quiet takes no value"},
+        {{"help", "frobnicate"}, 1, "unknown command frobnicate"},
+        {{"convert", "a.mif", "/dev/full"}, 1, "must be a .mif file"},
+        {{"info", "missing.mif"}, 2, "cannot open missing.mif: No such file or directory"},
+        {{"info", "folder.mif"}, 2, "cannot open folder.mif: Is a directory"},
+        {{"info", "pipe.mif"}, 2, "cannot open pipe.mif: not a regular file"},
+        {{"info", "passwd"}, 2, "passwd is not a MIF file"},
+        {{"dump", "picture.png"}, 2, "picture.png is not a MIF file"},
+        {{"render", "a.mid", "b.svg"}, 2, "a.mid is not a MIF file"},
+        {{"--plugin", "libnothere.so", "info", "a.mif"}, 4, "cannot load plug-in"},
+        {{"--plugin", FAKE_PLUGIN_PATH, "info", "a.mif"}, 4, "has no entry point XF_GetFormats"},
+        {{"convert", "a.mif", "no/such/folder/out.mif"},
+         3,
+         "cannot write no/such/folder/out.mif: No such file or directory (error code 8)"},
+        {{"dump", "a.mif", "-o", "no/folder/out.geojson"},
+         3,
+         "cannot create no/folder/out.geojson: No such file or directory"},
+        {{"dump", "a.mif", "-o", "/dev/full"}, 3, "cannot write /dev/full: No space left"},
+        {{"render", "a.mif", "pipe.svg"}, 3, "cannot write pipe.svg: it is a FIFO"},
+    };
+    for (const Case& c : cases) {
+        HostRun r = RunHost(c.args, dir);
+        std::string command;
+        for (const std::string& a : c.args) {
+            command += " " + a;
+        }
+        EXPECT_EQ(r.code, c.code) << command << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << command << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << command << ": " << r.err;
+    }
+
+    // Standard output that cannot be written, and a file size limit, are errors, not deaths.
+    for (const char* command : {"info", "dump"}) {
+        HostRun full = RunHost({command, "a.mif"}, dir, {"/dev/full"});
+        EXPECT_EQ(full.code, 3) << command;
+        EXPECT_NE(full.err.find("cannot write standard output: No space left on device"),
+                  std::string::npos)
+            << full.err;
+    }
+    WriteFile(dir.Path("old.geojson"), "old");
+    WriteBigPair(dir.Path("big.mif"), 20000);
+    HostRun limited = RunHost({"dump", "big.mif", "-o", "old.geojson"}, dir, {"", 100000});
+    EXPECT_EQ(limited.code, 3);
+    EXPECT_NE(limited.err.find("cannot write old.geojson: File too large; it keeps its old"),
+              std::string::npos)
+        << limited.err;
+    EXPECT_EQ(ReadFile(dir.Path("old.geojson")), "old") << "written beside, then renamed";
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Root())) {
+        EXPECT_NE(entry.path().filename().string().rfind(".old.geojson", 0), 0u)
+            << "the temporary file is removed";
+    }
+    HostRun convert = RunHost({"convert", "big.mif", "out.mif"}, dir, {"", 100000});
+    EXPECT_EQ(convert.code, 3);
+    EXPECT_NE(convert.err.find("cannot write out.mif: File too large"), std::string::npos)
+        << convert.err;
+}
+
+TEST(Mifhost, HelpVersionAndTheEndOfOptions) {
+    TempDir dir;
+    WriteSmallPair(dir);
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"help"}, "commands:"},
+        {{"--help"}, "commands:"},
+        {{"help", "render"}, "usage: mifhost render IN.mif OUT.svg"},
+        {{"render", "--help"}, "--height N"},
+        {{"--version"}, "mifhost 1."},
+        {{"dump", "a.mif", "-o", "-"}, "\"FeatureCollection\""},
+    };
+    for (const Case& c : cases) {
+        HostRun r = RunHost(c.args, dir);
+        EXPECT_EQ(r.code, 0) << c.args[0] << r.err;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args[0] << ": " << r.out;
+    }
+    std::filesystem::copy_file(dir.Path("a.mif"), dir.Path("-a.mif"));
+    std::filesystem::copy_file(dir.Path("a.mid"), dir.Path("-a.mid"));
+    HostRun dashed = RunHost({"--quiet", "info", "--", "-a.mif"}, dir);
+    EXPECT_EQ(dashed.code, 0) << dashed.err;
+    EXPECT_NE(dashed.out.find("file: -a.mif"), std::string::npos) << dashed.out;
+}
+
+// Outputs that name an input (or its MID file) by any spelling are refused before anything is
+// opened for writing; the inputs stay as they were.
+TEST(Mifhost, RefusesAnOutputThatIsAnInput) {
+    TempDir dir;
+    WriteSmallPair(dir);
+    std::string mif = ReadFile(dir.Path("a.mif"));
+    std::string mid = ReadFile(dir.Path("a.mid"));
+    std::filesystem::create_hard_link(dir.Path("a.mif"), dir.Path("hard.mif"));
+    std::filesystem::create_symlink(dir.Path("a.mid"), dir.Path("link.svg"));
+    const std::vector<std::string> cases[] = {
+        {"convert", "a.mif", "a.mid"},      {"convert", "a.mif", "a.mif"},
+        {"convert", "a.mif", "a.MIF"},      {"convert", "a.mif", "a"},
+        {"convert", "a.mif", "hard.mif"},   {"dump", "a.mif", "-o", "a.mif"},
+        {"dump", "a.mif", "-o", "./a.mid"}, {"render", "a.mif", "a.mid"},
+        {"render", "a.mif", "link.svg"},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        HostRun r = RunHost(args, dir);
+        EXPECT_EQ(r.code, 1) << args.back() << ": " << r.err;
+        EXPECT_EQ(ReadFile(dir.Path("a.mif")), mif) << args.back();
+        EXPECT_EQ(ReadFile(dir.Path("a.mid")), mid) << args.back();
+    }
+}
+
+// Without --codepage the Charset line chooses; without a usable one, valid UTF-8 reads as UTF-8
+// and anything else as Windows-1251. Column names, values and texts all follow it.
+TEST(Mifhost, TextIsDecodedWithTheFilesCodePage) {
+    struct Case {
+        const char* charset;  // the Charset line, or empty
+        const char* option;   // --codepage, or empty
+        std::string bytes;    // a column name, its value and a text, in the file's code page
+        const char* utf8;
+        int columns;  // the text's width on a terminal
+        const char* says;
+    };
+    const Case cases[] = {
+        {"WindowsLatin1", "", "Forl\xEC", "Forlì", 5, "Windows-1252 (Charset \"WindowsLatin1\")"},
+        {"UTF-8", "", "Поле", "Поле", 4, "UTF-8 (Charset \"UTF-8\")"},
+        {"WindowsSimpChinese", "", "\xD6\xD0\xCE\xC4", "中文", 4,
+         "CP936 (Charset \"WindowsSimpChinese\")"},
+        {"", "", "\xCF\xEE\xEB\xE5", "Поле", 4,
+         "Windows-1251 (no Charset line; the text is not valid UTF-8)"},
+        {"Neutral", "", "Forlì", "Forlì", 5,
+         "UTF-8 (Charset \"Neutral\"; the text is valid UTF-8)"},
+        {"WindowsLatin1", "ISO-8859-5", "\xBF", "П", 1, "ISO-8859-5 (--codepage ISO-8859-5)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        TempDir dir;
+        std::string header = "Version 300\r\n";
+        if (*c.charset != '\0') {
+            header += std::string("Charset \"") + c.charset + "\"\r\n";
+        }
+        WriteFile(dir.Path("t.mif"), header + "Columns 2\r\n  " + c.bytes +
+                                         " Char(20)\r\n  e\x1B[2Jsc Char(5)\r\nData\r\nText \"" +
+                                         c.bytes + "\"\r\n  0 0 10 2\r\n");
+        WriteFile(dir.Path("t.mid"), "\"" + c.bytes + "\"\tx\r\n");
+        std::vector<std::string> args = {"dump", "t.mif"};
+        if (*c.option != '\0') {
+            args.insert(args.begin(), {"--codepage", c.option});
+        }
+        HostRun dump = RunHost(args, dir);
+        ASSERT_EQ(dump.code, 0) << dump.err;
+        std::string name = std::string("\"") + c.utf8 + "\"";
+        EXPECT_NE(dump.out.find(name + ":" + name), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("\"text\":" + name), std::string::npos) << dump.out;
+        args[args.size() - 2] = "info";
+        HostRun info = RunHost(args, dir);
+        ASSERT_EQ(info.code, 0) << info.err;
+        EXPECT_NE(info.out.find(std::string("code page: ") + c.says + "\n"), std::string::npos)
+            << info.out;
+        // Names line up by the columns they take on a terminal; control characters are escaped.
+        std::string line = std::string("  ") + c.utf8 +
+                           std::string(static_cast<size_t>(21 - c.columns), ' ') + "text ";
+        EXPECT_NE(info.out.find(line), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("  e\\x1B[2Jsc" + std::string(11, ' ') + "text "),
+                  std::string::npos)
+            << info.out;
+        EXPECT_EQ(info.out.find('\x1B'), std::string::npos);
+    }
+}
+
+// Coordinates as RFC 7946 wants them: outer rings counter-clockwise, holes clockwise, and never a
+// number that is not finite, in any command's output.
+TEST(Mifhost, GeometryIsValidGeoJsonAndFiniteEverywhere) {
+    TempDir dir;
+    WriteFile(dir.Path("g.mif"),
+              "Version 300\nColumns 1\n  n Integer\nData\n"
+              "Region 2\n 4\n 0 0\n 0 10\n 10 10\n 10 0\n 4\n 2 2\n 4 2\n 4 4\n 2 4\n"
+              "Point nan inf\nPoint 1e999 0\nPline 2\n 0 0\n inf 1\n"
+              "Region 1\n 3\n 0 0\n nan 1\n 1 1\nPoint 5 5\n");
+    WriteFile(dir.Path("g.mid"), "1\n2\n3\n4\n5\n6\n");
+    HostRun dump = RunHost({"dump", "g.mif"}, dir);
+    ASSERT_EQ(dump.code, 0) << dump.err;
+    EXPECT_NE(dump.out.find("\"coordinates\":[[[0,0],[10,0],[10,10],[0,10],[0,0]],"
+                            "[[2,2],[2,4],[4,4],[4,2],[2,2]]]"),
+              std::string::npos)
+        << dump.out;
+    for (size_t at = dump.out.find("\"coordinates\":"); at != std::string::npos;
+         at = dump.out.find("\"coordinates\":", at + 1)) {
+        std::string array = dump.out.substr(at + 14, dump.out.find('}', at) - at - 14);
+        EXPECT_EQ(array.find_first_of("nailuf"), std::string::npos) << array;
+    }
+    HostRun info = RunHost({"info", "g.mif"}, dir);
+    HostRun render = RunHost({"render", "g.mif", "g.svg"}, dir);
+    ASSERT_EQ(render.code, 0) << render.err;
+    for (const std::string& text : {info.out, ReadFile(dir.Path("g.svg"))}) {
+        EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+        EXPECT_EQ(text.find("inf"), std::string::npos) << text;
+    }
+}
+
+// The value of an attribute of an SVG element's text ("" when absent).
+std::string Attribute(const std::string& element, const std::string& name) {
+    size_t at = element.find(" " + name + "=\"");
+    if (at == std::string::npos) {
+        return "";
+    }
+    at += name.size() + 3;
+    return element.substr(at, element.find('"', at) - at);
+}
+
+// Each element of a kind in an SVG text, from its "<" to the end of its content.
+std::vector<std::string> Elements(const std::string& svg, const std::string& kind) {
+    std::vector<std::string> found;
+    for (size_t at = svg.find("<" + kind + " "); at != std::string::npos;
+         at = svg.find("<" + kind + " ", at + 1)) {
+        found.push_back(svg.substr(at, svg.find('\n', at) - at));
+    }
+    return found;
+}
+
+TEST(Mifhost, RenderKeepsEveryTextAndSymbolInsideItsBounds) {
+    TempDir dir;
+    // A tall layer (1 by 3000) with texts and a large symbol at its edges; the three texts at
+    // the top share one box and differ in their justification.
+    WriteFile(dir.Path("r.mif"),
+              "Version 300\nColumns 0\nData\nLine 0 0 1 3000\n"
+              "Text \"Left edge, a long text\"\n -50 1400 50 1500\n"
+              "Text \"Right edge, a long text\"\n -50 1600 50 1700\n  Justify Right\n"
+              "Text \"AAAA\"\n -2 3000 2 3100\n  Justify Left\n"
+              "Text \"AAAA\"\n -2 3000 2 3100\n"
+              "Text \"AAAA\"\n -2 3000 2 3100\n  Justify Right\n"
+              "Text \"Turned\"\n 0 -100 40 -80\n  Angle 90\n"
+              "Point 1 3000\n  Symbol (35,255,48)\n");
+    struct Case {
+        std::vector<std::string> options;
+        double width;
+        double height;
+    };
+    const Case cases[] = {{{}, 1000, 1000}, {{"--height", "300", "--width", "2000"}, 2000, 300}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"render", "r.mif", "r.svg"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        HostRun r = RunHost(args, dir);
+        ASSERT_EQ(r.code, 0) << r.err;
+        std::string svg = ReadFile(dir.Path("r.svg"));
+        std::string root = Elements(svg, "svg").at(0);
+        double w = std::stod(Attribute(root, "width"));
+        double h = std::stod(Attribute(root, "height"));
+        EXPECT_LE(w, c.width);
+        EXPECT_DOUBLE_EQ(h, c.height) << "the height bounds this tall layer";
+        EXPECT_EQ(Attribute(root, "viewBox"),
+                  "0 0 " + Attribute(root, "width") + " " + Attribute(root, "height"));
+        // Glyphs at least half their size wide; capitals stand 0.7 of it above the baseline.
+        std::vector<double> starts;
+        for (const std::string& text : Elements(svg, "text")) {
+            double x = std::stod(Attribute(text, "x"));
+            double y = std::stod(Attribute(text, "y"));
+            double size = std::stod(Attribute(text, "font-size"));
+            size_t open = text.find("\">", text.find("<tspan")) + 2;
+            double length = 0.5 * size * static_cast<double>(text.find('<', open) - open);
+            std::string anchor = Attribute(text, "text-anchor");
+            double left = anchor == "start" ? x : anchor == "end" ? x - length : x - length / 2;
+            double top = y - 0.7 * size;
+            double bottom = y + 0.3 * size;
+            if (text.find("rotate(-90") != std::string::npos) {
+                // Turned a quarter about its middle: it stands upright there.
+                double middle = y - 0.35 * size;
+                left = x - size / 2;
+                top = middle - length / 2;
+                bottom = middle + length / 2;
+                length = size;
+            }
+            EXPECT_GE(left, 0.0) << text;
+            EXPECT_LE(left + length, w) << text;
+            EXPECT_GE(top, 0.0) << text;
+            EXPECT_LE(bottom, h) << text;
+            if (text.find(">AAAA<") != std::string::npos) {
+                starts.push_back(x);
+            }
+        }
+        ASSERT_EQ(starts.size(), 3u);
+        EXPECT_LT(starts[0], starts[1]) << "left-justified text starts at the box's left";
+        EXPECT_NEAR(starts[1] - starts[0], starts[2] - starts[1], 0.02);
+        for (const std::string& circle : Elements(svg, "circle")) {
+            double radius = std::stod(Attribute(circle, "r"));
+            EXPECT_LE(std::stod(Attribute(circle, "cx")) + radius, w) << circle;
+            EXPECT_GE(std::stod(Attribute(circle, "cy")) - radius, 0.0) << circle;
+        }
+    }
+    // One point, and nothing to draw: a small picture, the point in its middle.
+    WriteFile(dir.Path("one.mif"), "Version 300\nColumns 0\nData\nPoint 7 7\n");
+    WriteFile(dir.Path("none.mif"), "Version 300\nColumns 0\nData\n");
+    for (const char* file : {"one.mif", "none.mif"}) {
+        HostRun r = RunHost({"render", file, "-"}, dir);
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.out.find("width=\"100.00\" height=\"100.00\" viewBox=\"0 0 100.00 100.00\""),
+                  std::string::npos)
+            << r.out;
+        bool point = std::string(file) == "one.mif";
+        EXPECT_EQ(r.out.find("<circle cx=\"50.00\" cy=\"50.00\"") != std::string::npos, point);
+        EXPECT_EQ(Elements(r.out, "circle").size(), point ? 1u : 0u);
+        EXPECT_NE(r.out.find("</svg>"), std::string::npos);
+    }
 }
 
 TEST(Mifhost, OwnSampleMapThroughEveryCommand) {
@@ -236,12 +566,71 @@ std::vector<std::pair<std::string, std::string>> Properties(const std::string& l
     return values;
 }
 
-std::vector<double> Coordinates(const std::string& line) {
+// The coordinate lists of a feature's geometry: each line, ring or point list, and whether it is
+// the first ring of a polygon. A point gives one list of its two numbers.
+struct CoordinateList {
+    bool outerRing = false;
+    std::vector<double> numbers;
+};
+std::vector<CoordinateList> Coordinates(const std::string& line) {
     std::string geometry = ObjectAfter(line, "geometry");
-    size_t c = geometry.find("\"coordinates\"");
-    return c == std::string::npos ? std::vector<double>() : Numbers(geometry.substr(c));
+    geometry.erase(std::remove(geometry.begin(), geometry.end(), ' '), geometry.end());
+    size_t c = geometry.find("\"coordinates\":");
+    std::vector<CoordinateList> lists;
+    if (c == std::string::npos) {
+        return lists;
+    }
+    bool polygon = geometry.find("Polygon\"") != std::string::npos;
+    for (size_t i = c; (i = geometry.find("[[", i)) != std::string::npos; ++i) {
+        char next = geometry[i + 2];
+        if ((next >= '0' && next <= '9') || next == '-') {
+            size_t end = geometry.find("]]", i);
+            lists.push_back(
+                {polygon && geometry[i - 1] == '[', Numbers(geometry.substr(i + 1, end - i))});
+        }
+    }
+    if (lists.empty()) {
+        lists.push_back({false, Numbers(geometry.substr(c))});
+    }
+    return lists;
 }
 
+// Twice the signed area of a closed ring of x, y numbers.
+double Area2(const std::vector<double>& v) {
+    double sum = 0.0;
+    for (size_t i = 0; i + 3 < v.size(); i += 2) {
+        sum += v[i] * v[i + 3] - v[i + 2] * v[i + 1];
+    }
+    return sum;
+}
+
+// The same ring the other way round: the first point stays first.
+std::vector<double> Reversed(const std::vector<double>& v) {
+    std::vector<double> r = {v[0], v[1]};
+    for (size_t i = v.size() - 4; i >= 2 && i < v.size(); i -= 2) {
+        r.push_back(v[i]);
+        r.push_back(v[i + 1]);
+    }
+    r.push_back(v[0]);
+    r.push_back(v[1]);
+    return r;
+}
+
+bool Near(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::fabs(a[i] - b[i]) > 1e-9 * (1 + std::fabs(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every sample, read without --codepage, gives the reference toolkit's objects, coordinates and
+// texts, with rings turned as RFC 7946 says. Left out: files the reference does not read, and
+// files whose Charset it cannot decode (it says so on standard error).
 TEST(Mifhost, DumpAgreesWithTheReferenceToolkit) {
     if (SamplesDir().empty()) {
         GTEST_SKIP() << "MIF_SAMPLES_DIR is not set";
@@ -250,38 +639,53 @@ TEST(Mifhost, DumpAgreesWithTheReferenceToolkit) {
         GTEST_SKIP() << "ogr2ogr is not installed";
     }
     TempDir dir;
-    // Lines, polygons with holes, points with Cyrillic names and values, dates, logicals; each
-    // read with the code page of its Charset line.
-    const std::pair<const char*, const char*> files[] = {
-        {"gtk_hy_water_area/HY_WATER_AREA_POLYGON.mif", "CP1252"},
-        {"gt_grafo/grafo.MIF", "CP1252"},
-        {"dmx_barnsbury_segment_pline/barnsbury_segment_pline.mif", "CP1252"},
-        {"gdal_win1251/win1251.mif", "CP1251"},
-        {"gt_mixed/mixed.MIF", "CP1252"},
-    };
-    for (const auto& [file, codePage] : files) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(SamplesDir())) {
+        std::string ext = entry.path().extension().string();
+        if (ext == ".mif" || ext == ".MIF") {
+            files.push_back(entry.path().string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    int compared = 0;
+    for (const std::string& file : files) {
         SCOPED_TRACE(file);
-        HostRun ours = RunHost(
-            {"--codepage", codePage, "dump", Sample(file), "-o", dir.Path("ours.geojson")}, dir);
-        ASSERT_EQ(ours.code, 0) << ours.err;
         std::remove(dir.Path("ref.geojson").c_str());
-        std::string cmd =
-            "ogr2ogr -f GeoJSON " + dir.Path("ref.geojson") + " " + Sample(file) + " 2>/dev/null";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::string cmd = "ogr2ogr -f GeoJSON " + dir.Path("ref.geojson") + " " + file + " 2>" +
+                          dir.Path("ref.txt");
+        if (std::system(cmd.c_str()) != 0 ||
+            ReadFile(dir.Path("ref.txt")).find("Cannot find iconv") != std::string::npos) {
+            continue;
+        }
+        HostRun ours = RunHost({"dump", file, "-o", "ours.geojson"}, dir);
+        ASSERT_EQ(ours.code, 0) << ours.err;
+        ++compared;
         std::vector<std::string> a = FeatureLines(ReadFile(dir.Path("ours.geojson")));
         std::vector<std::string> b = FeatureLines(ReadFile(dir.Path("ref.geojson")));
-        ASSERT_EQ(a.size(), b.size());
+        // The reference keeps collections, which are not imported; the sample has one, last.
+        // Its Rect, RoundRect, Ellipse and Arc objects become rings and lines of other points.
+        bool allKinds = file.find("all_geoms") != std::string::npos;
+        ASSERT_EQ(a.size() + (allKinds ? 1 : 0), b.size());
         for (size_t f = 0; f < a.size(); ++f) {
-            std::vector<double> ca = Coordinates(a[f]);
-            std::vector<double> cb = Coordinates(b[f]);
+            // Texts stand at the middle of their box, the reference's at a corner.
+            bool text = a[f].find("\"hostType\":5") != std::string::npos;
+            std::vector<CoordinateList> ca = Coordinates(a[f]);
+            std::vector<CoordinateList> cb = Coordinates(b[f]);
             ASSERT_EQ(ca.size(), cb.size()) << "feature " << f;
-            for (size_t i = 0; i < ca.size(); ++i) {
-                ASSERT_NEAR(ca[i], cb[i], 1e-9) << "feature " << f << " coordinate " << i;
+            for (size_t k = 0; k < ca.size() && !allKinds && !text; ++k) {
+                const std::vector<double>& ring = ca[k].numbers;
+                bool polygon = a[f].find("Polygon\"") != std::string::npos;
+                EXPECT_TRUE(Near(ring, cb[k].numbers) ||
+                            (polygon && ring.size() >= 8 && Near(Reversed(ring), cb[k].numbers)))
+                    << "feature " << f << " list " << k;
+                if (polygon && Area2(ring) != 0.0) {
+                    EXPECT_EQ(Area2(ring) > 0.0, ca[k].outerRing)
+                        << "feature " << f << " ring " << k << ": outer rings counter-clockwise";
+                }
             }
             // Values by column position: the reference renames some columns.
             std::vector<std::pair<std::string, std::string>> pa = Properties(a[f]);
             std::vector<std::pair<std::string, std::string>> pb = Properties(b[f]);
-            ASSERT_FALSE(pb.empty()) << "feature " << f << " of the reference has values";
             size_t j = 0;
             for (size_t k = 0; k < pb.size(); ++k, ++j) {
                 const std::string& key = pb[k].first;
@@ -309,44 +713,68 @@ TEST(Mifhost, DumpAgreesWithTheReferenceToolkit) {
             }
         }
     }
+    EXPECT_GE(compared, 15) << "the samples the reference reads";
 }
 
-TEST(Mifhost, CancelledExportLeavesAFileThatReads) {
-    TempDir dir;
-    std::string in = dir.Path("big.mif");
-    {
-        std::string mif = "Version 300\r\nColumns 1\r\n  N integer\r\nData\r\n";
-        std::string mid;
-        for (int i = 0; i < 400000; ++i) {
-            mif += "Point " + std::to_string(i % 1000) + " " + std::to_string(i / 1000) + "\r\n";
-            mid += std::to_string(i) + "\r\n";
-        }
-        WriteFile(in, mif);
-        WriteFile(dir.Path("big.mid"), mid);
-    }
-    std::string out = dir.Path("out.mif");
+// Starts mifhost on the arguments, sends Ctrl-C once ready() says so, and returns its exit code
+// (-1 when it finished before the interrupt could be sent); its standard error goes to err.
+template <typename Ready>
+int Interrupt(const std::vector<std::string>& args, const std::string& err, Ready ready) {
     pid_t child = ::fork();
     if (child == 0) {
         int devnull = ::open("/dev/null", O_WRONLY);
+        int errFile = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(devnull, 1);
-        ::dup2(devnull, 2);
-        ::execl(MIFHOST_PATH, MIFHOST_PATH, "--quiet", "convert", in.c_str(), out.c_str(),
-                static_cast<char*>(nullptr));
+        ::dup2(errFile, 2);
+        std::vector<char*> argv = {const_cast<char*>(MIFHOST_PATH)};
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(MIFHOST_PATH, argv.data());
         ::_exit(127);
     }
-    // Interrupt as soon as the export has written its header.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    struct stat st;
-    while (std::chrono::steady_clock::now() < deadline &&
-           (::stat(out.c_str(), &st) != 0 || st.st_size == 0)) {
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline && !ready(child)) {
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            return -1;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ::kill(child, SIGINT);
-    int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "Ctrl-C does not kill the export";
-    int code = WEXITSTATUS(status);
-    if (code == 0) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Ctrl-C during the import ends mifhost with 130 and a message; during the export it stops at the
+// next object and the output keeps what was written.
+TEST(Mifhost, CtrlCStopsTheImportAndTheExport) {
+    TempDir dir;
+    std::string in = dir.Path("big.mif");
+    WriteBigPair(in, 400000);
+    std::string err = dir.Path("err.txt");
+    // The import has begun once mifhost catches SIGINT (bit 2 of the caught signals).
+    int code = Interrupt({"info", in}, err, [](pid_t child) {
+        std::string status = ReadFile("/proc/" + std::to_string(child) + "/status");
+        size_t at = status.find("SigCgt:");
+        return at != std::string::npos && (std::stoull(status.substr(at + 7), nullptr, 16) & 2);
+    });
+    if (code == -1) {
+        GTEST_SKIP() << "the import finished before the interrupt arrived";
+    }
+    EXPECT_EQ(code, 130);
+    EXPECT_NE(ReadFile(err).find("mifhost: import cancelled (Ctrl-C); nothing was written"),
+              std::string::npos)
+        << ReadFile(err);
+
+    // Interrupt as soon as the export has written its header.
+    std::string out = dir.Path("out.mif");
+    code = Interrupt({"--quiet", "convert", in, out}, err, [&out](pid_t) {
+        struct stat st;
+        return ::stat(out.c_str(), &st) == 0 && st.st_size > 0;
+    });
+    if (code == -1) {
         GTEST_SKIP() << "the export finished before the interrupt arrived";
     }
     EXPECT_EQ(code, 130);
@@ -356,6 +784,79 @@ TEST(Mifhost, CancelledExportLeavesAFileThatReads) {
     size_t at = info.out.find("objects: ");
     ASSERT_NE(at, std::string::npos) << info.out;
     EXPECT_LT(std::stol(info.out.substr(at + 9)), 400000);
+}
+
+// Pairing holes with outer rings looks at a few rings per hole, not at every outer ring: nested
+// squares (outer, hole, outer ... as the host marks them) and the same triangle many times.
+TEST(MifhostParts, RingGroupingWorkGrowsWithTheRingCount) {
+    const int n = 4000;
+    for (bool nested : {true, false}) {
+        CXF_RegionCmx region;
+        region.SetPolygonSize(n);
+        for (int i = 0; i < n; ++i) {
+            CXF_PolygonD* ring = region.GetPolygon(i);
+            double at = nested ? i : 0.0;
+            double side = nested ? 2.0 * (n - i) : 1.0;
+            ring->SetSize(3 + (nested ? 1 : 0));
+            tagXF_POINT3DD* p = ring->GetData();
+            p[0] = {at, at, 0.0};
+            p[1] = {at + side, at, 0.0};
+            p[2] = {at + side, at + side, 0.0};
+            if (nested) {
+                p[3] = {at, at + side, 0.0};
+            }
+            ring->SetExternal(i % 2 == 0);
+        }
+        std::int64_t work = 0;
+        std::vector<RingGroup> groups = GroupRings(&region, &work);
+        EXPECT_LE(work, 2 * n) << (nested ? "nested" : "identical");
+        ASSERT_EQ(groups.size(), static_cast<size_t>(n / 2));
+        for (const RingGroup& g : groups) {
+            ASSERT_EQ(g.holes.size(), 1u);
+            if (nested) {
+                EXPECT_EQ(g.holes[0], g.outer + 1) << "each hole in the ring just around it";
+            }
+        }
+    }
+}
+
+// The progress line fits the terminal, cutting the middle of the label; a cancelled bar ends
+// where it stood, without 100%.
+TEST(MifhostParts, ProgressLinesFitAndEndCleanly) {
+    const std::string label = "Write /data/projects/a-long-folder-name/выход/roads_2024.mif";
+    for (int width : {79, 60, 40, 12}) {
+        std::string line = TerminalProgress::Line(label, 42, width);
+        EXPECT_LE(DisplayWidth(line), width) << line;
+        EXPECT_EQ(line.substr(line.size() - 4), " 42%") << line;
+        if (width == 60 || width == 40) {
+            EXPECT_EQ(line.rfind("Write …", 0), 0u) << line;
+            EXPECT_NE(line.find("roads_2024.mif ["), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(TerminalProgress::Line(label, 100, 200).rfind(label + " [####", 0), 0u);
+
+    TempDir dir;
+    std::fflush(stderr);
+    int saved = ::dup(2);
+    int file = ::open(dir.Path("bar.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(file, 2);
+    {
+        volatile int cancel = 0;
+        TerminalProgress bar(true, 80);
+        bar.SetLabel("Write out.mif");
+        bar.SetCancelFlag(&cancel);
+        bar.OnStartProgress(1);
+        bar.OnProgress(37.5);
+        cancel = 1;
+        bar.OnEndProgress(1);
+    }
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    ::close(file);
+    std::string shown = ReadFile(dir.Path("bar.txt"));
+    EXPECT_EQ(shown.find("100%"), std::string::npos) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 5), " 37%\n") << shown;
 }
 
 }  // namespace

@@ -1,16 +1,46 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <string_view>
 
-// Converts the host's 8-bit text to UTF-8 through a table built once for the code page: a byte
-// that the code page does not map becomes U+FFFD, so the output is always valid UTF-8.
+// Code pages by their Windows numbers: 1250 to 1258, 874, 932, 936, 949, 950, 437, 850 ...,
+// 28591 to 28606 for ISO-8859-1 to -16, 10000 for Mac Roman, 65001 for UTF-8.
+constexpr unsigned kUtf8CodePage = 65001;
+// What files without a Charset line were read as before the line was looked at.
+constexpr unsigned kFallbackCodePage = 1251;
+
+// The code page of a MIF Charset name ("WindowsLatin1", "CodePage437", "ISO8859_5", "UTF-8");
+// 0 for "Neutral" and for names it does not know.
+unsigned CodePageOfCharset(std::string_view charset);
+// The code page of a --codepage name: an iconv or Windows name ("CP1252", "WINDOWS-1252",
+// "ISO-8859-5", "UTF-8", "SHIFT_JIS"), a number ("1252") or a MIF Charset name; 0 when unknown.
+unsigned CodePageOfName(std::string_view name);
+// "Windows-1252", "ISO-8859-5", "UTF-8", "CP932" ...
+std::string CodePageName(unsigned codePage);
+
+bool IsValidUtf8(std::string_view text);
+
+// What a MIF header says before its Data line, read by mifhost itself.
+struct MifHeaderScan {
+    bool hasData = false;     // a line holding only the word Data
+    bool hasCharset = false;  // a Charset line before it
+    std::string charset;      // its value without quotes
+    bool inColumns = false;   // past the Columns line
+};
+// Reads lines until the Data line or the end; false with a reason when the file cannot be read.
+bool ScanMifHeader(std::FILE* file, MifHeaderScan& scan, std::string& error);
+
+// Converts the host's 8-bit text to UTF-8, whole strings at a time; a byte sequence that the code
+// page does not map becomes U+FFFD, so the output is always valid UTF-8.
 class CodePage {
 public:
-    // name: an iconv code page name ("WINDOWS-1251", "CP1252", "ISO-8859-5", ...).
-    bool Init(const std::string& name, std::string& error);
-    std::string ToUtf8(const std::string& text) const;
-    void AppendUtf8(std::string& out, const char* text) const;
+    // False with a reason when the system cannot decode the code page.
+    bool Init(unsigned number, std::string& error);
+    unsigned Number() const { return number; }
+    std::string ToUtf8(std::string_view text) const;
+    void AppendUtf8(std::string& out, std::string_view text) const;
 
 private:
-    std::string table[256];
+    unsigned number = kFallbackCodePage;
 };

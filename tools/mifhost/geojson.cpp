@@ -21,18 +21,26 @@ std::string Coord(const tagXF_POINT3DD& p) {
     return "[" + NumberText(p.x) + "," + NumberText(p.y) + "]";
 }
 
-std::string Coords(const tagXF_POINT3DD* p, int n, bool close) {
+std::string Coords(const tagXF_POINT3DD* p, int n) {
     std::string s = "[";
     for (int i = 0; i < n; ++i) {
-        if (i > 0) {
-            s += ",";
-        }
-        s += Coord(p[i]);
-    }
-    if (close && n > 0) {
-        s += "," + Coord(p[0]);
+        s += (i > 0 ? "," : "") + Coord(p[i]);
     }
     return s + "]";
+}
+
+// A closed ring turned as RFC 7946 wants: outer rings counter-clockwise, holes clockwise.
+std::string RingCoords(const tagXF_POINT3DD* p, int n, bool outer) {
+    if (n > 1 && p[n - 1].x == p[0].x && p[n - 1].y == p[0].y) {
+        --n;  // closed already: the closing point is written once, below
+    }
+    double area = SignedArea2(p, n);
+    bool reverse = outer ? area < 0.0 : area > 0.0;
+    std::string s = "[" + Coord(p[0]);
+    for (int i = 1; i < n; ++i) {
+        s += "," + Coord(p[reverse ? n - i : i]);
+    }
+    return s + "," + Coord(p[0]) + "]";
 }
 
 std::string ValueText(const CVectorColumn& column, const void* value, const CodePage& cp) {
@@ -72,19 +80,29 @@ std::string ValueText(const CVectorColumn& column, const void* value, const Code
     }
 }
 
+// Null when no ring has points or a coordinate is not a finite number.
 std::string PolygonGeometry(CXF_RegionCmx* region) {
+    for (int i = 0; i < region->GetPolygonSize(); ++i) {
+        const CXF_PolygonD* ring = region->GetPolygon(i);
+        if (!AllFinite(ring->GetData(), ring->GetSize())) {
+            return "null";
+        }
+    }
     std::vector<RingGroup> groups = GroupRings(region);
-    auto ringText = [region](int i) {
+    auto ringText = [region](int i, bool outer) {
         CXF_PolygonD* ring = region->GetPolygon(i);
-        return Coords(ring->GetData(), ring->GetSize(), true);
+        return RingCoords(ring->GetData(), ring->GetSize(), outer);
     };
     auto polygonText = [&](const RingGroup& g) {
-        std::string s = "[" + ringText(g.outer);
+        std::string s = "[" + ringText(g.outer, true);
         for (int h : g.holes) {
-            s += "," + ringText(h);
+            s += "," + ringText(h, false);
         }
         return s + "]";
     };
+    if (groups.empty()) {
+        return "null";
+    }
     if (groups.size() == 1) {
         return "{\"type\":\"Polygon\",\"coordinates\":" + polygonText(groups[0]) + "}";
     }
@@ -93,6 +111,39 @@ std::string PolygonGeometry(CXF_RegionCmx* region) {
         s += (i > 0 ? "," : "") + polygonText(groups[i]);
     }
     return s + "]}";
+}
+
+// The sections that have points; null when none has or a coordinate is not a finite number.
+std::string LineGeometry(Cgeo_VectorLine* line) {
+    std::vector<std::string> parts;
+    for (int i = 0; i < line->GetNumSection(); ++i) {
+        int n = line->GetNumPoints(i);
+        if (!AllFinite(line->GetData(i), n)) {
+            return "null";
+        }
+        if (n > 0) {
+            parts.push_back(Coords(line->GetData(i), n));
+        }
+    }
+    if (parts.empty()) {
+        return "null";
+    }
+    if (parts.size() == 1) {
+        return "{\"type\":\"LineString\",\"coordinates\":" + parts[0] + "}";
+    }
+    std::string s = "{\"type\":\"MultiLineString\",\"coordinates\":[";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        s += (i > 0 ? "," : "") + parts[i];
+    }
+    return s + "]}";
+}
+
+std::string PointGeometry(const tagXF_POINT3DD* p, int n) {
+    if (n == 0 || !AllFinite(p, n)) {
+        return "null";
+    }
+    return n == 1 ? "{\"type\":\"Point\",\"coordinates\":" + Coord(p[0]) + "}"
+                  : "{\"type\":\"MultiPoint\",\"coordinates\":" + Coords(p, n) + "}";
 }
 
 // Geometry, style and text of one object.
@@ -114,11 +165,7 @@ FeatureParts Describe(Cgeo_VectorObject* object, CXF_ManagerVectorStyle* manager
     switch (object->GetType()) {
         case XF_OBJ_POINT: {
             Cgeo_VectorPoint* point = object->GetObjPoint();
-            int n = point->GetNumPoints();
-            f.geometry =
-                n == 1 ? "{\"type\":\"Point\",\"coordinates\":" + Coord(point->GetData()[0]) + "}"
-                       : "{\"type\":\"MultiPoint\",\"coordinates\":" +
-                             Coords(point->GetData(), n, false) + "}";
+            f.geometry = PointGeometry(point->GetData(), point->GetNumPoints());
             VECTOR_POINT_STYLE s{};
             point->GetStyle(&s);
             if (s.style != nullptr) {
@@ -130,18 +177,7 @@ FeatureParts Describe(Cgeo_VectorObject* object, CXF_ManagerVectorStyle* manager
         }
         case XF_OBJ_LINE: {
             Cgeo_VectorLine* line = object->GetObjLine();
-            int sections = line->GetNumSection();
-            if (sections == 1) {
-                f.geometry = "{\"type\":\"LineString\",\"coordinates\":" +
-                             Coords(line->GetData(0), line->GetNumPoints(0), false) + "}";
-            } else {
-                f.geometry = "{\"type\":\"MultiLineString\",\"coordinates\":[";
-                for (int i = 0; i < sections; ++i) {
-                    f.geometry +=
-                        (i > 0 ? "," : "") + Coords(line->GetData(i), line->GetNumPoints(i), false);
-                }
-                f.geometry += "]}";
-            }
+            f.geometry = LineGeometry(line);
             VECTOR_LINE_STYLE s{};
             line->GetStyle(&s);
             if (s.style != nullptr) {
@@ -160,10 +196,13 @@ FeatureParts Describe(Cgeo_VectorObject* object, CXF_ManagerVectorStyle* manager
                 f.geometry = PolygonGeometry(object->GetObjPolygon()->GetRegion());
                 object->GetObjPolygon()->GetStyle(&s);
             } else {
+                // The ellipse's points run counter-clockwise, and the last repeats the first.
                 std::vector<tagXF_POINT3DD> ring =
                     EllipsePoints(object->GetObjEllipse()->GetRect());
-                f.geometry = "{\"type\":\"Polygon\",\"coordinates\":[" +
-                             Coords(ring.data(), static_cast<int>(ring.size()), false) + "]}";
+                f.geometry = AllFinite(ring.data(), static_cast<int>(ring.size()))
+                                 ? "{\"type\":\"Polygon\",\"coordinates\":[" +
+                                       Coords(ring.data(), static_cast<int>(ring.size())) + "]}"
+                                 : "null";
                 VECTOR_ELLIPSE_STYLE e{};
                 object->GetObjEllipse()->GetStyle(&e);
                 s = VECTOR_POLYGON_STYLE{e.color, e.width, e.widthValue, e.flags, e.style};
@@ -181,7 +220,7 @@ FeatureParts Describe(Cgeo_VectorObject* object, CXF_ManagerVectorStyle* manager
         case XF_OBJ_TEXT: {
             Cgeo_VectorText* text = object->GetObjText();
             CXF_Point3DD p = text->GetTextPoint();
-            f.geometry = "{\"type\":\"Point\",\"coordinates\":" + Coord(p) + "}";
+            f.geometry = PointGeometry(&p, 1);
             f.text = JsonString(cp.ToUtf8(text->GetText()));
             VECTOR_TEXT_STYLE s{};
             text->GetStyle(&s);
@@ -214,8 +253,8 @@ FeatureParts Describe(Cgeo_VectorObject* object, CXF_ManagerVectorStyle* manager
 
 }  // namespace
 
-void WriteGeoJson(BufferedOut& out, Cgeo_Vector* vector, CXF_ManagerVectorStyle* manager,
-                  const CodePage& codePage) {
+bool WriteGeoJson(BufferedOut& out, Cgeo_Vector* vector, CXF_ManagerVectorStyle* manager,
+                  const CodePage& codePage, const volatile int* cancel) {
     Cgeo_VectorTable* table = vector->GetVectorTable();
     Cgeo_VectorColumns* columns = table->GetVectorColumns();
     std::vector<std::string> names;
@@ -224,13 +263,17 @@ void WriteGeoJson(BufferedOut& out, Cgeo_Vector* vector, CXF_ManagerVectorStyle*
     }
     out << "{\"type\":\"FeatureCollection\",\"features\":[";
     std::int64_t count = vector->GetObjectCount();
+    bool first = true;
     for (std::int64_t id = 0; id < count; ++id) {
         Cgeo_VectorObject* object = vector->GetObjectAt(id);
+        if (cancel != nullptr && *cancel != 0) {
+            return false;
+        }
         if (object == nullptr) {
             continue;
         }
         FeatureParts f = Describe(object, manager, codePage);
-        out << (id > 0 ? ",\n" : "\n") << "{\"type\":\"Feature\",\"id\":" << std::to_string(id)
+        out << (first ? "\n" : ",\n") << "{\"type\":\"Feature\",\"id\":" << std::to_string(id)
             << ",\"geometry\":" << f.geometry << ",\"properties\":{";
         for (int c = 0; c < columns->GetSize(); ++c) {
             out << (c > 0 ? "," : "") << names[static_cast<size_t>(c)] << ':'
@@ -241,6 +284,8 @@ void WriteGeoJson(BufferedOut& out, Cgeo_Vector* vector, CXF_ManagerVectorStyle*
             out << ",\"text\":" << f.text;
         }
         out << ",\"style\":" << f.style << '}';
+        first = false;
     }
     out << "\n]}\n";
+    return true;
 }

@@ -1,14 +1,20 @@
 #include "tools/mifhost/json_out.h"
 
+#include <cerrno>
+
 bool BufferedOut::Flush() {
     if (!buffer.empty()) {
-        if (std::fwrite(buffer.data(), 1, buffer.size(), file) != buffer.size()) {
+        errno = 0;
+        if (ok && std::fwrite(buffer.data(), 1, buffer.size(), file) != buffer.size()) {
             ok = false;
+            error = errno;
         }
         buffer.clear();
     }
-    if (std::fflush(file) != 0) {
+    errno = 0;
+    if (ok && std::fflush(file) != 0) {
         ok = false;
+        error = errno;
     }
     return ok;
 }

@@ -28,6 +28,8 @@ public:
     // False once a write to the stream has failed.
     bool Flush();
     bool Ok() const { return ok; }
+    // The errno of the first failed write; 0 when none failed or none was given.
+    int Error() const { return error; }
 
 private:
     void MaybeFlush() {
@@ -38,6 +40,7 @@ private:
     std::FILE* file;
     std::string buffer;
     bool ok = true;
+    int error = 0;
 };
 
 // A JSON string literal of UTF-8 text.

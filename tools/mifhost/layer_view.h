@@ -27,7 +27,19 @@ struct RingGroup {
     int outer = -1;
     std::vector<int> holes;
 };
-std::vector<RingGroup> GroupRings(CXF_RegionCmx* region);
+// Outer rings are those the host marked so; a hole goes with the smallest outer ring that holds
+// its first point, and a hole in none becomes a polygon of its own. Rings without points are
+// left out. work, when given, counts the rings looked at, for measurements.
+std::vector<RingGroup> GroupRings(const CXF_RegionCmx* region, std::int64_t* work = nullptr);
+
+// Twice the signed area of a ring (implicitly closed): positive when it runs counter-clockwise.
+double SignedArea2(const tagXF_POINT3DD* points, int n);
+
+// True when every coordinate is a finite number.
+bool AllFinite(const tagXF_POINT3DD* points, int n);
+
+// True when every text of the layer (column names, text values, texts, font names) is UTF-8.
+bool LayerTextIsUtf8(Cgeo_Vector* vector);
 
 // Points around an ellipse inscribed in the box, closed (the last equals the first).
 std::vector<tagXF_POINT3DD> EllipsePoints(const tagXF_RECT3DD& box, int segments = 72);

@@ -1,7 +1,9 @@
 // mifhost: loads the MIF/MID plug-in the way the desktop application does and drives its entry
 // points from a terminal, on the in-memory host library.
 
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include "plugin/host/style.h"
 #include "plugin/host/table.h"
 #include "plugin/host/vector.h"
+#include "tools/mifhost/cli.h"
 #include "tools/mifhost/codepage.h"
 #include "tools/mifhost/geojson.h"
 #include "tools/mifhost/layer_view.h"
@@ -23,6 +26,7 @@
 #include "tools/mifhost/plugin_loader.h"
 #include "tools/mifhost/progress.h"
 #include "tools/mifhost/svg.h"
+#include "tools/mifhost/terminal_text.h"
 
 namespace {
 
@@ -35,96 +39,131 @@ enum ExitCode {
     kExitCancelled = 130,
 };
 
-const char kUsage[] =
-    "usage: mifhost [options] COMMAND ...\n"
-    "commands:\n"
-    "  info IN.mif                       columns, objects per type, legends, extent, time\n"
-    "  dump IN.mif [-o OUT.geojson]      the layer as GeoJSON (standard output by default)\n"
-    "  convert IN.mif OUT.mif            import, then export (OUT.mid is written beside)\n"
-    "  render IN.mif OUT.svg [--width N] the layer drawn as an SVG picture (default 1000 px)\n"
-    "options:\n"
-    "  --plugin PATH     the plug-in library (default: libmif.so beside mifhost)\n"
-    "  --codepage NAME   code page of the files' text (default WINDOWS-1251)\n"
-    "  --quiet           no progress bars\n";
-
-struct Options {
-    std::string command;
-    std::vector<std::string> args;
-    std::string output;
-    std::string plugin;
-    std::string codePage = "WINDOWS-1251";
-    int width = 1000;
-    bool quiet = false;
-};
-
 int Fail(int code, const std::string& message) {
-    std::fprintf(stderr, "mifhost: %s\n", message.c_str());
+    std::fprintf(stderr, "mifhost: %s\n", EscapeControls(message).c_str());
     return code;
 }
 
-bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= argc) {
-                error = a + " needs a value";
-                return false;
-            }
-            into = argv[++i];
-            return true;
-        };
-        if (a == "--plugin") {
-            if (!value(o.plugin)) {
-                return false;
-            }
-        } else if (a == "--codepage") {
-            if (!value(o.codePage)) {
-                return false;
-            }
-        } else if (a == "-o" || a == "--output") {
-            if (!value(o.output)) {
-                return false;
-            }
-        } else if (a == "--width") {
-            std::string w;
-            if (!value(w)) {
-                return false;
-            }
-            char* end = nullptr;
-            long n = std::strtol(w.c_str(), &end, 10);
-            if (end == w.c_str() || *end != '\0' || n < 16 || n > 100000) {
-                error = "--width needs a number of pixels from 16 to 100000";
-                return false;
-            }
-            o.width = static_cast<int>(n);
-        } else if (a == "--quiet" || a == "-q") {
-            o.quiet = true;
-        } else if (a == "-h" || a == "--help") {
-            error.clear();
-            return false;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + a;
-            return false;
-        } else if (o.command.empty()) {
-            o.command = a;
-        } else {
-            o.args.push_back(a);
+int UsageError(const std::string& message) {
+    return Fail(kExitUsage, message + "; see mifhost --help");
+}
+
+// Everything printed to standard output must have reached it.
+int FinishStandardOutput() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        int error = errno != 0 ? errno : EIO;
+        return Fail(kExitCannotSave,
+                    std::string("cannot write standard output: ") + std::strerror(error));
+    }
+    return kExitOk;
+}
+
+bool EndsWithMif(const std::string& path) {
+    size_t slash = path.find_last_of("/\\");
+    size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (path.size() < nameStart + 5) {
+        return false;  // ".mif" alone is no file name
+    }
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return ext == ".mif";
+}
+
+// The MID file name beside a MIF file name, as the plug-in makes it, with the given extension.
+std::string MidPath(const std::string& path, const char* extension) {
+    size_t slash = path.find_last_of("/\\");
+    size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = path.find_last_of('.');
+    return (dot == std::string::npos || dot < nameStart ? path : path.substr(0, dot)) + extension;
+}
+
+// The input files: the MIF file and the MID files beside it that exist.
+struct Inputs {
+    struct File {
+        std::string path;
+        platform::FileStatus status;
+    };
+    std::vector<File> files;  // the MIF file first
+    MifHeaderScan header;
+};
+
+int CheckInput(const std::string& path, Inputs& in) {
+    platform::FileStatus status;
+    std::string error;
+    if (!platform::StatFile(path, status, error)) {
+        return Fail(kExitCannotOpen, "cannot open " + path + ": " + error);
+    }
+    if (status.kind == platform::FileKind::kMissing) {
+        return Fail(kExitCannotOpen, "cannot open " + path + ": " + std::strerror(ENOENT));
+    }
+    if (status.kind == platform::FileKind::kDirectory) {
+        return Fail(kExitCannotOpen, "cannot open " + path + ": " + std::strerror(EISDIR));
+    }
+    if (status.kind != platform::FileKind::kRegular) {
+        return Fail(kExitCannotOpen, "cannot open " + path + ": not a regular file");
+    }
+    in.files.push_back({path, status});
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return Fail(kExitCannotOpen, "cannot open " + path + ": " + std::strerror(errno));
+    }
+    bool read = ScanMifHeader(file, in.header, error);
+    std::fclose(file);
+    if (!read) {
+        return Fail(kExitCannotOpen, "cannot read " + path + ": " + error);
+    }
+    if (!in.header.hasData) {
+        return Fail(kExitCannotOpen, path + " is not a MIF file: it has no Data line");
+    }
+    for (const char* extension : {".mid", ".MID"}) {
+        std::string mid = MidPath(path, extension);
+        if (!platform::StatFile(mid, status, error)) {
+            return Fail(kExitCannotOpen, "cannot open " + mid + ": " + error);
+        }
+        if (status.kind == platform::FileKind::kMissing) {
+            continue;
+        }
+        if (status.kind != platform::FileKind::kRegular) {
+            return Fail(kExitCannotOpen, "cannot open " + mid + ": not a regular file");
+        }
+        std::FILE* midFile = std::fopen(mid.c_str(), "rb");
+        if (midFile == nullptr) {
+            return Fail(kExitCannotOpen, "cannot open " + mid + ": " + std::strerror(errno));
+        }
+        std::fclose(midFile);
+        in.files.push_back({mid, status});
+    }
+    return kExitOk;
+}
+
+// Refuses an output that is one of the input files (by identity: links and other spellings of
+// the name count) or that cannot be a file; devices are written to as they are.
+int CheckOutput(const std::string& path, const std::string& what, const Inputs& in) {
+    platform::FileStatus status;
+    std::string error;
+    if (!platform::StatFile(path, status, error)) {
+        return Fail(kExitCannotSave, "cannot create " + path + ": " + error);
+    }
+    if (status.kind == platform::FileKind::kMissing) {
+        return kExitOk;
+    }
+    for (const Inputs::File& input : in.files) {
+        if (status.device == input.status.device && status.inode == input.status.inode) {
+            bool mif = &input == &in.files[0];
+            return Fail(kExitUsage, what + " is " + (mif ? "the input " : "the input's MID file ") +
+                                        input.path + "; choose another output file");
         }
     }
-    size_t want = 0;
-    if (o.command == "info" || o.command == "dump") {
-        want = 1;
-    } else if (o.command == "convert" || o.command == "render") {
-        want = 2;
-    } else {
-        error = o.command.empty() ? "no command given" : "unknown command " + o.command;
-        return false;
+    if (status.kind == platform::FileKind::kDirectory) {
+        return Fail(kExitCannotSave, "cannot create " + path + ": " + std::strerror(EISDIR));
     }
-    if (o.args.size() != want) {
-        error = o.command + " takes " + std::to_string(want) + " file name" + (want > 1 ? "s" : "");
-        return false;
+    if (status.kind == platform::FileKind::kFifo) {
+        return Fail(kExitCannotSave, "cannot write " + path + ": it is a FIFO");
     }
-    return true;
+    return kExitOk;
 }
 
 // The plug-in, checked the way the application checks it before it offers the format.
@@ -162,17 +201,91 @@ int Import(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
     info.fileNames.push_back(path);
-    if (plugin.open(&geo, &info, path.c_str()) != 1) {
-        return Fail(kExitCannotOpen,
-                    "cannot open " + path + " (error code " + std::to_string(info.errorCode) + ")");
+    int opened = plugin.open(&geo, &info, path.c_str());
+    int read = 0;
+    if (opened == 1) {
+        int host = 1;  // the application passes its own pointer; the plug-in only needs one
+        read = plugin.read(&info, 0, &host, vector, 0);
+        plugin.close(&info);
     }
-    int host = 1;  // the application passes its own pointer; the plug-in only needs one
-    int read = plugin.read(&info, 0, &host, vector, 0);
-    plugin.close(&info);
+    if (opened != 1) {
+        return Fail(kExitCannotOpen, "cannot open " + path +
+                                         ": the plug-in refused it (error code " +
+                                         std::to_string(info.errorCode) + ")");
+    }
     if (read != 1) {
-        return Fail(kExitCannotOpen, "cannot read " + path);
+        return Fail(kExitCannotOpen, "cannot read " + path + ": the plug-in failed (error code " +
+                                         std::to_string(info.errorCode) + ")");
     }
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return kExitOk;
+}
+
+// The code page of the file's text and why: the option, the Charset line, or, without a usable
+// Charset, UTF-8 when the text is valid UTF-8 and Windows-1251 otherwise.
+struct CodePageChoice {
+    unsigned number = 0;  // 0: decided by the text
+    std::string reason;
+    bool fromOption = false;
+};
+
+// Bytes beyond ASCII as \xNN: the Charset value is read before its code page is known.
+std::string AsciiText(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) < 0x80) {
+            out.push_back(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
+            out += hex;
+        }
+    }
+    return out;
+}
+
+CodePageChoice ChooseCodePage(const std::string& option, const MifHeaderScan& header) {
+    CodePageChoice c;
+    if (option != "auto") {
+        c.number = CodePageOfName(option);
+        c.reason = "--codepage " + option;
+        c.fromOption = true;
+        return c;
+    }
+    std::string charset = "Charset \"" + AsciiText(header.charset) + "\"";
+    if (!header.hasCharset) {
+        c.reason = "no Charset line";
+    } else if ((c.number = CodePageOfCharset(header.charset)) != 0) {
+        c.reason = charset;
+    } else {
+        std::string upper = header.charset;
+        for (char& ch : upper) {
+            ch = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+        }
+        c.reason = charset + (upper == "NEUTRAL" ? "" : ", a name not known here");
+    }
+    return c;
+}
+
+int SetUpCodePage(CodePageChoice& c, Cgeo_Vector* vector, CodePage& codePage) {
+    std::string error;
+    if (c.number != 0 && !codePage.Init(c.number, error)) {
+        if (c.fromOption) {
+            return Fail(kExitUsage,
+                        "cannot use code page " + CodePageName(c.number) + ": " + error);
+        }
+        c.reason += ", which this system cannot decode";
+        c.number = 0;
+    }
+    if (c.number == 0) {
+        bool utf8 = LayerTextIsUtf8(vector);
+        c.number = utf8 ? kUtf8CodePage : kFallbackCodePage;
+        c.reason += utf8 ? "; the text is valid UTF-8" : "; the text is not valid UTF-8";
+        if (!codePage.Init(c.number, error)) {
+            return Fail(kExitUsage,
+                        "cannot use code page " + CodePageName(c.number) + ": " + error);
+        }
+    }
     return kExitOk;
 }
 
@@ -181,8 +294,11 @@ const char* TypeName(int type) {
     return type >= 0 && type <= 5 ? names[type] : "other";
 }
 
-int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const CodePage& cp) {
-    std::printf("file: %s\n", path.c_str());
+int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const CodePage& cp,
+         const CodePageChoice& choice) {
+    std::printf("file: %s\n", EscapeControls(path).c_str());
+    std::printf("code page: %s (%s)\n", CodePageName(cp.Number()).c_str(),
+                EscapeControls(choice.reason).c_str());
     Cgeo_VectorColumns* columns = vector->GetVectorTable()->GetVectorColumns();
     std::printf("columns: %d\n", columns->GetSize());
     static const char* const typeNames[] = {"none",   "text",    "uint8", "uint16",
@@ -190,7 +306,8 @@ int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const Cod
                                             "double", "decimal", "date",  "logical"};
     for (int c = 0; c < columns->GetSize(); ++c) {
         const CVectorColumn* col = columns->Get(c);
-        std::printf("  %-20s %-8s width %d decimals %d\n", cp.ToUtf8(col->name).c_str(),
+        std::string name = PadToWidth(EscapeControls(cp.ToUtf8(col->name)), 20);
+        std::printf("  %s %-8s width %d decimals %d\n", name.c_str(),
                     col->type >= 0 && col->type < 12 ? typeNames[col->type] : "unknown", col->width,
                     col->decimals);
     }
@@ -216,40 +333,78 @@ int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const Cod
     }
     std::printf("legend styles: %s\n", legends.empty() ? "none" : legends.c_str());
     vector->UpdateGrid(nullptr);
-    if (total > 0) {
-        const CXF_RectD& b = vector->GetGridBounds();
+    const CXF_RectD& b = vector->GetGridBounds();
+    if (total > 0 && std::isfinite(b.x1) && std::isfinite(b.y1) && std::isfinite(b.x2) &&
+        std::isfinite(b.y2)) {
         std::printf("bounding box: %s %s %s %s\n", NumberText(b.x1).c_str(),
                     NumberText(b.y1).c_str(), NumberText(b.x2).c_str(), NumberText(b.y2).c_str());
     } else {
-        std::printf("bounding box: none\n");
+        std::printf("bounding box: none%s\n",
+                    total > 0 ? " (a coordinate is not a finite number)" : "");
     }
     std::printf("import time: %.3f s\n", seconds);
-    return kExitOk;
+    return FinishStandardOutput();
 }
 
-// Writes through a stream to the named file, or to standard output for an empty name.
+// Writes through a buffer to standard output ("-" or empty), to a device as it is, or to a
+// temporary file beside the output that replaces it when complete, so that a failure or Ctrl-C
+// leaves an old output as it was. write returns false when it stopped for Ctrl-C.
 template <typename Fn>
 int WriteOutput(const std::string& path, Fn write) {
-    std::FILE* f = path.empty() ? stdout : std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        return Fail(kExitCannotSave, "cannot create " + path + ": " + std::strerror(errno));
+    bool toStdout = path.empty() || path == "-";
+    std::string name = toStdout ? "standard output" : path;
+    platform::FileStatus status;
+    std::string error;
+    if (!toStdout && !platform::StatFile(path, status, error)) {
+        return Fail(kExitCannotSave, "cannot create " + path + ": " + error);
     }
-    bool ok;
+    bool direct = toStdout || status.kind == platform::FileKind::kDevice;
+    std::string temp;
+    std::FILE* f = toStdout ? stdout
+                            : (direct ? std::fopen(path.c_str(), "wb")
+                                      : platform::CreateTempBeside(path, temp, error));
+    if (f == nullptr) {
+        return Fail(kExitCannotSave,
+                    "cannot create " + path + ": " + (direct ? std::strerror(errno) : error));
+    }
+    volatile int cancel = 0;
+    platform::CatchInterrupt(&cancel);
+    bool done;
+    int writeError;
     {
         BufferedOut out(f);
-        write(out);
-        ok = out.Flush();
+        done = write(out, &cancel);
+        out.Flush();
+        writeError = out.Ok() ? 0 : (out.Error() != 0 ? out.Error() : EIO);
     }
-    if (f != stdout && std::fclose(f) != 0) {
-        ok = false;
+    platform::ReleaseInterrupt();
+    errno = 0;
+    if (f != stdout && std::fclose(f) != 0 && writeError == 0) {
+        writeError = errno != 0 ? errno : EIO;
     }
-    if (!ok) {
-        return Fail(kExitCannotSave, "cannot write " + (path.empty() ? "output" : path));
+    if (!done || writeError != 0) {
+        if (!temp.empty()) {
+            platform::RemoveFile(temp);
+        }
+        bool kept = !direct && status.kind != platform::FileKind::kMissing;
+        if (!done) {
+            return Fail(kExitCancelled, "cancelled (Ctrl-C); " + name +
+                                            (kept     ? " keeps its old content"
+                                             : direct ? " is incomplete"
+                                                      : " was not written"));
+        }
+        return Fail(kExitCannotSave, "cannot write " + name + ": " + std::strerror(writeError) +
+                                         (kept ? "; it keeps its old content" : ""));
+    }
+    if (!temp.empty() && !platform::ReplaceFile(temp, path, error)) {
+        platform::RemoveFile(temp);
+        return Fail(kExitCannotSave, "cannot write " + path + ": " + error);
     }
     return kExitOk;
 }
 
-int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::string& out) {
+int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::string& out,
+            TerminalProgress& progress) {
     if (plugin.canSave(&document) != 1) {
         return Fail(kExitCannotSave, "nothing to save");
     }
@@ -264,9 +419,12 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
     // Ctrl-C sets the document's cancel flag: the export stops at the next object.
     int* flag = document.GetCanceledSignal();
     *flag = 0;
+    progress.SetLabel("Write " + out);
+    progress.SetCancelFlag(flag);
     platform::CatchInterrupt(flag);
     int result = plugin.save(&geo, &info, &document, out.c_str(), 0);
     platform::ReleaseInterrupt();
+    progress.SetCancelFlag(nullptr);
 
     if (*flag != 0) {
         return Fail(kExitCancelled,
@@ -276,10 +434,84 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
         if (info.errorCode == 6) {
             return Fail(kExitCannotSave, "nothing to save (error code 6)");
         }
-        return Fail(kExitCannotSave,
-                    "cannot write " + out + " (error code " + std::to_string(info.errorCode) + ")");
+        std::string mid = MidPath(out, ".mid");
+        std::string reason = platform::WriteFailureReason(out);
+        std::string name = out;
+        if (reason.empty()) {
+            reason = platform::WriteFailureReason(mid);
+            name = reason.empty() ? out : mid;
+        }
+        return Fail(kExitCannotSave, "cannot write " + name +
+                                         (reason.empty() ? "" : ": " + reason) + " (error code " +
+                                         std::to_string(info.errorCode) + ")");
     }
     return kExitOk;
+}
+
+int Run(const Options& o) {
+    const std::string& in = o.files[0];
+    if (o.command == "convert" && !EndsWithMif(o.files[1])) {
+        return UsageError("the output of convert must be a .mif file, not " + o.files[1]);
+    }
+    CGEO geo;
+    PluginLoader plugin;
+    int code = LoadPlugin(o, plugin, geo);
+    if (code != kExitOk) {
+        return code;
+    }
+    Inputs inputs;
+    if ((code = CheckInput(in, inputs)) != kExitOk) {
+        return code;
+    }
+    std::vector<std::pair<std::string, std::string>> outputs;  // path, how to name it
+    std::string output = o.command == "dump" ? o.output : o.files.size() > 1 ? o.files[1] : "";
+    if (o.command == "convert") {
+        std::string mid = MidPath(output, ".mid");
+        outputs = {{output, "the output " + output}, {mid, "the output's MID file " + mid}};
+    } else if (!output.empty() && output != "-") {
+        outputs = {{output, "the output " + output}};
+    }
+    for (const auto& [path, what] : outputs) {
+        if ((code = CheckOutput(path, what, inputs)) != kExitOk) {
+            return code;
+        }
+    }
+    CodePageChoice choice = ChooseCodePage(o.codePage, inputs.header);
+
+    bool bar = !o.quiet && platform::StderrIsTerminal();
+    TerminalProgress progress(bar, platform::TerminalColumns());
+    Cgeo_MainFrame* frame = geo.GetApp()->GetMainFrame();
+    frame->SetObserver(&progress);
+    Cgeo_Document document;
+    Cgeo_Vector* vector = nullptr;
+    double seconds = 0.0;
+    progress.SetLabel("Read " + in);
+    // Ctrl-C ends the program until the output is begun: nothing is written before.
+    platform::ExitOnInterrupt(std::string(bar ? "\n" : "") +
+                              "mifhost: import cancelled (Ctrl-C); nothing was written\n");
+    code = Import(plugin, geo, document, in, vector, seconds);
+    CodePage codePage;
+    if (code == kExitOk && o.command != "convert") {
+        code = SetUpCodePage(choice, vector, codePage);
+    }
+    platform::ReleaseInterrupt();
+    if (code == kExitOk) {
+        if (o.command == "info") {
+            code = Info(in, vector, seconds, codePage, choice);
+        } else if (o.command == "dump") {
+            code = WriteOutput(o.output, [&](BufferedOut& out, const volatile int* cancel) {
+                return WriteGeoJson(out, vector, geo.GetApp()->GetStyleManager(), codePage, cancel);
+            });
+        } else if (o.command == "render") {
+            code = WriteOutput(o.files[1], [&](BufferedOut& out, const volatile int* cancel) {
+                return WriteSvg(out, vector, o.width, o.height, codePage, cancel);
+            });
+        } else {
+            code = Convert(plugin, geo, document, o.files[1], progress);
+        }
+    }
+    frame->SetObserver(nullptr);
+    return code;
 }
 
 }  // namespace
@@ -287,49 +519,17 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
 int main(int argc, char** argv) {
     Options o;
     std::string error;
-    if (!ParseArgs(argc, argv, o, error)) {
-        if (error.empty()) {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
-        }
-        std::fprintf(stderr, "mifhost: %s\n%s", error.c_str(), kUsage);
-        return kExitUsage;
+    if (!ParseCommandLine(argc, argv, o, error)) {
+        return UsageError(error);
     }
-    CodePage codePage;
-    if (!codePage.Init(o.codePage, error)) {
-        return Fail(kExitUsage, error);
+    if (o.command == "help") {
+        std::fputs(HelpText(o.helpTopic).c_str(), stdout);
+        return FinishStandardOutput();
     }
-
-    CGEO geo;
-    PluginLoader plugin;
-    int code = LoadPlugin(o, plugin, geo);
-    if (code != kExitOk) {
-        return code;
+    if (o.command == "version") {
+        std::printf("mifhost %s\n", MIFHOST_VERSION);
+        return FinishStandardOutput();
     }
-    TerminalProgress progress(!o.quiet && platform::StderrIsTerminal(), &codePage);
-    Cgeo_MainFrame* frame = geo.GetApp()->GetMainFrame();
-    frame->SetObserver(&progress);
-
-    Cgeo_Document document;
-    Cgeo_Vector* vector = nullptr;
-    double seconds = 0.0;
-    const std::string& in = o.args[0];
-    progress.SetLabel("Read " + in);
-    code = Import(plugin, geo, document, in, vector, seconds);
-    if (code == kExitOk) {
-        if (o.command == "info") {
-            code = Info(in, vector, seconds, codePage);
-        } else if (o.command == "dump") {
-            code = WriteOutput(o.output, [&](BufferedOut& out) {
-                WriteGeoJson(out, vector, geo.GetApp()->GetStyleManager(), codePage);
-            });
-        } else if (o.command == "render") {
-            code = WriteOutput(o.args[1],
-                               [&](BufferedOut& out) { WriteSvg(out, vector, o.width, codePage); });
-        } else {
-            code = Convert(plugin, geo, document, o.args[1]);
-        }
-    }
-    frame->SetObserver(nullptr);
-    return code;
+    platform::IgnoreFileSizeSignal();
+    return Run(o);
 }

@@ -3,29 +3,37 @@
 #include <string>
 
 #include "plugin/host/main_frame.h"
-#include "tools/mifhost/codepage.h"
 
-// Draws the main frame's progress bar and message-bar text on standard error, on one line that
-// it rewrites, when standard error is a terminal and the user did not ask for quiet.
+// Draws the main frame's progress bar on standard error, on one line that it rewrites, when
+// standard error is a terminal and the user did not ask for quiet. The line is cut to the
+// terminal's width; a bar ends with a line break, without 100% when the work was cancelled.
 class TerminalProgress : public Cgeo_FrameObserver {
 public:
-    TerminalProgress(bool enabled, const CodePage* codePage);
+    // columns: the terminal's width (0 when unknown).
+    TerminalProgress(bool enabled, int columns);
     ~TerminalProgress() override;
 
+    bool Enabled() const { return enabled; }
+    // The text in front of the bar: what is read or written.
     void SetLabel(const std::string& text) { label = text; }
+    // Set while an interrupt can cancel the work; a set flag ends the bar where it stood.
+    void SetCancelFlag(const volatile int* flag) { cancel = flag; }
     void OnStartProgress(int mode) override;
     void OnProgress(double position) override;
     void OnEndProgress(int mode) override;
-    void OnMessageBarText(const char* text, int pane, int flags) override;
+
+    // The line for a percentage, at most width columns wide.
+    static std::string Line(const std::string& label, int percent, int width);
 
 private:
-    void Draw(double position);
+    void Draw(int percent);
     void Finish();
 
     bool enabled;
-    const CodePage* codePage;
+    int width;
+    const volatile int* cancel = nullptr;
     bool shown = false;
     int lastDrawn = -1;
+    size_t lastColumns = 0;
     std::string label;
-    std::string message;
 };

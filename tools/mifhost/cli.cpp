@@ -1,0 +1,272 @@
+#include "tools/mifhost/cli.h"
+
+#include <cstdlib>
+
+#include "tools/mifhost/codepage.h"
+
+namespace {
+
+enum CommandBit : unsigned {
+    kInfo = 1,
+    kDump = 2,
+    kConvert = 4,
+    kRender = 8,
+    kEvery = kInfo | kDump | kConvert | kRender,
+};
+
+struct CommandSpec {
+    const char* name;
+    CommandBit bit;
+    size_t files;
+    const char* usage;
+    const char* summary;
+    const char* details;
+};
+
+const CommandSpec kCommands[] = {
+    {"info", kInfo, 1, "info IN.mif", "columns, objects per type, legend styles, extent, code page",
+     "Imports the file and prints its columns (name, type, width, decimals), the objects per host\n"
+     "type, the legend styles that were set, the bounding box, the code page its text was read\n"
+     "with and why, and how long the import took.\n"},
+    {"dump", kDump, 1, "dump IN.mif [-o OUT.geojson]",
+     "the layer as GeoJSON (standard output by default)",
+     "Writes the imported layer as a GeoJSON FeatureCollection: one Feature per object in file\n"
+     "order, attribute values as properties, and the members hostType, text and style. Outer\n"
+     "rings run counter-clockwise and holes clockwise. A file is written to a temporary file\n"
+     "beside it and renamed into place, so a failure leaves an old file as it was.\n"},
+    {"convert", kConvert, 2, "convert IN.mif OUT.mif",
+     "import, then export (OUT.mid is written beside OUT.mif)",
+     "Imports the file into a document, then exports the layer with the plug-in. The output must\n"
+     "end in .mif and must be neither the input nor its MID file. Ctrl-C during the export stops\n"
+     "it at the next object; the output keeps what was written.\n"},
+    {"render", kRender, 2, "render IN.mif OUT.svg [--width N] [--height N]",
+     "the layer drawn as an SVG picture",
+     "Draws the layer to scale with its colours, pen widths, fills, symbols and texts, scaled to\n"
+     "fit the width and the height while keeping its proportions, with every text and symbol\n"
+     "inside the picture. OUT.svg \"-\" writes to standard output.\n"},
+};
+
+struct OptionSpec {
+    const char* name;
+    const char* shortName;
+    const char* value;  // null for a flag
+    unsigned commands;
+    const char* help;
+};
+
+const OptionSpec kOptions[] = {
+    {"--output", "-o", "FILE", kDump, "the GeoJSON file to write; \"-\" or none: standard output"},
+    {"--width", nullptr, "N", kRender, "the most pixels the picture is wide (16 to 100000; 1000)"},
+    {"--height", nullptr, "N", kRender, "the most pixels the picture is high (16 to 100000; 1000)"},
+    {"--codepage", nullptr, "NAME", kInfo | kDump | kRender,
+     "code page of the file's text: auto (the default) follows its Charset line;\n"
+     "                      or CP1252, WINDOWS-1251, ISO-8859-5, UTF-8, CP936, ..."},
+    {"--plugin", nullptr, "PATH", kEvery,
+     "the plug-in library (default: libmif.so beside mifhost)"},
+    {"--quiet", "-q", nullptr, kEvery, "no progress bars"},
+};
+
+const CommandSpec* FindCommand(const std::string& name) {
+    for (const CommandSpec& c : kCommands) {
+        if (name == c.name) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindOption(const std::string& name) {
+    for (const OptionSpec& o : kOptions) {
+        if (name == o.name || (o.shortName != nullptr && name == o.shortName)) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+std::string OptionLine(const OptionSpec& o) {
+    std::string left = std::string("  ") + (o.shortName != nullptr ? o.shortName : "") +
+                       (o.shortName != nullptr ? ", " : "") + o.name +
+                       (o.value != nullptr ? std::string(" ") + o.value : "");
+    if (left.size() < 22) {
+        left.append(22 - left.size(), ' ');
+    } else {
+        left += ' ';
+    }
+    return left + o.help + "\n";
+}
+
+bool Pixels(const std::string& option, const std::string& text, int& value, std::string& error) {
+    char* end = nullptr;
+    long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || n < 16 || n > 100000) {
+        error = option + " needs a number of pixels from 16 to 100000, not \"" + text + "\"";
+        return false;
+    }
+    value = static_cast<int>(n);
+    return true;
+}
+
+}  // namespace
+
+std::string HelpText(const std::string& command) {
+    if (command.empty()) {
+        std::string text =
+            "usage: mifhost [options] COMMAND FILE...\n"
+            "Loads the MIF/MID plug-in and drives it the way the desktop application does.\n\n"
+            "commands:\n";
+        for (const CommandSpec& c : kCommands) {
+            std::string usage = c.usage;
+            if (usage.size() > 30) {
+                usage = usage.substr(0, usage.find(" ["));
+            }
+            std::string left = "  " + usage;
+            left.append(left.size() < 34 ? 34 - left.size() : 1, ' ');
+            text += left + c.summary + "\n";
+        }
+        text +=
+            "  help [COMMAND]                  this text, or the options of one command\n\n"
+            "options of every command:\n";
+        for (const OptionSpec& o : kOptions) {
+            if (o.commands == kEvery) {
+                text += OptionLine(o);
+            }
+        }
+        text +=
+            "  -h, --help          help\n"
+            "  --version           the version of mifhost\n"
+            "  --                  what follows are file names, even when they start with -\n\n"
+            "Exit codes: 0 done, 1 usage or an output that is an input, 2 input not opened or\n"
+            "not a MIF file, 3 output not written, 4 plug-in unusable, 130 cancelled (Ctrl-C).\n"
+            "Run \"mifhost help COMMAND\" for the options of a command.\n";
+        return text;
+    }
+    const CommandSpec* c = FindCommand(command);
+    if (c == nullptr) {
+        return "";
+    }
+    std::string text =
+        std::string("usage: mifhost ") + c->usage + " [options]\n" + c->details + "\noptions:\n";
+    for (const OptionSpec& o : kOptions) {
+        if ((o.commands & c->bit) != 0) {
+            text += OptionLine(o);
+        }
+    }
+    return text;
+}
+
+bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string& error) {
+    struct Given {
+        const OptionSpec* spec;
+        std::string name;
+        std::string value;
+    };
+    std::vector<Given> given;
+    bool help = false;
+    bool version = false;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            if (o.command.empty()) {
+                o.command = a;
+            } else {
+                o.files.push_back(a);
+            }
+            continue;
+        }
+        std::string name = a;
+        std::string value;
+        size_t eq = a.find('=');
+        bool inlineValue = a.compare(0, 2, "--") == 0 && eq != std::string::npos;
+        if (inlineValue) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+        }
+        if (name == "--help" || name == "-h") {
+            help = true;
+            continue;
+        }
+        if (name == "--version") {
+            version = true;
+            continue;
+        }
+        const OptionSpec* spec = FindOption(name);
+        if (spec == nullptr) {
+            error = "unknown option " + name;
+            return false;
+        }
+        if (spec->value != nullptr && !inlineValue) {
+            if (i + 1 >= argc) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        } else if (spec->value == nullptr && inlineValue) {
+            error = name + " takes no value";
+            return false;
+        }
+        given.push_back({spec, name, value});
+    }
+    if (version) {
+        o.command = "version";
+        return true;
+    }
+    if (help || o.command == "help") {
+        std::string topic = o.command == "help" ? (o.files.empty() ? "" : o.files[0]) : o.command;
+        if (o.command == "help" && o.files.size() > 1) {
+            error = "help takes one command name";
+            return false;
+        }
+        if (!topic.empty() && FindCommand(topic) == nullptr) {
+            error = "unknown command " + topic;
+            return false;
+        }
+        o.command = "help";
+        o.helpTopic = topic;
+        return true;
+    }
+    const CommandSpec* command = FindCommand(o.command);
+    if (command == nullptr) {
+        error = o.command.empty() ? "no command given" : "unknown command " + o.command;
+        return false;
+    }
+    if (o.files.size() != command->files) {
+        error = o.command + " takes " + std::to_string(command->files) + " file name" +
+                (command->files > 1 ? "s" : "") + ": mifhost " + command->usage;
+        return false;
+    }
+    for (const Given& g : given) {
+        if ((g.spec->commands & command->bit) == 0) {
+            error = o.command + " does not take " + g.name;
+            return false;
+        }
+        std::string option = g.spec->name;
+        if (option == "--output") {
+            if (g.value.empty()) {
+                error = g.name + " needs a file name";
+                return false;
+            }
+            o.output = g.value;
+        } else if (option == "--width" && !Pixels(g.name, g.value, o.width, error)) {
+            return false;
+        } else if (option == "--height" && !Pixels(g.name, g.value, o.height, error)) {
+            return false;
+        } else if (option == "--codepage") {
+            if (g.value != "auto" && CodePageOfName(g.value) == 0) {
+                error = "unknown code page \"" + g.value + "\"";
+                return false;
+            }
+            o.codePage = g.value;
+        } else if (option == "--plugin") {
+            o.plugin = g.value;
+        } else if (option == "--quiet") {
+            o.quiet = true;
+        }
+    }
+    return true;
+}
