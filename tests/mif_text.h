@@ -164,9 +164,11 @@ inline std::string Dump(const CMifObject* o, bool brief = false) {
             return out;
         }
         case kMifMultiPoint: {
-            out += static_cast<const CMifMultiPoint*>(o)->points.empty() ? "" : " ";
-            for (const CMifPoint& p : static_cast<const CMifMultiPoint*>(o)->points) {
-                out += "[" + Pt(p.point) + Sym(p.symbol) + "]";
+            // The symbol shows with the first point.
+            auto* m = static_cast<const CMifMultiPoint*>(o);
+            out += m->points.empty() ? "" : " ";
+            for (const CNode& p : m->points) {
+                out += "[" + Pt(p) + (&p == &m->points.front() ? Sym(m->symbol) : "") + "]";
             }
             return out;
         }

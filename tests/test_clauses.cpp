@@ -51,8 +51,10 @@ TEST(Clauses, ValueCountsDecideTheFormAndWrongCountsChangeNothing) {
         {"Point 0 0\nSymbol (1,2,3,4,5)", "Point 0,0"},
         {"Text \"t\"\n0 0 1 1 Font (\"Times, Bold\",1,0,0)",
          "Text 't' 0,0 1,1 sp1 j0 a0 font('Times, Bold',1,0,#000000,-1)"},
-        {"Text \"t\"\n0 0 1 1 Font ( \"Arial\",1,0,255,65280)",
-         "Text 't' 0,0 1,1 sp1 j0 a0 font(' Arial',1,0,#ff0000,#00ff00)"},
+        {"Text \"t\"\n0 0 1 1 Font ( \"Arial\" ,1,0,255,65280)",
+         "Text 't' 0,0 1,1 sp1 j0 a0 font('Arial',1,0,#ff0000,#00ff00)"},
+        {"Text \"t\"\n0 0 1 1 Font (\"Arial (Cyr), \"\"Bold\"\"\",1,0,255)",
+         "Text 't' 0,0 1,1 sp1 j0 a0 font('Arial (Cyr), \"Bold\"',1,0,#ff0000,-1)"},
         {"Text \"t\"\n0 0 1 1 Font (\"Arial\",1,0)", "Text 't' 0,0 1,1 sp1 j0 a0"},
     };
     for (const Case& c : cases) {

@@ -51,11 +51,11 @@ TEST(MidRecords, QuotesDelimitersAndFieldCounts) {
               "\t\"Guarino \"\"Chucky\"\"\"\t\n");
     ASSERT_TRUE(p.opened);
     EXPECT_EQ(Walk(p.file), (Records{{"1", "Main St", "3.5"},
-                                     {"\"2\"", "a\tb\" ", " 4 "},
+                                     {"2", "a\tb", "4"},
                                      {"3", "", ""},
                                      {"4", "x", "5"},
                                      {"", "Guarino \"Chucky\"", ""}}))
-        << "quotes stay on non-Char values; a doubled quote in a quoted Char value is one";
+        << "quotes and blanks around values go; a doubled quote in a quoted Char value is one";
     std::string value = "untouched";
     EXPECT_EQ(p.file.GetFieldValue(3, value), 0) << "an index equal to the column count";
     EXPECT_EQ(value, "untouched");
