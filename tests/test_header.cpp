@@ -47,7 +47,7 @@ TEST(Header, AllItemsInOrderAndMissingOrMisplacedOnes) {
     EXPECT_EQ(Columns(m.file), Names{"id/2/0/0"});
 
     // 3 numbers are no Transform, nor are 4 that are not all finite.
-    for (const char* transform : {"1,2,3", "1 2 nan 4"}) {
+    for (const char* transform : {"1,2,3", "1, 2, nan, 4"}) {
         MifPair odd(std::string("Transform ") + transform + "\nData\n");
         EXPECT_EQ(odd.file.hasTransform, 0) << transform;
         EXPECT_TRUE(odd.file.transform.empty()) << transform;

@@ -12,7 +12,8 @@ struct PlainType {
     const char* keyword;
     int32_t type;
 };
-// The types of newer files that this reader does not convert: their values are kept as text.
+// The types of newer files (LargeInt, Time, DateTime) are known as types, so that a column named
+// Data stays a column, but not converted: their values are kept as text.
 constexpr PlainType kPlainTypes[] = {{"integer", kColInteger}, {"smallint", kColSmallInt},
                                      {"float", kColFloat},     {"date", kColDate},
                                      {"logical", kColLogical}, {"largeint", kColNone},
