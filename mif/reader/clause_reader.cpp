@@ -22,6 +22,11 @@ bool ReadClauseValues(CMifFile& file, std::string& line, std::string_view& inner
     if (open == std::string::npos) {
         return false;
     }
+    size_t close = line.find(')', open);
+    if (close != std::string::npos && line.find('"', open) > close) {
+        inner = std::string_view(line).substr(open + 1, close - open - 1);
+        return true;
+    }
     bool quoted = false;
     for (size_t k = open + 1; k < line.size(); ++k) {
         quoted ^= line[k] == '"';

@@ -14,7 +14,9 @@ inline bool IsCSpace(char c) {
 // Words are separated by spaces, TABs and line ends: other programs indent and separate with
 // TABs.
 inline bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    constexpr uint64_t kBlanks = (1ull << ' ') | (1ull << '\t') | (1ull << '\r') | (1ull << '\n');
+    auto u = static_cast<unsigned char>(c);
+    return u <= ' ' && ((kBlanks >> u) & 1u) != 0;
 }
 inline bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -185,11 +187,15 @@ void ParseDoubleList(std::string_view text, std::vector<double>& list) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-    size_t start = text.find_first_not_of(" \t");
-    if (start == std::string_view::npos) {
-        return text.substr(text.size());
+    size_t start = 0;
+    size_t end = text.size();
+    while (start < end && (text[start] == ' ' || text[start] == '\t')) {
+        ++start;
     }
-    return text.substr(start, text.find_last_not_of(" \t") - start + 1);
+    while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+        --end;
+    }
+    return text.substr(start, end - start);
 }
 
 void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list) {
@@ -220,8 +226,12 @@ void SplitQuoted(std::string_view text, char separator, std::vector<std::string>
 }
 
 void DecodeEscapes(std::string& text) {
-    size_t out = 0;
-    for (size_t k = 0; k < text.size(); ++k) {
+    size_t first = text.find('\\');
+    if (first == std::string::npos) {
+        return;
+    }
+    size_t out = first;
+    for (size_t k = first; k < text.size(); ++k) {
         char c = text[k];
         if (c == '\\' && k + 1 < text.size() && (text[k + 1] == 'n' || text[k + 1] == '\\')) {
             c = text[++k] == 'n' ? '\n' : '\\';

@@ -38,11 +38,14 @@ int CMifFile::GetFieldValue(int i, std::string& value) {
     // text keeps them.
     std::string_view trimmed = TrimBlanks(value);
     const bool isText = columns.Get(i).type == kColChar;
-    if ((!trimmed.empty() && trimmed.front() == '"') || !isText) {
+    const bool quoted = !trimmed.empty() && (trimmed.front() == '"' || trimmed.back() == '"');
+    if ((quoted && (!isText || trimmed.front() == '"')) || (!isText && trimmed != value)) {
         size_t start = static_cast<size_t>(trimmed.data() - value.data());
         value.resize(start + trimmed.size());
         value.erase(0, start);
-        UnquoteValue(value);
+        if (quoted) {
+            UnquoteValue(value);
+        }
     }
     if (isText) {
         DecodeEscapes(value);
