@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <optional>
@@ -230,7 +229,7 @@ TEST(FileContext, OpenAndClose) {
             if (!file) {
                 continue;
             } else if (*file == "fifo") {
-                ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0);
+                ASSERT_TRUE(MakeFifo(name));
             } else if (*file == "folder") {
                 std::filesystem::create_directory(name);
             } else if (*file == "locked") {

@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,7 +69,7 @@ TEST(TextFileRead, SizesAroundThePage) {
 TEST(TextFileRead, OnlyOrdinaryFilesAndNoOpenWaits) {
     TempDir dir;
     const std::string fifo = dir.Path("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_TRUE(MakeFifo(fifo));
     WriteFile(dir.Path("empty"), "");
     using Result = CTextFile::OpenResult;
     const std::pair<std::string, Result> reads[] = {{fifo, Result::kRefused},
@@ -96,8 +95,9 @@ TEST(TextFileRead, OnlyOrdinaryFilesAndNoOpenWaits) {
         return bits;
     });
     EXPECT_EQ(wrong, 0);
-    CTextFile device;
+    CTextFile device, again;
     EXPECT_EQ(device.OpenWrite("/dev/null"), 1) << "a character device takes output";
+    EXPECT_EQ(again.OpenWrite("/dev/null"), 1) << "and is not locked against other writers";
 }
 
 TEST(TextFileRead, MarkRestoredFromTwoPagesBack) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,6 +64,11 @@ int InChild(unsigned seconds, Fn fn) {
         return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Makes a FIFO (a named pipe) at the path; false where the system cannot.
+inline bool MakeFifo(const std::string& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
 inline std::string TestDataPath(const std::string& name) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -175,7 +176,7 @@ TEST(Walking, APageThatComesBackShortEndsTheText) {
     }
     MifPair p(mif);
     ASSERT_TRUE(p.opened);
-    ASSERT_EQ(::truncate(p.dir.Path("t.mif").c_str(), kPage), 0);
+    std::filesystem::resize_file(p.dir.Path("t.mif"), kPage);
     int objects = 0;
     Walk(p.file, &objects);
     EXPECT_EQ(static_cast<size_t>(objects), inFirstPage);

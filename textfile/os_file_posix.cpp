@@ -73,13 +73,15 @@ bool COsFile::OpenWrite(const char* path) {
         return false;
     }
     // Truncate only once the exclusive lock is held, so that a file being read is left intact.
+    // A device is neither locked nor truncated: a lock on /dev/null would shut out every other
+    // program writing there.
     int f = OpenNonBlocking(path, O_WRONLY | O_CREAT, IsWritable);
     if (f < 0) {
         return false;
     }
     struct stat st;
-    if (::flock(f, LOCK_EX | LOCK_NB) != 0 || ::fstat(f, &st) != 0 ||
-        (S_ISREG(st.st_mode) && ::ftruncate(f, 0) != 0)) {
+    if (::fstat(f, &st) != 0 ||
+        (S_ISREG(st.st_mode) && (::flock(f, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(f, 0) != 0))) {
         ::close(f);
         return false;
     }
