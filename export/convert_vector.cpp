@@ -47,11 +47,9 @@ CMifObjectPtr ConvertPoint(Cgeo_VectorPoint& point) {
     auto* record = Make<CMifMultiPoint>(holder, kMifMultiPoint);
     record->points.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-        record->points[static_cast<size_t>(i)].point = ToNode(data[i]);
+        record->points[static_cast<size_t>(i)] = ToNode(data[i]);
     }
-    if (n >= 1) {
-        record->points[0].symbol = PointSymbol(style);
-    }
+    record->symbol = PointSymbol(style);
     return holder;
 }
 

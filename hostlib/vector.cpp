@@ -333,22 +333,31 @@ void Cgeo_VectorText::GetStyle(VECTOR_TEXT_STYLE* style) const {
     }
 }
 
+namespace {
+
+template <typename Kind>
+void* CopyOf(const void* from) {
+    return from != nullptr ? new Kind(*static_cast<const Kind*>(from)) : nullptr;
+}
+
+}  // namespace
+
 Cgeo_VectorObject::Cgeo_VectorObject(int objectType) : type(objectType) {
     switch (type) {
         case XF_OBJ_POINT:
-            point = std::make_unique<Cgeo_VectorPoint>();
+            geometry = new Cgeo_VectorPoint();
             break;
         case XF_OBJ_LINE:
-            line = std::make_unique<Cgeo_VectorLine>();
+            geometry = new Cgeo_VectorLine();
             break;
         case XF_OBJ_POLYGON:
-            polygon = std::make_unique<Cgeo_VectorPolygon>();
+            geometry = new Cgeo_VectorPolygon();
             break;
         case XF_OBJ_ELLIPSE:
-            ellipse = std::make_unique<Cgeo_VectorEllipse>();
+            geometry = new Cgeo_VectorEllipse();
             break;
         case XF_OBJ_TEXT:
-            text = std::make_unique<Cgeo_VectorText>();
+            geometry = new Cgeo_VectorText();
             break;
         default:
             break;
@@ -356,26 +365,41 @@ Cgeo_VectorObject::Cgeo_VectorObject(int objectType) : type(objectType) {
 }
 
 Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other) : type(other.type) {
-    if (other.point) {
-        point = std::make_unique<Cgeo_VectorPoint>(*other.point);
-    }
-    if (other.line) {
-        line = std::make_unique<Cgeo_VectorLine>(*other.line);
-    }
-    if (other.polygon) {
-        polygon = std::make_unique<Cgeo_VectorPolygon>(*other.polygon);
-    }
-    if (other.ellipse) {
-        ellipse = std::make_unique<Cgeo_VectorEllipse>(*other.ellipse);
-    }
-    if (other.text) {
-        text = std::make_unique<Cgeo_VectorText>(*other.text);
+    switch (type) {
+        case XF_OBJ_POINT:
+            geometry = CopyOf<Cgeo_VectorPoint>(other.geometry);
+            break;
+        case XF_OBJ_LINE:
+            geometry = CopyOf<Cgeo_VectorLine>(other.geometry);
+            break;
+        case XF_OBJ_POLYGON:
+            geometry = CopyOf<Cgeo_VectorPolygon>(other.geometry);
+            break;
+        case XF_OBJ_ELLIPSE:
+            geometry = CopyOf<Cgeo_VectorEllipse>(other.geometry);
+            break;
+        case XF_OBJ_TEXT:
+            geometry = CopyOf<Cgeo_VectorText>(other.geometry);
+            break;
+        default:
+            break;
     }
 }
 
-Cgeo_VectorObject::~Cgeo_VectorObject() = default;
+Cgeo_VectorObject::~Cgeo_VectorObject() {
+    delete Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT);
+    delete Geometry<Cgeo_VectorLine>(XF_OBJ_LINE);
+    delete Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON);
+    delete Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE);
+    delete Geometry<Cgeo_VectorText>(XF_OBJ_TEXT);
+}
 
 CXF_StyleObject* Cgeo_VectorObject::GetStyle() const {
+    auto* point = Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT);
+    auto* line = Geometry<Cgeo_VectorLine>(XF_OBJ_LINE);
+    auto* polygon = Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON);
+    auto* ellipse = Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE);
+    auto* text = Geometry<Cgeo_VectorText>(XF_OBJ_TEXT);
     CXF_StyleObject* style = nullptr;
     if (point) {
         VECTOR_POINT_STYLE r;
@@ -421,6 +445,11 @@ void ShareRecordStyle(Geometry& geometry, CXF_StyleSet* set, FaceOf faceOf) {
 }  // namespace
 
 void Cgeo_VectorObject::ShareStyle(CXF_StyleSet* set) {
+    auto* point = Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT);
+    auto* line = Geometry<Cgeo_VectorLine>(XF_OBJ_LINE);
+    auto* polygon = Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON);
+    auto* ellipse = Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE);
+    auto* text = Geometry<Cgeo_VectorText>(XF_OBJ_TEXT);
     if (point) {
         ShareRecordStyle<Cgeo_VectorPoint, VECTOR_POINT_STYLE>(
             *point, set, [](CXF_StyleObject* s) { return s->GetMarker(); });
@@ -440,6 +469,11 @@ void Cgeo_VectorObject::ShareStyle(CXF_StyleSet* set) {
 }
 
 int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
+    auto* point = Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT);
+    auto* line = Geometry<Cgeo_VectorLine>(XF_OBJ_LINE);
+    auto* polygon = Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON);
+    auto* ellipse = Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE);
+    auto* text = Geometry<Cgeo_VectorText>(XF_OBJ_TEXT);
     CXF_RectD r{0.0, 0.0, 0.0, 0.0};
     bool any = false;
     if (point) {

@@ -1,6 +1,7 @@
 #include "import/host_object.h"
 
 #include <cmath>
+#include <vector>
 
 #include "import/host_styles.h"
 #include "import/line_styles.h"
@@ -29,40 +30,50 @@ void MakeLine(const CMifLine& record, Cgeo_VectorLine* line) {
     SetPoint(points[1], record.end);
 }
 
+// The sections that hold nodes: an empty section has nothing to draw, and millions of them in a
+// small file must not each cost a host section.
+std::vector<int32_t> SectionsWithNodes(const CMifSections& record) {
+    std::vector<int32_t> kept;
+    for (int32_t i = 0; i < record.GetSectionCount(); ++i) {
+        if (record.GetSectionNodeCount(i) > 0) {
+            kept.push_back(i);
+        }
+    }
+    return kept;
+}
+
 void MakePline(const CMifPline& record, Cgeo_VectorLine* line) {
-    int32_t sections = record.GetSectionCount();
-    line->SetNumSection(sections);
-    for (int32_t i = 0; i < sections; ++i) {
-        int32_t count = record.GetSectionNodeCount(i);
-        line->GetPolygon(i)->SetSize(count);
-        tagXF_POINT3DD* points = line->GetData(i);
+    std::vector<int32_t> kept = SectionsWithNodes(record);
+    line->SetNumSection(static_cast<int>(kept.size()));
+    for (size_t k = 0; k < kept.size(); ++k) {
+        int32_t count = record.GetSectionNodeCount(kept[k]);
+        int section = static_cast<int>(k);
+        line->GetPolygon(section)->SetSize(count);
+        tagXF_POINT3DD* points = line->GetData(section);
+        const CNode* nodes = record.GetSectionNode(kept[k], 0);
         for (int32_t j = 0; j < count; ++j) {
-            if (const CNode* node = record.GetSectionNode(i, j)) {
-                SetPoint(points[j], *node);
-            }
+            SetPoint(points[j], nodes[j]);
         }
     }
 }
 
-// One ring per section. The closing node is dropped only when it repeats the first, so a ring
-// written without the repeat keeps every vertex.
+// One ring per section that holds nodes. The closing node is dropped only when it repeats the
+// first, so a ring written without the repeat keeps every vertex.
 void MakeRegion(const CMifRegion& record, Cgeo_VectorPolygon* polygon) {
-    int32_t sections = record.GetSectionCount();
-    polygon->SetPolygonSize(sections);
+    std::vector<int32_t> kept = SectionsWithNodes(record);
+    polygon->SetPolygonSize(static_cast<int>(kept.size()));
     CXF_RegionCmx* region = polygon->GetRegion();
-    for (int32_t i = 0; i < sections; ++i) {
-        int32_t count = record.GetSectionNodeCount(i);
-        if (count >= 2 &&
-            SameNode(*record.GetSectionNode(i, 0), *record.GetSectionNode(i, count - 1))) {
+    for (size_t k = 0; k < kept.size(); ++k) {
+        int32_t count = record.GetSectionNodeCount(kept[k]);
+        const CNode* nodes = record.GetSectionNode(kept[k], 0);
+        if (count >= 2 && SameNode(nodes[0], nodes[count - 1])) {
             --count;
         }
-        CXF_PolygonD* ring = region->GetPolygon(i);
+        CXF_PolygonD* ring = region->GetPolygon(static_cast<int>(k));
         ring->SetSize(count);
         tagXF_POINT3DD* points = ring->GetData();
         for (int32_t j = 0; j < count; ++j) {
-            if (const CNode* node = record.GetSectionNode(i, j)) {
-                SetPoint(points[j], *node);
-            }
+            SetPoint(points[j], nodes[j]);
         }
         ring->UpdateBoundRect();
     }
@@ -95,8 +106,7 @@ void MakeMultiPoint(const CMifMultiPoint& record, Cgeo_VectorPoint* point) {
     point->SetPoints(n, nullptr);
     tagXF_POINT3DD* points = point->GetData();
     for (int i = 0; i < n; ++i) {
-        points[i].x = record.points[static_cast<size_t>(i)].point.x;
-        points[i].y = record.points[static_cast<size_t>(i)].point.y;
+        SetPoint(points[i], record.points[static_cast<size_t>(i)]);
     }
 }
 
@@ -227,7 +237,7 @@ void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
             auto& r = *static_cast<CMifMultiPoint*>(record);
             MakeMultiPoint(r, object->GetObjPoint());
             if (!r.points.empty()) {
-                SetPointStyle(app, vector, r.points[0].symbol, object->GetObjPoint());
+                SetPointStyle(app, vector, r.symbol, object->GetObjPoint());
             }
             break;
         }

@@ -126,7 +126,8 @@ void SetTextStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifText& record
     }
     style.size = static_cast<uint32_t>(size);
     style.height = height;
-    style.angle = static_cast<double>(record.angle);
+    // An angle that is not a finite number turns nothing.
+    style.angle = std::isfinite(record.angle) ? static_cast<double>(record.angle) : 0.0;
     style.flags = 1;
     CXF_StyleObject* registered =
         Register(vector, manager != nullptr ? manager->GetDefaultTextStyle() : nullptr);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "import/host_object.h"
@@ -76,6 +77,44 @@ float ToFloat(double value) {
     return static_cast<float>(value);
 }
 
+bool AllDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A date as other programs write it: YYYYMMDD, YYYY-MM-DD or YYYY/MM/DD. False for any other text
+// (an empty value among them): the date is then left unset.
+bool ParseDate(std::string_view text, uint16_t date[3]) {
+    std::string_view year, month, day;
+    if (text.size() == 8) {
+        year = text.substr(0, 4);
+        month = text.substr(4, 2);
+        day = text.substr(6, 2);
+    } else if (text.size() == 10 && (text[4] == '-' || text[4] == '/') && text[7] == text[4]) {
+        year = text.substr(0, 4);
+        month = text.substr(5, 2);
+        day = text.substr(8, 2);
+    } else {
+        return false;
+    }
+    if (!AllDigits(year) || !AllDigits(month) || !AllDigits(day)) {
+        return false;
+    }
+    date[0] = static_cast<uint16_t>(ParseInt(year));
+    date[1] = static_cast<uint16_t>(ParseInt(month));
+    date[2] = static_cast<uint16_t>(ParseInt(day));
+    return true;
+}
+
+// T, TRUE, Y, YES and 1 in any case are true; anything else is false.
+bool IsTrue(std::string_view text) {
+    for (const char* word : {"T", "TRUE", "Y", "YES", "1"}) {
+        if (EqualsNoCase(text, word)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Fills the buffer with the text's value in the layout of the column's host type; false when
 // nothing is to be set.
 bool BuildValue(const CVectorColumn& column, const std::string& text,
@@ -107,18 +146,15 @@ bool BuildValue(const CVectorColumn& column, const std::string& text,
             Put(buffer, ParseDouble(text));
             return true;
         case 10: {
-            if (text.size() != 8) {
+            uint16_t date[3];
+            if (!ParseDate(text, date)) {
                 return false;
             }
-            uint16_t date[3] = {
-                static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text.substr(0, 4)))),
-                static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text.substr(4, 2)))),
-                static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text.substr(6, 2))))};
             std::memcpy(buffer.data(), date, sizeof date);
             return true;
         }
         case 11:
-            Put(buffer, int32_t{text == "T" ? 1 : 0});
+            Put(buffer, int32_t{IsTrue(text) ? 1 : 0});
             return true;
         default:
             return false;
@@ -212,6 +248,9 @@ void CImportPass::Run() {
         if (CMifObject* record = mif.ReadObject()) {
             std::unique_ptr<Cgeo_VectorObject, ObjectDeleter> object(
                 CreateHostObject(mainApp, record, target));
+            // The record is done with: its nodes go before the layer copies the host object, so
+            // that a large object is held twice at most, not three times.
+            mif.DeleteCurrentObject();
             if (object != nullptr) {
                 int track = LegendTrackOf(object->GetType());
                 if (track >= 0) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -164,9 +166,11 @@ inline std::string Dump(const CMifObject* o, bool brief = false) {
             return out;
         }
         case kMifMultiPoint: {
-            out += static_cast<const CMifMultiPoint*>(o)->points.empty() ? "" : " ";
-            for (const CMifPoint& p : static_cast<const CMifMultiPoint*>(o)->points) {
-                out += "[" + Pt(p.point) + Sym(p.symbol) + "]";
+            // The symbol shows with the first point.
+            auto* m = static_cast<const CMifMultiPoint*>(o);
+            out += m->points.empty() ? "" : " ";
+            for (const CNode& p : m->points) {
+                out += "[" + Pt(p) + (&p == &m->points.front() ? Sym(m->symbol) : "") + "]";
             }
             return out;
         }
@@ -179,4 +183,15 @@ inline std::string Dump(const CMifObject* o, bool brief = false) {
         default:
             return out;
     }
+}
+
+// Reads the objects of the text one by one and compares each with its Dump; no object is left.
+inline void ExpectObjects(const std::string& mif, const std::vector<std::string>& expected,
+                          const std::vector<double>& transform = {}) {
+    MifText text(mif, transform);
+    ASSERT_TRUE(text.opened);
+    for (const std::string& e : expected) {
+        EXPECT_EQ(Dump(text.Next()), e) << mif;
+    }
+    EXPECT_EQ(text.file.nextKind, -1) << "objects left over in " << mif;
 }

@@ -9,15 +9,6 @@ struct Case {
     const char* expected;
 };
 
-void ExpectObjects(const char* mif, const std::vector<std::string>& expected) {
-    MifText text(mif);
-    ASSERT_TRUE(text.opened);
-    for (const std::string& e : expected) {
-        EXPECT_EQ(Dump(text.Next()), e) << mif;
-    }
-    EXPECT_EQ(text.file.nextKind, -1) << "objects left over in " << mif;
-}
-
 TEST(Clauses, PenWidthsInPixelsAndInPoints) {
     CMifFile file;
     ASSERT_DOUBLE_EQ(file.pixelsPerPoint, 96.0 / 72.0);
@@ -51,8 +42,10 @@ TEST(Clauses, ValueCountsDecideTheFormAndWrongCountsChangeNothing) {
         {"Point 0 0\nSymbol (1,2,3,4,5)", "Point 0,0"},
         {"Text \"t\"\n0 0 1 1 Font (\"Times, Bold\",1,0,0)",
          "Text 't' 0,0 1,1 sp1 j0 a0 font('Times, Bold',1,0,#000000,-1)"},
-        {"Text \"t\"\n0 0 1 1 Font ( \"Arial\",1,0,255,65280)",
-         "Text 't' 0,0 1,1 sp1 j0 a0 font(' Arial',1,0,#ff0000,#00ff00)"},
+        {"Text \"t\"\n0 0 1 1 Font ( \"Arial\" ,1,0,255,65280)",
+         "Text 't' 0,0 1,1 sp1 j0 a0 font('Arial',1,0,#ff0000,#00ff00)"},
+        {"Text \"t\"\n0 0 1 1 Font (\"Arial (Cyr), \"\"Bold\"\"\",1,0,255)",
+         "Text 't' 0,0 1,1 sp1 j0 a0 font('Arial (Cyr), \"Bold\"',1,0,#ff0000,-1)"},
         {"Text \"t\"\n0 0 1 1 Font (\"Arial\",1,0)", "Text 't' 0,0 1,1 sp1 j0 a0"},
     };
     for (const Case& c : cases) {
@@ -74,9 +67,13 @@ TEST(Clauses, WordFormEndsAtTheNextObjectAtTheEndOfTheFileAndAtGluedClauses) {
     ExpectObjects(
         "Pline 2 0 0 1 1\nSmooth Pen (2,2,0)\nPline 1 0 0 Smoothly\nText",
         {"Pline [0,0 1,1] smooth pen(2,2,#000000)", "Pline [0,0]", "Text '' 0,0 0,0 sp1 j0 a0"});
-    // Clauses indented with TABs, as other programs write them.
+    // Objects and clauses indented with TABs, as other programs write them: the clauses belong
+    // to the object they follow.
     ExpectObjects("Rect 0 0 1 1\n\tPen (1,2,3)\n\t \tBrush (1,2)\n",
                   {"Rect 0,0 1,1 pen(1,2,#030000) brush(1,#020000,-1)"});
+    ExpectObjects(
+        "Region 1 3 0 0 1 0 0 1\n\tRegion 1 3 5 5 6 5 5 6\n\t\tPen (1,2,3)\n\tBrush (2,4)\n",
+        {"Region [0,0 1,0 0,1]", "Region [5,5 6,5 5,6] pen(1,2,#030000) brush(2,#040000,-1)"});
 }
 
 TEST(Clauses, LineFormTakesOnlyTheNextLine) {

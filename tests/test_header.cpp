@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,20 +45,54 @@ TEST(Header, AllItemsInOrderAndMissingOrMisplacedOnes) {
     EXPECT_EQ(m.file.hasTransform, 1);
     EXPECT_EQ(Columns(m.file), Names{"id/2/0/0"});
 
-    // CoordSys before Charset is not found; Version+TAB is one word; 3 numbers are no Transform.
-    MifPair odd(
-        "version\t300\ncoordsys NonEarth\nCHARSET \"Windows Latin\"\nTransform 1,2,3\n"
-        "data\n");
-    EXPECT_EQ(odd.file.version, 0);
-    EXPECT_EQ(odd.file.charset, "Windows");
-    EXPECT_EQ(odd.file.coordSys, "");
-    EXPECT_EQ(odd.file.hasTransform, 0);
-    EXPECT_TRUE(odd.file.transform.empty());
+    // 3 numbers are no Transform, nor are 4 that are not all finite.
+    for (const char* transform : {"1,2,3", "1, 2, nan, 4"}) {
+        MifPair odd(std::string("Transform ") + transform + "\nData\n");
+        EXPECT_EQ(odd.file.hasTransform, 0) << transform;
+        EXPECT_TRUE(odd.file.transform.empty()) << transform;
+    }
+}
+
+// Each item is searched from the start of the header, and TABs separate words: other programs
+// write the items in other orders and indent with TABs.
+TEST(Header, ItemsInAnyOrderWithTabs) {
+    const char* items[] = {
+        "Version\t300", "Charset \"Windows Latin\"",     "Delimiter \";\"",          "Unique 1, 3",
+        "Index\t2",     "CoordSys NonEarth Units \"m\"", "Transform 2 3.5\t-10 0.25"};
+    std::vector<std::string> lines(std::begin(items), std::end(items));
+    for (int order = 0; order < 3; ++order) {
+        if (order == 1) {
+            std::reverse(lines.begin(), lines.end());
+        } else if (order == 2) {
+            std::rotate(lines.begin(), lines.begin() + 3, lines.end());
+        }
+        std::string header;
+        for (const std::string& line : lines) {
+            header += "\t" + line + "\r\n";
+        }
+        MifPair m(
+            header + "Columns\t2\r\n\tname\tChar(10)\r\nid Integer\t\r\nData\t\r\nPoint 1\t2\r\n",
+            "a;7\r\n");
+        SCOPED_TRACE(header);
+        ASSERT_TRUE(m.opened);
+        EXPECT_EQ(m.file.version, 300);
+        EXPECT_EQ(m.file.charset, "Windows");
+        EXPECT_EQ(m.file.midFile.GetDelimiter(), ';');
+        EXPECT_EQ(m.file.uniqueColumns, (std::vector<int32_t>{1, 3}));
+        EXPECT_EQ(m.file.indexColumns, (std::vector<int32_t>{2}));
+        EXPECT_EQ(m.file.coordSys, "NonEarth Units \"m\"");
+        EXPECT_EQ(m.file.transform, (std::vector<double>{2, 3.5, -10, 0.25}));
+        EXPECT_EQ(Columns(m.file), (Names{"name/1/10/0", "id/2/0/0"}));
+        m.file.Rewind();
+        EXPECT_EQ(m.file.nextKind, kMifPoint);
+    }
 }
 
 TEST(Header, DelimiterVariants) {
     MifPair tab("Delimiter \"\t\"\nData\n", "1\n");
     EXPECT_EQ(tab.file.midFile.GetDelimiter(), '\t');
+    MifPair bare("Delimiter\t|\nData\n", "1\n");
+    EXPECT_EQ(bare.file.midFile.GetDelimiter(), '|');
     MifPair noMid("Delimiter \",\"\nData\n");
     EXPECT_EQ(noMid.file.midFile.GetDelimiter(), '\t') << "no MID file, no delimiter set";
     // A quoted space reads as a lone quote word; the delimiter is the space, not the quote.
@@ -76,7 +112,7 @@ TEST(HeaderColumns, TypesWithGluedAndSpreadParameters) {
         "\tl Logical\nData\n");
     EXPECT_EQ(Columns(m.file),
               (Names{"a/1/20/0", "b/1/20/0", "c/1/20/0", "e/4/12/3", "f/4/12/0", "g/4/0/0",
-                     "h/2/0/0", "i/3/0/0", "j/5/0/0", "k/6/0/0", "\tl/7/0/0"}));
+                     "h/2/0/0", "i/3/0/0", "j/5/0/0", "k/6/0/0", "l/7/0/0"}));
 }
 
 TEST(HeaderColumns, MalformedListsNeverSwallowTheWordData) {
@@ -100,17 +136,21 @@ TEST(HeaderColumns, CountsAreNotTrusted) {
     huge.file.Rewind();
     EXPECT_EQ(huge.file.nextKind, kMifPoint) << "the objects are not read as columns";
     MifPair cut("Columns 5\n a Integer\n b");
-    EXPECT_EQ(Columns(cut.file), (Names{"a/2/0/0", "b/0/0/0"}));
+    EXPECT_FALSE(cut.opened) << "the columns run to the end of the file, with no Data after them";
 }
 
 TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
     MifPair m(
-        "Version 300\nDelimiter \",\"\nColumns 3\n Index Integer\n Transform Float\n"
-        " Data Integer\nData\nPoint 1 2\nPoint 3 4\n",
+        "Version 300\nDelimiter \",\"\nColumns 10\n Index Integer\n Version Char(3)\n"
+        " Charset Time\n Delimiter LargeInt\n Unique Date\n CoordSys Logical\n Columns Float\n"
+        " Transform Float\n Data DateTime\n Last Integer\nData\nPoint 1 2\nPoint 3 4\n",
         "1,2.5,9\n2,3.5,8\n");
     EXPECT_TRUE(m.file.indexColumns.empty());
     EXPECT_EQ(m.file.hasTransform, 0);
-    EXPECT_EQ(Columns(m.file), (Names{"Index/2/0/0", "Transform/5/0/0", "Data/2/0/0"}));
+    EXPECT_EQ(
+        Columns(m.file),
+        (Names{"Index/2/0/0", "Version/1/3/0", "Charset/0/0/0", "Delimiter/0/0/0", "Unique/6/0/0",
+               "CoordSys/7/0/0", "Columns/5/0/0", "Transform/5/0/0", "Data/0/0/0", "Last/2/0/0"}));
     // Nor is the column named Data the start of the objects.
     std::vector<std::string> ids;
     std::string value;
@@ -158,18 +198,58 @@ TEST(FileContext, OpenAndClose) {
     auto close = lib.Get<XF_CloseFn>("XF_Close");
     ASSERT_NE(open, nullptr);
     ASSERT_NE(close, nullptr);
-    TempDir dir;
     CGEO geo;
-    WriteFile(dir.Path("empty.mif"), "");
-    for (const std::string& path : {dir.Path("missing.mif"), dir.Path("empty.mif")}) {
-        CXF_FileInfo info;
-        EXPECT_EQ(open(&geo, &info, path.c_str()), 0) << path;
-        EXPECT_EQ(info.errorCode, 2);
-        EXPECT_EQ(info.userData, nullptr);
-        EXPECT_EQ(info.GetSize(), 0);
+    // What is not a MIF file, and a MID file that exists but cannot be read, fail the open with
+    // error code 2, without waiting on a FIFO; a missing or empty MID file gives empty values.
+    // Files are given as their bytes, or as "fifo", "folder" or "locked" (held by a writer).
+    const std::string mif = "Version 300\nColumns 1\n a Integer\nData\nPoint 1 2\n";
+    using File = std::optional<std::string>;
+    const struct {
+        const char* what;
+        File mif, mid;
+        int expected;  // 1 opened, 2 refused with error code 2
+    } cases[] = {
+        {"missing", {}, {}, 2},
+        {"empty", "", {}, 2},
+        {"text without Data", "root:x:0:0:root:/root:/bin/bash\n", {}, 2},
+        {"a picture", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20), {}, 2},
+        {"the MID file", "1\t\"Main St\"\t3.5\r\n", {}, 2},
+        {"a FIFO", "fifo", {}, 2},
+        {"MID is a FIFO", mif, "fifo", 2},
+        {"MID is a folder", mif, "folder", 2},
+        {"MID is locked by a writer", mif, "locked", 2},
+        {"no MID", mif, {}, 1},
+        {"empty MID", mif, "", 1},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::string path = dir.Path("t.mif");
+        CTextFile writer;
+        for (const auto& [name, file] : {std::pair{path, c.mif}, {dir.Path("t.mid"), c.mid}}) {
+            if (!file) {
+                continue;
+            } else if (*file == "fifo") {
+                ASSERT_TRUE(MakeFifo(name));
+            } else if (*file == "folder") {
+                std::filesystem::create_directory(name);
+            } else if (*file == "locked") {
+                ASSERT_EQ(writer.OpenWrite(name.c_str()), 1);
+            } else {
+                WriteFile(name, *file);
+            }
+        }
+        int result = InChild(10, [&] {
+            CXF_FileInfo info;
+            int opened = open(&geo, &info, path.c_str());
+            bool clean = opened == 1 || (info.userData == nullptr && info.GetSize() == 0);
+            close(&info);
+            return clean ? (opened == 1 ? 1 : info.errorCode) : 99;
+        });
+        EXPECT_EQ(result, c.expected) << c.what;
     }
 
-    WriteFile(dir.Path("plain.mif"), "just some text, no header\n");
+    TempDir dir;
+    WriteFile(dir.Path("plain.mif"), "just some text\nData\n");
     CXF_FileInfo info;
     ASSERT_EQ(open(&geo, &info, dir.Path("plain.mif").c_str()), 1);
     auto* context = static_cast<CMifContext*>(info.userData);
@@ -178,7 +258,7 @@ TEST(FileContext, OpenAndClose) {
     EXPECT_EQ(context->keepFileInfo, 0);
     ASSERT_NE(context->mifFile, nullptr);
     context->mifFile->Rewind();
-    EXPECT_EQ(context->mifFile->IsEof(), 1) << "a file without a header has no objects";
+    EXPECT_EQ(context->mifFile->IsEof(), 1) << "a file without objects";
     ASSERT_EQ(info.GetSize(), 1);
     auto* vectorInfo = dynamic_cast<CXF_VectorInfo*>(info.GetItem(0));
     ASSERT_NE(vectorInfo, nullptr);

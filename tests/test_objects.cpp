@@ -31,18 +31,23 @@ const Case kBodies[] = {
      "Collection {Region [0,0 1,0 0,1]} {Pline [0,0 1,1]} {MultiPoint [5,5]}"},
 };
 
+// Also with TABs between the words and before the keyword, as other programs write them.
 TEST(ObjectBodies, EveryKindReadsTheSameOnOneLineAndOneWordPerLine) {
     for (const Case& c : kBodies) {
         std::string oneLine = c.mif;
         std::string split = oneLine;
+        std::string tabbed = oneLine;
         size_t geometryEnd = oneLine.find('\n');
         size_t start = split.compare(0, 4, "Text") == 0 ? geometryEnd + 1 : 0;
         for (size_t i = start; i < split.find('\n', start); ++i) {
             if (split[i] == ' ') {
                 split[i] = '\n';
+                tabbed[i] = '\t';
             }
         }
-        for (const std::string& text : {oneLine, split, "Point 0 0\n" + split + "None\n"}) {
+        tabbed = "\t" + tabbed;
+        for (const std::string& text : {oneLine, split, "Point 0 0\n" + split + "None\n",
+                                        "Point 0 0\n" + tabbed + "\tNone\n"}) {
             MifText mif(text);
             ASSERT_TRUE(mif.opened);
             if (text.compare(0, 10, "Point 0 0\n") == 0) {
@@ -104,6 +109,42 @@ TEST(ObjectBodies, HugeCountsStopAtTheEndOfTheFile) {
     }
 }
 
+// A count larger than the data, or a number missing, ends the object at the next object keyword,
+// which begins the next object; so does a Text without its string.
+TEST(ObjectBodies, CountsLargerThanTheDataStopAtTheNextObject) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"Pline 2147483647\n1 2\n3 4\nPoint 5 5\n", {"Pline [1,2 3,4]", "Point 5,5"}},
+        {"Pline Multiple 9\n2 0 0 1 1\n1\nRegion 1 1 7 7\n", {"Pline [0,0 1,1][]", "Region [7,7]"}},
+        {"Pline Multiple\nPoint 1 1", {"Pline", "Point 1,1"}},
+        {"Region 3\n2 0 0 1 1\n9\n2 2\nMultiPoint 1 3 3",
+         {"Region [0,0 1,1][2,2]", "MultiPoint [3,3]"}},
+        {"Region\nNone", {"Region", "None"}},
+        {"MultiPoint 10 1 1\nLine 0 0 1 1", {"MultiPoint [1,1]", "Line 0,0 1,1"}},
+        {"Line 1 2\nPoint 3 4", {"Line 1,2 0,0", "Point 3,4"}},
+        {"RoundRect 0 0 1 1\nArc 0 0 1 1\nEllipse 0 0 1 1",
+         {"RoundRect 0,0 1,1 r0", "Arc 0,0 1,1 0..0", "Ellipse 0,0 1,1"}},
+        {"Text\n1 2 3 4\nPoint 5 5", {"Text '' 1,2 3,4 sp1 j0 a0", "Point 5,5"}},
+        {"Text\nPoint 5 5", {"Text '' 0,0 0,0 sp1 j0 a0", "Point 5,5"}},
+        {"Text \"t\"\n0 0 1 1 Label Line\nPoint 5 5\nText \"u\"\n0 0 1 1 Angle\nNone",
+         {"Text 't' 0,0 1,1 sp1 j0 a0 label1@0,0", "Point 5,5", "Text 'u' 0,0 1,1 sp1 j0 a0",
+          "None"}},
+    };
+    for (const auto& [mif, expected] : cases) {
+        ExpectObjects(mif, expected);
+    }
+}
+
+// A coordinate that is not a finite number (nan, inf, an overflow, also after the header's
+// transformation) makes its object an empty one; the objects after it are read as they stand.
+TEST(ObjectBodies, NonFiniteCoordinatesMakeEmptyObjects) {
+    ExpectObjects(
+        "Point nan inf\nLine 1.#QNAN 1.#QNAN 2 2\nPoint 1e999 0\nPline 2 0 0 1 -inf\n"
+        "Region 1 3 0 0 1 0 0 1 Center nan 0\nText \"t\"\n0 0 1 1.#INF\nMultiPoint 2 0 0 nan 1\n"
+        "Rect 0 0 nan 1\nPoint 7 8\n",
+        {"None", "None", "None", "None", "None", "None", "None", "None", "Point 7,8"});
+    ExpectObjects("Point 1 1e300\nPoint 1 2", {"None", "Point 1,2e+300"}, {1, 1e300, 0, 0});
+}
+
 // A coordinate may run across the 1 MiB page boundary at any of its bytes: the file is padded
 // so that the boundary falls at each position within one number in turn.
 TEST(ObjectBodies, CoordinatesAcrossThePageBoundary) {
@@ -130,6 +171,7 @@ TEST(ObjectBodies, TextStringsAreDecoded) {
         {"Text \"\"\"\"\n0 0 1 1", "\""},
         {"Text \"\"\n0 0 1 1", ""},
         {"Text \"trailing\"  \t\n0 0 1 1", "trailing"},
+        {"Text\n\t\"tab\tbed\"\n0 0 1 1", "tab\tbed"},
         {"Text unquoted \"\"x\n0 0 1 1", "unquoted \"\"x"},
     };
     for (const Case& c : cases) {
@@ -208,12 +250,14 @@ TEST(ObjectFile, EveryPrefixReadsToItsEnd) {
     std::string mif = ReadFile(TestDataPath("all_kinds.mif"));
     std::string mid = ReadFile(TestDataPath("all_kinds.mid"));
     ASSERT_GT(mif.size(), 500u);
+    // The file opens once the word Data that ends its header is whole.
+    const size_t dataEnd = mif.find("\nData") + 5;
     TempDir dir;
     for (size_t n = 0; n <= mif.size(); ++n) {
         WriteFile(dir.Path("cut.mif"), mif.substr(0, n));
         WriteFile(dir.Path("cut.mid"), mid.substr(0, n % (mid.size() + 1)));
         CMifFile file;
-        ASSERT_EQ(file.Open(dir.Path("cut.mif").c_str()), n == 0 ? 0 : 1) << "prefix " << n;
+        ASSERT_EQ(file.Open(dir.Path("cut.mif").c_str()), n < dataEnd ? 0 : 1) << "prefix " << n;
         size_t objects = 0;
         std::string value;
         for (file.Rewind(); !file.IsEof(); file.MoveNext()) {

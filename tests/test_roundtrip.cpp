@@ -249,12 +249,12 @@ std::vector<std::string> SampleFiles() {
     return files;
 }
 
-// The text with every line break (CR LF, CR, LF) made the two characters \n.
-std::string LineBreaksEscaped(const std::string& text) {
+// The text with every line break (CR LF, CR, LF) made a line feed.
+std::string LineBreaksAsLf(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {
-            out += "\\n";
+            out += '\n';
             if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
                 ++i;
             }
@@ -310,7 +310,7 @@ void ExpectSame(const CImported& a, const CImported& b) {
 // - a pen width of 0 is written as 0 and the reader makes every pen at least 1 pixel wide;
 // - a text value never set is written as an empty text, since a MID record has no "no value";
 // - a line break inside a text value is written as the two characters \n, so that a value can
-//   never split its record, and the reader keeps those two characters.
+//   never split its record, and the reader makes it a line feed again.
 void ExpectAgree(const CImported& first, const CImported& second) {
     size_t columns = first.columns.size();
     if (columns == 0) {
@@ -353,7 +353,7 @@ void ExpectAgree(const CImported& first, const CImported& second) {
             } else if (c.type == 1 && u == "-") {
                 EXPECT_EQ(v, "''") << "a value never set is written as an empty text";
             } else if (c.type == 1) {
-                EXPECT_EQ(LineBreaksEscaped(u), v);
+                EXPECT_EQ(LineBreaksAsLf(u), v);
             } else {
                 EXPECT_EQ(u, v);
             }

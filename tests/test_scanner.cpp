@@ -18,8 +18,10 @@ namespace {
 constexpr uint32_t kPage = CTextFile::kPageSize;
 
 TEST(Scanner, WordsLinesAndPutBackAcrossThePageBoundary) {
-    // TAB is part of a word; "Region" straddles the 1 MiB boundary and is put back across it.
-    std::string bytes = "  Version 300\r\nCharset\t\"Neutral\"\rCoordSys\r\n\r\n Earth 1, 104 \n";
+    // TAB separates words as a space does and stays inside a line; "Region" straddles the 1 MiB
+    // boundary and is put back across it.
+    std::string bytes =
+        "  Version 300\r\nCharset\t\"Neutral\"\rCoordSys\r\n\r\n\t Earth\t1, 104 \n";
     bytes += std::string(kPage - 3 - bytes.size(), ' ') + "Region 12\r\nPline";
     TempDir dir;
     WriteFile(dir.Path("s.mif"), bytes);
@@ -27,9 +29,10 @@ TEST(Scanner, WordsLinesAndPutBackAcrossThePageBoundary) {
     ASSERT_EQ(f.OpenRead(dir.Path("s.mif").c_str()), 1);
     EXPECT_EQ(f.ReadWord(), "Version");
     EXPECT_EQ(f.ReadWord(), "300");
-    EXPECT_EQ(f.ReadWord(), "Charset\t\"Neutral\"");
+    EXPECT_EQ(f.ReadWord(), "Charset");
+    EXPECT_EQ(f.ReadWord(), "\"Neutral\"");
     EXPECT_EQ(f.ReadWord(), "CoordSys");
-    EXPECT_EQ(f.ReadLine(), "Earth 1, 104 ") << "the next non-empty line, trailing space kept";
+    EXPECT_EQ(f.ReadLine(), "Earth\t1, 104 ") << "the next non-empty line, trailing space kept";
     EXPECT_EQ(f.ReadWord(), "Region");
     EXPECT_EQ(f.Page(), 1);
     f.RestoreMark();
@@ -68,8 +71,21 @@ TEST(Scanner, TextFunctions) {
     ParseIntList(",,,", ints);
     EXPECT_TRUE(ints.empty());
     std::vector<std::string> list;
-    SplitQuoted("\"Arial, Bold\",0, 12", ',', list);
-    EXPECT_EQ(list, (std::vector<std::string>{"Arial, Bold", "0", " 12"}));
+    SplitQuoted(" \"Arial, Bold (Cyr)\" ,0, 12", ',', list);
+    EXPECT_EQ(list, (std::vector<std::string>{"Arial, Bold (Cyr)", "0", "12"}));
+    list.clear();
+    SplitQuoted("\" a \"\"b\"\"\",", ',', list);
+    EXPECT_EQ(list, (std::vector<std::string>{" a \"b\"", ""})) << "blanks inside quotes stay";
+    std::vector<double> reals;
+    ParseDoubleList("2 3.5\t-10, 0.25", reals);
+    EXPECT_EQ(reals, (std::vector<double>{2, 3.5, -10, 0.25})) << "blanks separate reals too";
+    const std::pair<const char*, const char*> escapes[] = {
+        {"a\\nb", "a\nb"}, {"c:\\\\new", "c:\\new"}, {"\\t\\", "\\t\\"}, {"\\\\n", "\\n"}};
+    for (const auto& [text, decoded] : escapes) {
+        std::string value = text;
+        DecodeEscapes(value);
+        EXPECT_EQ(value, decoded) << text;
+    }
 }
 
 TEST(Scanner, NumbersAsAtoiAndAtofWithoutOverflow) {
@@ -84,6 +100,12 @@ TEST(Scanner, NumbersAsAtoiAndAtofWithoutOverflow) {
     EXPECT_EQ(ParseDouble("1e999"), HUGE_VAL);
     EXPECT_EQ(ParseDouble("-1e999"), -HUGE_VAL);
     EXPECT_EQ(ParseDouble("1e-999"), 0.0);
+    // Not-a-number and infinity as C libraries of other systems print them.
+    EXPECT_EQ(ParseDouble("1.#INF"), HUGE_VAL);
+    EXPECT_EQ(ParseDouble("-1.#INF"), -HUGE_VAL);
+    for (const char* nan : {"nan", "1.#QNAN", "-1.#IND", "1.#SNAN"}) {
+        EXPECT_TRUE(std::isnan(ParseDouble(nan))) << nan;
+    }
 }
 
 TEST(Scanner, PeriodIsTheDecimalPointInACommaLocale) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <string>
 
 #include "test_util.h"
@@ -61,6 +62,42 @@ TEST(TextFileRead, SizesAroundThePage) {
     CTextFile f;
     EXPECT_EQ(f.OpenRead(dir.Path("missing.mif").c_str()), 0);
     EXPECT_EQ(f.OpenRead(dir.Root().c_str()), 0) << "a folder is not a text file";
+}
+
+// Only ordinary files are read, and no open waits: a FIFO without a writer (or, for writing,
+// without a reader) would block it for ever. A missing file is told from one that is refused.
+TEST(TextFileRead, OnlyOrdinaryFilesAndNoOpenWaits) {
+    TempDir dir;
+    const std::string fifo = dir.Path("fifo");
+    ASSERT_TRUE(MakeFifo(fifo));
+    WriteFile(dir.Path("empty"), "");
+    using Result = CTextFile::OpenResult;
+    const std::pair<std::string, Result> reads[] = {{fifo, Result::kRefused},
+                                                    {dir.Root().string(), Result::kRefused},
+                                                    {"/dev/zero", Result::kRefused},
+                                                    {dir.Path("missing"), Result::kMissing},
+                                                    {dir.Path("empty"), Result::kEmpty}};
+    // Each case that goes wrong sets its bit; a call that blocks makes the child time out.
+    int wrong = InChild(10, [&] {
+        int bits = 0;
+        for (size_t k = 0; k < std::size(reads); ++k) {
+            CTextFile f;
+            if (f.OpenRead(reads[k].first.c_str()) != 0 || f.LastOpenResult() != reads[k].second) {
+                bits |= 1 << k;
+            }
+        }
+        CTextFile out;
+        bits |= out.OpenWrite(fifo.c_str()) != 0 ? 1 << 5 : 0;
+        int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        bits |= out.OpenWrite(fifo.c_str()) != 0 ? 1 << 6 : 0;  // a reader waits on it
+        ::close(reader);
+        bits |= out.OpenWrite(dir.Root().c_str()) != 0 ? 1 << 7 : 0;
+        return bits;
+    });
+    EXPECT_EQ(wrong, 0);
+    CTextFile device, again;
+    EXPECT_EQ(device.OpenWrite("/dev/null"), 1) << "a character device takes output";
+    EXPECT_EQ(again.OpenWrite("/dev/null"), 1) << "and is not locked against other writers";
 }
 
 TEST(TextFileRead, MarkRestoredFromTwoPagesBack) {

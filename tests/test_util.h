@@ -1,6 +1,8 @@
 #pragma once
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -46,6 +48,27 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs fn in a child process and returns what it returned (0 to 255), or -1 when the child died
+// or was still running after the given seconds: a call that blocks fails instead of hanging.
+template <typename Fn>
+int InChild(unsigned seconds, Fn fn) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(seconds);
+        ::_exit(fn());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) {
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Makes a FIFO (a named pipe) at the path; false where the system cannot.
+inline bool MakeFifo(const std::string& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
 inline std::string TestDataPath(const std::string& name) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -51,14 +53,38 @@ TEST(MidRecords, QuotesDelimitersAndFieldCounts) {
               "\t\"Guarino \"\"Chucky\"\"\"\t\n");
     ASSERT_TRUE(p.opened);
     EXPECT_EQ(Walk(p.file), (Records{{"1", "Main St", "3.5"},
-                                     {"\"2\"", "a\tb\" ", " 4 "},
+                                     {"2", "a\tb", "4"},
                                      {"3", "", ""},
                                      {"4", "x", "5"},
                                      {"", "Guarino \"Chucky\"", ""}}))
-        << "quotes stay on non-Char values; a doubled quote in a quoted Char value is one";
+        << "quotes and blanks around values go; a doubled quote in a quoted Char value is one";
     std::string value = "untouched";
     EXPECT_EQ(p.file.GetFieldValue(3, value), 0) << "an index equal to the column count";
     EXPECT_EQ(value, "untouched");
+}
+
+// MID fields as other programs write them: blanks around quoted values, quotes around numbers,
+// stray quotes inside quoted values, and the escapes of line breaks and backslashes.
+TEST(MidRecords, FieldsAsOtherProgramsWriteThem) {
+    MifPair p(Header("Columns 3\r\n a Char(30)\r\n b Char(30)\r\n n Integer\r\n", ",") +
+                  "None\nNone\nNone\nNone\nNone\nNone\nNone\nNone\n",
+              "\"x\", \"y z\" , 5\n"
+              "\"a\"b\",x,\"2\"\n"
+              "1,\t\"a\nb\",3\n"
+              "\"p\\\\q\\nr\\t\",s\\n, 4 \n"
+              "\"Guarino \"Chucky\" Sandra\",t,6\n"
+              "\"a\" b,c,7\n"
+              "\" \"\" \",  , \n"
+              "\"last\",\"\",8\n");
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(Walk(p.file), (Records{{"x", "y z", "5"},
+                                     {"a\"b", "x", "2"},
+                                     {"1", "a\nb", "3"},
+                                     {"p\\q\nr\\t", "s\n", "4"},
+                                     {"Guarino \"Chucky\" Sandra", "t", "6"},
+                                     {"a\" b", "c", "7"},
+                                     {" \" ", "  ", ""},
+                                     {"last", "", "8"}}));
 }
 
 TEST(MidRecords, EveryLineEndEndsARecordButNotInsideAnOpeningQuote) {
@@ -136,6 +162,26 @@ TEST(Walking, ProgressAndTheEndOfTheObjects) {
     noData.file.Rewind();
     EXPECT_EQ(noData.file.IsEof(), 1) << "no Data word, no objects";
     EXPECT_EQ(noData.file.progress, 0.0);
+}
+
+// A file that comes back short on its second page (it shrank while being read) ends where its
+// data ends: the reader never looks past what was loaded.
+TEST(Walking, APageThatComesBackShortEndsTheText) {
+    std::string mif = Header("Columns 1\r\n n Integer\r\n");
+    size_t inFirstPage = 0;
+    for (int i = 0; mif.size() < kPage + kPage / 2; ++i) {
+        std::string object = "Pline 1 " + std::to_string(i) + " 1\r\n";
+        inFirstPage += mif.size() + 5 <= kPage ? 1 : 0;  // its keyword was loaded
+        mif += object;
+    }
+    MifPair p(mif);
+    ASSERT_TRUE(p.opened);
+    std::filesystem::resize_file(p.dir.Path("t.mif"), kPage);
+    int objects = 0;
+    Walk(p.file, &objects);
+    EXPECT_EQ(static_cast<size_t>(objects), inFirstPage);
+    EXPECT_EQ(p.file.ReadOffset(), p.file.FileSize()) << "the read position is not past the data";
+    EXPECT_EQ(p.file.FileSize(), kPage) << p.file.ReadOffset() << " " << p.file.Page();
 }
 
 // Objects and records laid so that words, records and a CR LF pair cross the 1 MiB boundary

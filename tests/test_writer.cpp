@@ -283,9 +283,9 @@ std::vector<CMifObjectPtr> EveryKind() {
     text->labelPoint = {9, 8};
     auto* multi = static_cast<CMifMultiPoint*>(add(kMifMultiPoint));
     multi->points.resize(3);
-    multi->points[1].point = {1, 1};
-    multi->points[2].point = {-2, 2.5};
-    multi->points[0].symbol = {0, 33, 0, 9, "", "", 0, 0.0};
+    multi->points[1] = {1, 1};
+    multi->points[2] = {-2, 2.5};
+    multi->symbol = {0, 33, 0, 9, "", "", 0, 0.0};
     auto* collection = static_cast<CMifCollection*>(add(kMifCollection));
     collection->region = std::make_unique<CMifRegion>(*region);
     collection->pline = std::make_unique<CMifPline>(*pline);
@@ -300,9 +300,9 @@ const int32_t kEveryType[] = {kColChar,  kColInteger, kColSmallInt, kColDecimal,
                               kColFloat, kColDate,    kColLogical,  kColNone};
 const char* const kTypeNames[] = {"name",  "count", "small", "amount",
                                   "ratio", "day",   "flag",  "other"};
-// readBack: as a reader hands it out, the quote single and the line break as the characters \n.
+// readBack: as a reader hands it out, the quote single and the line break a line feed.
 std::vector<std::string> Values(size_t k, bool readBack = false) {
-    std::string text = "a \"" + std::to_string(k) + "\", b" + (readBack ? "\\n" : "\r\n") + "c";
+    std::string text = "a \"" + std::to_string(k) + "\", b" + (readBack ? "\n" : "\r\n") + "c";
     return {text, std::to_string(k), "-3", "1.500", "2.25", "20240131", "T", "x,y"};
 }
 
@@ -416,6 +416,7 @@ TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
         SCOPED_TRACE("object " + std::to_string(k));
         EXPECT_EQ(got[k].geometry.substr(0, std::strlen(geometry[k])), geometry[k]);
         std::vector<std::string> values = Values(k, true);
+        values[0].replace(values[0].find('\n'), 1, "\\n");  // GDAL keeps the escape as written
         values[5] = "2024/01/31";
         for (int i = 0; i < 8; ++i) {
             EXPECT_EQ(got[k].values[kTypeNames[i]], values[static_cast<size_t>(i)])

@@ -6,10 +6,12 @@
 // The operating-system file under CTextFile. One implementation file per platform.
 //
 // Reading: the file is opened with a shared lock (others may read, nobody may write); reads are
-// positioned, so a page can be loaded from any 64-bit offset.
+// positioned, so a page can be loaded from any 64-bit offset. Only ordinary files are read: a
+// FIFO, a folder or a device is refused, and opening never waits for another process.
 // Writing: the file is created or truncated under an exclusive lock. Writes are collected in a
 // 64 KiB buffer and handed to the system when it is full and at Close, as a C stream does; a
-// failed write or a failed flush is reported by the call that saw it.
+// failed write or a failed flush is reported by the call that saw it. A FIFO, a folder or a
+// block device is refused as an output, without waiting for a reader.
 class COsFile {
 public:
     static constexpr size_t kWriteBufferSize = 64 * 1024;
@@ -22,6 +24,9 @@ public:
     bool OpenRead(const char* path);
     bool OpenWrite(const char* path);
     bool IsOpen() const { return fd >= 0; }
+    // False only when nothing exists at the path, so that a caller can tell a missing file from
+    // one that exists but cannot be opened (locked, unreadable, not an ordinary file).
+    static bool Exists(const char* path);
 
     // Size in bytes of the file open for reading; -1 when it cannot be told.
     int64_t Size() const;

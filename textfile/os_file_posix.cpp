@@ -13,23 +13,58 @@ COsFile::~COsFile() {
     Close();
 }
 
+namespace {
+
+// Opens without waiting: a FIFO without a writer (or, for writing, without a reader) would block
+// open for ever. Once the file is known to be one to use, its reads and writes block again.
+int OpenNonBlocking(const char* path, int flags, bool (*acceptable)(mode_t)) {
+    int f = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (f < 0) {
+        return -1;
+    }
+    struct stat st;
+    int status = ::fcntl(f, F_GETFL);
+    if (::fstat(f, &st) != 0 || !acceptable(st.st_mode) || status < 0 ||
+        ::fcntl(f, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        ::close(f);
+        return -1;
+    }
+    return f;
+}
+
+bool IsReadable(mode_t mode) {
+    return S_ISREG(mode);
+}
+
+// A character device such as /dev/null takes output as a file does; a block device would be
+// overwritten in place.
+bool IsWritable(mode_t mode) {
+    return S_ISREG(mode) || S_ISCHR(mode);
+}
+
+}  // namespace
+
 bool COsFile::OpenRead(const char* path) {
     Close();
     if (path == nullptr) {
         return false;
     }
-    int f = ::open(path, O_RDONLY | O_CLOEXEC);
+    int f = OpenNonBlocking(path, O_RDONLY, IsReadable);
     if (f < 0) {
         return false;
     }
     // Readers share the file; a writer holding it exclusively makes the open fail.
-    struct stat st;
-    if (::flock(f, LOCK_SH | LOCK_NB) != 0 || ::fstat(f, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::flock(f, LOCK_SH | LOCK_NB) != 0) {
         ::close(f);
         return false;
     }
     fd = f;
     return true;
+}
+
+bool COsFile::Exists(const char* path) {
+    struct stat st;
+    return path != nullptr && (::stat(path, &st) == 0 || errno != ENOENT);
 }
 
 bool COsFile::OpenWrite(const char* path) {
@@ -38,13 +73,15 @@ bool COsFile::OpenWrite(const char* path) {
         return false;
     }
     // Truncate only once the exclusive lock is held, so that a file being read is left intact.
-    int f = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // A device is neither locked nor truncated: a lock on /dev/null would shut out every other
+    // program writing there.
+    int f = OpenNonBlocking(path, O_WRONLY | O_CREAT, IsWritable);
     if (f < 0) {
         return false;
     }
     struct stat st;
-    if (::flock(f, LOCK_EX | LOCK_NB) != 0 || ::fstat(f, &st) != 0 ||
-        (S_ISREG(st.st_mode) && ::ftruncate(f, 0) != 0)) {
+    if (::fstat(f, &st) != 0 ||
+        (S_ISREG(st.st_mode) && (::flock(f, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(f, 0) != 0))) {
         ::close(f);
         return false;
     }

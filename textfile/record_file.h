@@ -46,6 +46,8 @@ private:
     void SkipLineFeed();
 
     std::string line;
+    // End of the bytes that a quoted field looked at ahead without finding its closing quote.
+    int64_t runOnLimit = -1;
     // The first fieldCount entries are the record; the rest are spare storage.
     std::vector<std::string> fields;
     size_t fieldCount = 0;

@@ -6,76 +6,129 @@ namespace {
 // a value that runs on past its first line break by more than this is taken to end there.
 constexpr size_t kMaxQuotedSpan = 1u << 20;
 
+// Where a field stands while its bytes are read.
+enum class FieldState {
+    kStart,   // only blanks so far: a quote now opens a quoted field
+    kPlain,   // an unquoted field; quotes in it still protect delimiters, not line breaks
+    kQuoted,  // inside a quoted field
+    kQuote,   // a quote inside a quoted field: a doubled one, or the closing one
+    kTail,    // after the closing quote: bytes up to the delimiter stay in the field as written
+};
+
 }  // namespace
 
-// Reads one record up to its line end (CR LF, LF or CR), splitting it at the delimiter outside
-// double quotes. The quotes stay in the fields. A line break inside a quoted field that began
-// with its quote belongs to the field.
+// Reads one record up to its line end (CR LF, LF or CR), splitting it at the delimiter. A field
+// whose first byte other than a blank is a double quote is quoted: delimiters and line breaks
+// inside it belong to it, and a doubled quote stands for a quote. Any other quote closes it, so a
+// stray quote inside a value can neither swallow the delimiter after it nor run the record on.
+// The fields keep their bytes as written, quotes and blanks included.
 void CRecordFile::ReadRecord() {
     ClearFields();
     std::string* field = &AppendField();
-    bool inQuotes = false;
+    FieldState state = FieldState::kStart;
+    bool plainInQuotes = false;
     // Where the current field first ran on over a line break, to fall back to when its quote
     // never closes.
     int64_t breakOffset = -1;
     size_t breakFieldCount = 0;
     size_t breakFieldLength = 0;
     char breakChar = 0;
-    for (;;) {
+    const char delim = delimiter;
+    bool runaway = false;
+    while (!runaway) {
         if (PageCursor() >= PageEnd() && !NextPage()) {
-            if (breakOffset >= 0 && inQuotes) {
+            if (breakOffset >= 0 && state == FieldState::kQuoted) {
                 break;  // end of file inside the quotes: fall back below
             }
             return;
         }
         const char* p = PageCursor();
         const char* end = PageEnd();
-        const char* q = p;
-        const char delim = delimiter;
-        while (q < end && *q != '"' && *q != delim && *q != '\r' && *q != '\n') {
-            ++q;
-        }
-        field->append(p, static_cast<size_t>(q - p));
-        if (q == end) {
-            Skip(static_cast<size_t>(q - p));
-        } else {
-            const char c = *q;
-            Skip(static_cast<size_t>(q - p) + 1);
-            if (c == '\r' || c == '\n') {
-                bool opensWithQuote = !field->empty() && (*field)[0] == '"';
-                if (!inQuotes || !opensWithQuote) {
-                    if (c == '\r') {
-                        SkipLineFeed();
-                    }
-                    return;
-                }
-                if (breakOffset < 0) {
-                    breakOffset = ReadOffset();
-                    breakFieldCount = fieldCount;
-                    breakFieldLength = field->size();
-                    breakChar = c;
-                }
-                field->push_back(c);
-            } else {
-                if (c == '"') {
-                    inQuotes = !inQuotes;
-                }
-                if (c == delim && !inQuotes) {
-                    field = &AppendField();
-                    breakOffset = -1;
-                } else {
-                    field->push_back(c);
-                }
+        if (state != FieldState::kStart && state != FieldState::kQuote) {
+            // The run of ordinary bytes is taken at once.
+            const char* q = p;
+            while (q < end && *q != '"' && *q != delim && *q != '\r' && *q != '\n') {
+                ++q;
             }
+            field->append(p, static_cast<size_t>(q - p));
+            Skip(static_cast<size_t>(q - p));
+            if (breakOffset >= 0 && field->size() - breakFieldLength > kMaxQuotedSpan) {
+                break;
+            }
+            if (q == end) {
+                continue;
+            }
+            p = q;
         }
-        if (breakOffset >= 0 && inQuotes && field->size() - breakFieldLength > kMaxQuotedSpan) {
-            break;
+        const char c = *p;
+        Skip(1);
+        const bool lineEnd = c == '\r' || c == '\n';
+        bool fieldEnds = false;
+        switch (state) {
+            case FieldState::kStart:
+                if (c == '"') {
+                    state = FieldState::kQuoted;
+                } else if (c == delim || lineEnd) {
+                    fieldEnds = true;
+                } else if (c != ' ' && c != '\t') {
+                    state = FieldState::kPlain;
+                }
+                break;
+            case FieldState::kPlain:
+                if (c == '"') {
+                    plainInQuotes = !plainInQuotes;
+                } else {
+                    fieldEnds = !plainInQuotes || lineEnd;
+                }
+                break;
+            case FieldState::kQuoted:
+                if (c == '"') {
+                    state = FieldState::kQuote;
+                } else if (lineEnd) {
+                    if (breakOffset < 0) {
+                        breakOffset = ReadOffset();
+                        breakFieldCount = fieldCount;
+                        breakFieldLength = field->size();
+                        breakChar = c;
+                    }
+                    // Bytes that an earlier look-ahead found without a closing quote are not
+                    // looked at again.
+                    runaway = breakOffset <= runOnLimit;
+                }
+                break;
+            case FieldState::kQuote:
+                if (c == '"') {
+                    state = FieldState::kQuoted;
+                } else {
+                    fieldEnds = c == delim || lineEnd;
+                    state = FieldState::kTail;
+                }
+                break;
+            case FieldState::kTail:
+                fieldEnds = c == delim || lineEnd;
+                break;
+        }
+        if (!fieldEnds) {
+            field->push_back(c);
+        } else if (lineEnd) {
+            if (c == '\r') {
+                SkipLineFeed();
+            }
+            return;
+        } else {
+            field = &AppendField();
+            state = FieldState::kStart;
+            plainInQuotes = false;
+            breakOffset = -1;
         }
     }
     // The quote opened at the start of the field does not close within reach: the record ends
-    // at the field's first line break after all. The records that follow cannot run on past a
-    // line break themselves (their quote state is the opposite of this field's at every line
-    // break), so this look-ahead is not repeated over the same bytes.
+    // at the field's first line break after all. The bytes looked at ahead are remembered, so
+    // that a later record that runs on into them ends at its own line break instead of looking
+    // ahead over the same bytes again.
+    if (ReadOffset() > runOnLimit) {
+        runOnLimit = ReadOffset();
+    }
     SeekTo(breakOffset);
     fieldCount = breakFieldCount;
     fields[fieldCount - 1].resize(breakFieldLength);
@@ -95,6 +148,7 @@ void CRecordFile::SkipLineFeed() {
 
 void CRecordFile::ReadFirstRecord() {
     SeekToStart();
+    runOnLimit = -1;
     ReadRecord();
 }
 

@@ -4,9 +4,12 @@
 
 int CTextFile::OpenRead(const char* path) {
     CloseFile();
+    openResult = OpenResult::kRefused;
     if (handle.OpenRead(path)) {
         fileSize = handle.Size();
-        if (fileSize > 0) {
+        if (fileSize == 0) {
+            openResult = OpenResult::kEmpty;
+        } else if (fileSize > 0) {
             uint32_t capacity = fileSize > kPageSize ? kPageSize : static_cast<uint32_t>(fileSize);
             bufferSize = capacity + 1;
             buffer = COsFile::AllocPage(bufferSize);
@@ -14,8 +17,11 @@ int CTextFile::OpenRead(const char* path) {
                 readPtr = buffer;
             }
         }
+    } else if (!COsFile::Exists(path)) {
+        openResult = OpenResult::kMissing;
     }
     if (readPtr != nullptr) {
+        openResult = OpenResult::kOpen;
         return 1;
     }
     CloseFile();
@@ -86,7 +92,11 @@ bool CTextFile::NextPage() {
     if (buffer == nullptr) {
         return false;
     }
-    if (LoadPage(page + 1) == 0) {
+    int32_t next = page + 1;
+    if (LoadPage(next) == 0 || page != next) {
+        // The page could not be had (the file shrank, a read failed): the text ends where the
+        // loaded data ends, and the read position never lies behind it.
+        readPtr = buffer + pageLength;
         return false;
     }
     readPtr = buffer;
@@ -97,8 +107,7 @@ void CTextFile::SeekToStart() {
     if (buffer == nullptr) {
         return;
     }
-    LoadPage(0);
-    readPtr = buffer;
+    readPtr = LoadPage(0) == 1 && page == 0 ? buffer : buffer + pageLength;
 }
 
 void CTextFile::RestoreMark() {

@@ -19,7 +19,12 @@ public:
     CTextFile(const CTextFile&) = delete;
     CTextFile& operator=(const CTextFile&) = delete;
 
+    // What the last OpenRead found: an open file, no file at all, an empty file (not opened, as
+    // there is nothing to read), or a file that could not be opened or read.
+    enum class OpenResult { kOpen, kMissing, kEmpty, kRefused };
+
     int OpenRead(const char* path);
+    OpenResult LastOpenResult() const { return openResult; }
     int OpenWrite(const char* path);
     void CloseFile();
     int IsOpen() const { return handle.IsOpen() ? 1 : 0; }
@@ -83,4 +88,5 @@ private:
     int32_t page = -1;
     int32_t markPage = -1;
     bool writeError = false;
+    OpenResult openResult = OpenResult::kMissing;
 };

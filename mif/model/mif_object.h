@@ -157,8 +157,10 @@ struct CMifText : CMifObject {
 
 struct CMifMultiPoint : CMifObject {
     CMifMultiPoint() : CMifObject(kMifMultiPoint) {}
-    // Only the first element's symbol has meaning.
-    std::vector<CMifPoint> points;
+    // The points alone, 24 bytes each: a MultiPoint may hold millions of them.
+    std::vector<CNode> points;
+    // One symbol for all the points.
+    CMifSymbol symbol;
 };
 
 struct CMifCollection : CMifObject {

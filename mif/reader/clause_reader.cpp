@@ -12,26 +12,40 @@
 namespace {
 
 // Goes back to the start of the clause keyword and reads its line; inner is the text between
-// the line's first "(" and first ")". False when either is missing: the line is consumed and the
-// record stays as it was.
+// the line's first "(" and the first ")" after it outside double quotes, so a quoted name may
+// hold parentheses. False when either is missing: the line is consumed and the record stays as
+// it was.
 bool ReadClauseValues(CMifFile& file, std::string& line, std::string_view& inner) {
     file.RestoreMark();
     file.ReadLine(line);
     size_t open = line.find('(');
-    size_t close = line.find(')');
-    if (open == std::string::npos || close == std::string::npos) {
+    if (open == std::string::npos) {
         return false;
     }
-    inner = close > open ? std::string_view(line).substr(open + 1, close - open - 1)
-                         : std::string_view();
-    return true;
+    size_t close = line.find(')', open);
+    if (close != std::string::npos && line.find('"', open) > close) {
+        inner = std::string_view(line).substr(open + 1, close - open - 1);
+        return true;
+    }
+    bool quoted = false;
+    for (size_t k = open + 1; k < line.size(); ++k) {
+        quoted ^= line[k] == '"';
+        if (line[k] == ')' && !quoted) {
+            inner = std::string_view(line).substr(open + 1, k - open - 1);
+            return true;
+        }
+    }
+    return false;
 }
 
-// Clauses indented with TABs are still clauses: a TAB belongs to the word, so the indentation is
-// dropped before the clause keyword is compared.
-std::string_view Unindent(std::string_view text) {
-    size_t start = text.find_first_not_of(" \t");
-    return start == std::string_view::npos ? std::string_view() : text.substr(start);
+// The word of a clause's value; an object keyword in its place (other than the one the clause
+// expects there) is the next object: it is put back and reads as empty.
+void ReadClauseWord(CMifFile& file, std::string& word, std::string_view expected = {}) {
+    if (file.ReadWord(word) && !EqualsNoCase(word, expected) &&
+        MifObjectTypeFromKeyword(word) != -1) {
+        file.RestoreMark();
+        word.clear();
+    }
 }
 
 // Calls clause(word) for each word of a word-form section; ends at the end of the file, or at an
@@ -43,7 +57,7 @@ void ForEachClauseWord(CMifFile& file, std::string& word, Fn clause) {
             file.RestoreMark();
             return;
         }
-        clause(Unindent(word));
+        clause(std::string_view(word));
         file.ReadWord(word);
     }
 }
@@ -82,7 +96,7 @@ float ToFloat(double value) {
 
 bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword) {
     file.ReadLine(line);
-    if (StartsWithNoCase(Unindent(line), keyword)) {
+    if (StartsWithNoCase(line, keyword)) {
         return true;
     }
     file.RestoreMark();
@@ -125,13 +139,13 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
     file.ReadWord(word);
     ForEachClauseWord(file, word, [&](std::string_view w) {
         if (EqualsNoCase(w, "Angle")) {
-            file.ReadWord(word);
+            ReadClauseWord(file, word);
             text.angle = ToFloat(ParseDouble(word));
         } else if (EqualsNoCase(w, "Spacing")) {
-            file.ReadWord(word);
+            ReadClauseWord(file, word);
             text.spacing = ToFloat(ParseDouble(word));
         } else if (EqualsNoCase(w, "Justify")) {
-            file.ReadWord(word);
+            ReadClauseWord(file, word);
             if (EqualsNoCase(word, "Left")) {
                 text.justify = 1;
             } else if (EqualsNoCase(word, "Center")) {
@@ -140,8 +154,8 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
                 text.justify = 3;
             }
         } else if (EqualsNoCase(w, "Label")) {
-            file.ReadWord(word);  // the word Line
-            file.ReadWord(word);
+            ReadClauseWord(file, word, "Line");
+            ReadClauseWord(file, word);
             text.labelLine = EqualsNoCase(word, "Arrow") ? 2 : 1;
             CNode point;
             ReadPoint(file, point);

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "mif/reader/mif_file.h"
@@ -10,11 +12,12 @@ struct PlainType {
     const char* keyword;
     int32_t type;
 };
-constexpr PlainType kPlainTypes[] = {{"integer", kColInteger},
-                                     {"smallint", kColSmallInt},
-                                     {"float", kColFloat},
-                                     {"date", kColDate},
-                                     {"logical", kColLogical}};
+// The types of newer files (LargeInt, Time, DateTime) are known as types, so that a column named
+// Data stays a column, but not converted: their values are kept as text.
+constexpr PlainType kPlainTypes[] = {{"integer", kColInteger}, {"smallint", kColSmallInt},
+                                     {"float", kColFloat},     {"date", kColDate},
+                                     {"logical", kColLogical}, {"largeint", kColNone},
+                                     {"time", kColNone},       {"datetime", kColNone}};
 
 bool IsColumnType(std::string_view word) {
     word = word.substr(0, word.find('('));
@@ -31,11 +34,13 @@ bool IsColumnType(std::string_view word) {
 
 // Gathers a parameter list that may be glued to its type word or spread over several words, up
 // to the word holding ")". A missing ")" ends before the word Data (left for the object walk to
-// find) or at the end of the file.
+// find) or at the end of the file. Only each new word is searched for ")", so a list left open
+// costs time in proportion to what follows it.
 std::string CollectParams(CMifFile& file, const std::string& params) {
     std::string text = params;
     std::string word;
-    while (text.find(')') == std::string::npos) {
+    bool closed = text.find(')') != std::string::npos;
+    while (!closed) {
         int64_t before = file.ReadOffset();
         if (!file.ReadWord(word)) {
             break;
@@ -45,8 +50,19 @@ std::string CollectParams(CMifFile& file, const std::string& params) {
             break;
         }
         text += word;
+        closed = word.find(')') != std::string::npos;
     }
     return text;
+}
+
+// The value of a header item that may stand in double quotes: the text between them (a quoted
+// space or TAB included), or else the first word.
+std::string QuotedValue(std::string_view line) {
+    if (!line.empty() && line.front() == '"') {
+        size_t close = line.find('"', 1);
+        return std::string(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+    }
+    return std::string(line.substr(0, line.find_first_of(" \t")));
 }
 
 // Reads one column definition. Returns false, with the read position unchanged, at the end of
@@ -101,60 +117,72 @@ bool ReadColumn(CMifFile& file, CMifColumn& column) {
 
 // The MID file beside the MIF file. The extension's case on disk need not match the MIF file's
 // (files written on case-insensitive systems come as x.MIF with x.mid, or x.mif with x.MID).
-void OpenMidFile(CRecordFile& midFile, const char* path) {
+// False when a MID file exists but cannot be opened (locked, unreadable, not an ordinary file):
+// importing without its values would lose them silently. No MID file, or an empty one, gives
+// empty values.
+bool OpenMidFile(CRecordFile& midFile, const char* path) {
     std::string midPath = GetMidFileName(path);
-    if (midFile.OpenRead(midPath.c_str())) {
-        return;
+    for (const char* extension : {".mid", ".MID"}) {
+        midPath.replace(midPath.size() - 4, 4, extension);
+        if (midFile.OpenRead(midPath.c_str()) == 1) {
+            return true;
+        }
+        if (midFile.LastOpenResult() != CTextFile::OpenResult::kMissing) {
+            return midFile.LastOpenResult() == CTextFile::OpenResult::kEmpty;
+        }
     }
-    size_t dot = midPath.size() - 4;
-    midPath.replace(dot, 4, ".MID");
-    midFile.OpenRead(midPath.c_str());
+    return true;
 }
 
 }  // namespace
 
 int CMifFile::Open(const char* path) {
     progress = 0.0;
-    dataSearchStart = 0;
-    if (path == nullptr || OpenRead(path) == 0) {
+    dataOffset = -1;
+    if (path == nullptr || OpenRead(path) == 0 || !OpenMidFile(midFile, path)) {
         Close();
         return 0;
     }
-    OpenMidFile(midFile, path);
 
-    // The optional items stop their search at Columns too, so that a column named like one of
-    // them stays a column.
-    if (FindKeyword("Version", "Data", "Columns")) {
+    // The optional items may stand in any order: each is searched from the start of the header,
+    // up to Columns or Data, so a column named like one of them stays a column.
+    auto find = [this](const char* key) {
+        SeekTo(0);
+        return FindKeyword(key, "Data", "Columns") == 1;
+    };
+    if (find("Version")) {
         version = ParseInt(ReadWord());
     }
-    if (FindKeyword("Charset", "Data", "Columns")) {
+    if (find("Charset")) {
         charset = StripQuotes(ReadWord());
     }
-    if (FindKeyword("Delimiter", "Data", "Columns")) {
-        std::string word = ReadWord();
-        // A quoted space splits into two lone quotes; the first one is not the delimiter.
-        delimiterText = word == "\"" ? std::string(" ") : StripQuotes(word);
+    if (find("Delimiter")) {
+        delimiterText = QuotedValue(ReadLine());
         if (midFile.IsOpen() && !delimiterText.empty()) {
             midFile.SetDelimiter(delimiterText[0]);
         }
     }
-    if (FindKeyword("Unique", "Data", "Columns")) {
+    if (find("Unique")) {
         ParseIntList(ReadLine(), uniqueColumns);
     }
-    if (FindKeyword("Index", "Data", "Columns")) {
+    if (find("Index")) {
         ParseIntList(ReadLine(), indexColumns);
     }
-    if (FindKeyword("CoordSys", "Data", "Columns")) {
+    if (find("CoordSys")) {
         coordSys = ReadLine();
     }
-    if (FindKeyword("Transform", "Data", "Columns")) {
+    if (find("Transform")) {
         hasTransform = 1;
         ParseDoubleList(ReadLine(), transform);
     }
-    if (transform.size() != 4) {
+    // A transformation that is not four finite numbers is none: it would make every coordinate
+    // unusable.
+    if (transform.size() != 4 || !std::all_of(transform.begin(), transform.end(),
+                                              [](double t) { return std::isfinite(t); })) {
         transform.clear();
         hasTransform = 0;
     }
+    SeekTo(0);
     if (FindKeyword("Columns", "Data")) {
         // The count sizes nothing: columns are appended as they are read, and reading stops at
         // the end of the file. A count of 0 or below reads none.
@@ -164,6 +192,13 @@ int CMifFile::Open(const char* path) {
             columns.Append(column);
         }
     }
-    dataSearchStart = ReadOffset();
+    // The objects follow the word Data behind the column list. A file without it is not a MIF
+    // file (a text file, a picture, the MID file given by mistake) and is refused rather than
+    // opened as an empty layer.
+    if (FindKeyword("Data", nullptr) == 0) {
+        Close();
+        return 0;
+    }
+    dataOffset = ReadOffset();
     return 1;
 }

@@ -25,6 +25,7 @@ void CMifFile::Close() {
     CloseFile();
     DeleteCurrentObject();
     nextKind = -1;
+    dataOffset = -1;
     version = 0;
     charset.clear();
     coordSys.clear();

@@ -32,8 +32,8 @@ public:
     int WriteObject(CMifObject* record) override;
 
     // Scanner: words and lines pulled from the MIF text on demand. A word is a run of bytes other
-    // than space, CR and LF (a TAB belongs to the word); a line is the rest of the current line
-    // after leading blanks. Both set the mark before the leading blanks, so RestoreMark puts back
+    // than blanks (space, TAB, CR and LF); a line is the rest of the current line after leading
+    // blanks. Both set the mark before the leading blanks, so RestoreMark puts back
     // the whole word or line. The forms taking a string reuse its storage and return false at
     // the end of the file.
     std::string ReadWord();
@@ -45,7 +45,9 @@ public:
     // the key, or 0 with the read position back where the search began.
     int FindKeyword(std::string_view key, const char* stop, const char* stop2 = nullptr);
     // The next word read as a number (0 when it is none), without copying it when it lies within
-    // the loaded page; the mark is set as ReadWord sets it. False at the end of the file.
+    // the loaded page; the mark is set as ReadWord sets it. False, with the value 0, at the end of
+    // the file and at an object keyword, which is put back: a count larger than the data that
+    // follows stops at the next object.
     bool ReadNumber(double& value);
     // Skips words up to the next object keyword and returns its kind, -1 at the end of the file.
     int32_t ReadObjectKeyword();
@@ -104,8 +106,8 @@ private:
     std::string numberWord;
     // Appends the rest of the word whose first byte has been read, and consumes its terminator.
     void AppendWordRest(std::string& word);
-    // Where Rewind starts looking for the word Data: behind the header's column list.
-    int64_t dataSearchStart = 0;
+    // Where the objects begin: just behind the word Data that ends the header; -1 when closed.
+    int64_t dataOffset = -1;
     // Storage reused by SetValue to quote a text value without allocating per value.
     std::string valueScratch;
 };

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -12,7 +13,16 @@
 
 namespace {
 
-// Appends up to count nodes, fewer when the file ends first.
+// A count word; an object keyword in its place is put back and counts 0.
+int32_t ReadCount(CMifFile& file, std::string& word) {
+    if (file.ReadWord(word) && MifObjectTypeFromKeyword(word) != -1) {
+        file.RestoreMark();
+        return 0;
+    }
+    return ParseInt(word);
+}
+
+// Appends up to count nodes, fewer when the file ends or the next object begins first.
 void ReadNodes(CMifFile& file, int32_t count, CMifSections& record) {
     for (int32_t i = 0; i < count; ++i) {
         CNode node;
@@ -20,6 +30,63 @@ void ReadNodes(CMifFile& file, int32_t count, CMifSections& record) {
             return;
         }
         record.nodes.push_back(node);
+    }
+}
+
+// True when the word could start a number: a Text whose string is missing must not take the
+// coordinates that follow for its text.
+bool StartsLikeNumber(std::string_view text) {
+    return !text.empty() && ((text[0] >= '0' && text[0] <= '9') || text[0] == '-' ||
+                             text[0] == '+' || text[0] == '.');
+}
+
+bool Finite(const CNode& node) {
+    return std::isfinite(node.x) && std::isfinite(node.y) && std::isfinite(node.z);
+}
+
+bool AllFinite(const std::vector<CNode>& nodes) {
+    for (const CNode& node : nodes) {
+        if (!Finite(node)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when every coordinate of the record is a finite number.
+bool HasFiniteCoordinates(const CMifObject& record) {
+    switch (record.kind) {
+        case kMifPoint:
+            return Finite(static_cast<const CMifPoint&>(record).point);
+        case kMifLine: {
+            auto& line = static_cast<const CMifLine&>(record);
+            return Finite(line.start) && Finite(line.end);
+        }
+        case kMifPline:
+            return AllFinite(static_cast<const CMifPline&>(record).nodes);
+        case kMifRegion: {
+            auto& region = static_cast<const CMifRegion&>(record);
+            return AllFinite(region.nodes) && (region.hasCenter == 0 || Finite(region.center));
+        }
+        case kMifRect:
+        case kMifRoundRect:
+        case kMifEllipse: {
+            auto& rect = static_cast<const CMifRect&>(record);
+            return Finite(rect.corner1) && Finite(rect.corner2);
+        }
+        case kMifArc: {
+            auto& arc = static_cast<const CMifArc&>(record);
+            return Finite(arc.corner1) && Finite(arc.corner2);
+        }
+        case kMifText: {
+            auto& text = static_cast<const CMifText&>(record);
+            return Finite(text.corner1) && Finite(text.corner2) &&
+                   (text.labelLine == 0 || Finite(text.labelPoint));
+        }
+        case kMifMultiPoint:
+            return AllFinite(static_cast<const CMifMultiPoint&>(record).points);
+        default:
+            return true;
     }
 }
 
@@ -61,11 +128,13 @@ void CMifFile::ParsePline(CMifPline& record) {
     ReadWord(word);
     int32_t sections = 1;
     if (EqualsNoCase(word, "Multiple")) {
-        ReadWord(word);
-        sections = ParseInt(word);
+        sections = ReadCount(*this, word);
         ReadWord(word);
     }
-    for (int32_t s = 0; s < sections && !word.empty(); ++s) {
+    // A section count that is an object keyword is the next object: more sections were
+    // announced than the file holds.
+    for (int32_t s = 0; s < sections && !word.empty() && MifObjectTypeFromKeyword(word) == -1;
+         ++s) {
         int32_t count = ParseInt(word);
         record.BeginSection();
         ReadNodes(*this, count, record);
@@ -82,10 +151,10 @@ void CMifFile::ParsePline(CMifPline& record) {
 
 void CMifFile::ParseRegion(CMifRegion& record) {
     std::string& word = scanWord;
-    ReadWord(word);
-    int32_t polygons = ParseInt(word);
+    int32_t polygons = ReadCount(*this, word);
     for (int32_t s = 0; s < polygons; ++s) {
-        if (!ReadWord(word)) {
+        if (!ReadWord(word) || MifObjectTypeFromKeyword(word) != -1) {
+            RestoreMark();  // the next object
             break;
         }
         int32_t count = ParseInt(word);
@@ -103,24 +172,23 @@ void CMifFile::ParseRegion(CMifRegion& record) {
 
 void CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
     std::string& word = scanWord;
-    ReadWord(word);
-    int32_t count = ParseInt(word);
+    int32_t count = ReadCount(*this, word);
     for (int32_t i = 0; i < count; ++i) {
-        CMifPoint point;
-        if (!ReadPoint(*this, point.point)) {
+        CNode point;
+        if (!ReadPoint(*this, point)) {
             break;
         }
         record.points.push_back(point);
     }
     if (ReadClauseLine(*this, word, "Symbol")) {
-        // The symbol belongs to the first point; without points the line is dropped.
+        // Without points the symbol line is dropped.
         if (!record.points.empty()) {
-            ParseSymbol(record.points[0].symbol);
+            ParseSymbol(record.symbol);
         }
     }
     if (hasTransform) {
-        for (CMifPoint& point : record.points) {
-            ApplyTransform(point.point);
+        for (CNode& point : record.points) {
+            ApplyTransform(point);
         }
     }
 }
@@ -173,8 +241,9 @@ CMifObject* CMifFile::ReadObject() {
             ReadPoint(*this, rect.corner1);
             ReadPoint(*this, rect.corner2);
             if (rect.kind == kMifRoundRect) {
-                ReadWord(word);
-                static_cast<CMifRoundRect&>(rect).radius = ToFloat(ParseDouble(word));
+                double radius = 0.0;
+                ReadNumber(radius);
+                static_cast<CMifRoundRect&>(rect).radius = ToFloat(radius);
             }
             if (hasTransform) {
                 ApplyTransform(rect.corner1);
@@ -187,10 +256,11 @@ CMifObject* CMifFile::ReadObject() {
             auto& arc = *static_cast<CMifArc*>(currentObject);
             ReadPoint(*this, arc.corner1);
             ReadPoint(*this, arc.corner2);
-            ReadWord(word);
-            arc.startAngle = ToFloat(ParseDouble(word));
-            ReadWord(word);
-            arc.endAngle = ToFloat(ParseDouble(word));
+            double angle = 0.0;
+            ReadNumber(angle);
+            arc.startAngle = ToFloat(angle);
+            ReadNumber(angle);
+            arc.endAngle = ToFloat(angle);
             if (hasTransform) {
                 ApplyTransform(arc.corner1);
                 ApplyTransform(arc.corner2);
@@ -202,7 +272,14 @@ CMifObject* CMifFile::ReadObject() {
         }
         case kMifText: {
             auto& text = *static_cast<CMifText*>(currentObject);
+            // The string is the rest of the keyword's line or the next line; a line that starts
+            // like a number, or with an object keyword, is no string but what follows it.
             ReadLine(word);
+            std::string_view first = std::string_view(word).substr(0, word.find_first_of(" \t"));
+            if (StartsLikeNumber(word) || MifObjectTypeFromKeyword(first) != -1) {
+                RestoreMark();
+                word.clear();
+            }
             text.text = DecodeText(word);
             ReadPoint(*this, text.corner1);
             ReadPoint(*this, text.corner2);
@@ -241,6 +318,11 @@ CMifObject* CMifFile::ReadObject() {
         }
         default:
             break;  // None: no body
+    }
+    if (!HasFiniteCoordinates(*currentObject)) {
+        // A coordinate that is not a finite number (nan, inf, an overflow) makes the object an
+        // empty one, as None is; it keeps its place and its MID record.
+        CreateCurrentObject(kMifNone);
     }
     return currentObject;
 }

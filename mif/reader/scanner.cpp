@@ -11,8 +11,12 @@ namespace {
 inline bool IsCSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
+// Words are separated by spaces, TABs and line ends: other programs indent and separate with
+// TABs.
 inline bool IsBlank(char c) {
-    return c == ' ' || c == '\r' || c == '\n';
+    constexpr uint64_t kBlanks = (1ull << ' ') | (1ull << '\t') | (1ull << '\r') | (1ull << '\n');
+    auto u = static_cast<unsigned char>(c);
+    return u <= ' ' && ((kBlanks >> u) & 1u) != 0;
 }
 inline bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -29,12 +33,12 @@ std::string_view SkipCSpace(std::string_view text) {
     return text.substr(i);
 }
 
-// Splits at commas as strtok does: empty tokens are skipped.
+// Splits at any of the separators as strtok does: empty tokens are skipped.
 template <typename Fn>
-void ForEachCommaToken(std::string_view text, Fn fn) {
+void ForEachToken(std::string_view text, std::string_view separators, Fn fn) {
     size_t start = 0;
     while (start <= text.size()) {
-        size_t comma = text.find(',', start);
+        size_t comma = text.find_first_of(separators, start);
         size_t end = comma == std::string_view::npos ? text.size() : comma;
         if (end > start) {
             fn(text.substr(start, end - start));
@@ -66,7 +70,8 @@ bool ParsePlainDecimal(std::string_view text, double& value) {
             ++fraction;
         }
     }
-    if (digits == 0 || digits > 19 || (i < text.size() && (text[i] == 'e' || text[i] == 'E'))) {
+    if (digits == 0 || digits > 19 ||
+        (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == '#'))) {
         return false;
     }
     if (mantissa > (uint64_t{1} << 53) || fraction > 22) {
@@ -114,7 +119,12 @@ double ParseDouble(std::string_view text) {
     }
     auto result =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range) {
+    if (result.ec == std::errc() && result.ptr < text.data() + text.size() && *result.ptr == '#' &&
+        result.ptr > text.data() && result.ptr[-1] == '.') {
+        // Some writers print infinity as 1.#INF and not-a-number as 1.#QNAN, 1.#SNAN or 1.#IND.
+        std::string_view rest = text.substr(static_cast<size_t>(result.ptr - text.data()) + 1);
+        value = StartsWithNoCase(rest, "INF") ? HUGE_VAL : std::numeric_limits<double>::quiet_NaN();
+    } else if (result.ec == std::errc::result_out_of_range) {
         // Too large gives HUGE_VAL, too small 0, as strtod does.
         size_t e = text.find_first_of("eE");
         bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
@@ -167,29 +177,68 @@ void UnquoteValue(std::string& text) {
 
 void ParseIntList(std::string_view text, std::vector<int32_t>& list) {
     list.clear();
-    ForEachCommaToken(text, [&list](std::string_view token) { list.push_back(ParseInt(token)); });
+    ForEachToken(text, ",", [&list](std::string_view token) { list.push_back(ParseInt(token)); });
 }
 
 void ParseDoubleList(std::string_view text, std::vector<double>& list) {
     list.clear();
-    ForEachCommaToken(text,
-                      [&list](std::string_view token) { list.push_back(ParseDouble(token)); });
+    ForEachToken(text, ", \t",
+                 [&list](std::string_view token) { list.push_back(ParseDouble(token)); });
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    size_t start = 0;
+    size_t end = text.size();
+    while (start < end && (text[start] == ' ' || text[start] == '\t')) {
+        ++start;
+    }
+    while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+        --end;
+    }
+    return text.substr(start, end - start);
 }
 
 void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list) {
-    std::string field;
     bool inQuotes = false;
-    for (char c : text) {
-        if (c == separator && !inQuotes) {
-            list.push_back(field);
-            field.clear();
-        } else if (c == '"') {
-            inQuotes = !inQuotes;
-        } else {
-            field.push_back(c);
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && (text[i] != separator || inQuotes)) {
+            inQuotes ^= text[i] == '"';
+            continue;
         }
+        // Blanks around an entry are not part of it; inside its quotes they are, and a doubled
+        // quote there stands for one quote.
+        std::string_view entry = TrimBlanks(text.substr(start, i - start));
+        std::string& out = list.emplace_back();
+        bool quoted = false;
+        for (size_t k = 0; k < entry.size(); ++k) {
+            if (entry[k] != '"') {
+                out.push_back(entry[k]);
+            } else if (quoted && k + 1 < entry.size() && entry[k + 1] == '"') {
+                out.push_back('"');
+                ++k;
+            } else {
+                quoted = !quoted;
+            }
+        }
+        start = i + 1;
     }
-    list.push_back(field);
+}
+
+void DecodeEscapes(std::string& text) {
+    size_t first = text.find('\\');
+    if (first == std::string::npos) {
+        return;
+    }
+    size_t out = first;
+    for (size_t k = first; k < text.size(); ++k) {
+        char c = text[k];
+        if (c == '\\' && k + 1 < text.size() && (text[k + 1] == 'n' || text[k + 1] == '\\')) {
+            c = text[++k] == 'n' ? '\n' : '\\';
+        }
+        text[out++] = c;
+    }
+    text.resize(out);
 }
 
 // The scanner takes its bytes a page run at a time: the per-byte step is a compare and an
@@ -245,14 +294,22 @@ bool CMifFile::ReadNumber(double& value) {
     while (q < end && !IsBlank(*q)) {
         ++q;
     }
+    std::string_view word;
     if (q < end) {
-        value = ParseDouble(std::string_view(start, static_cast<size_t>(q - start)));
+        word = std::string_view(start, static_cast<size_t>(q - start));
         Skip(static_cast<size_t>(q - PageCursor()) + 1);
-        return true;
+    } else {
+        numberWord.assign(1, c);
+        AppendWordRest(numberWord);
+        word = numberWord;
     }
-    numberWord.assign(1, c);
-    AppendWordRest(numberWord);
-    value = ParseDouble(numberWord);
+    if (IsAsciiLetter(c) && MifObjectTypeFromKeyword(word) != -1) {
+        // A count larger than the data: the next object begins here.
+        RestoreMark();
+        value = 0.0;
+        return false;
+    }
+    value = ParseDouble(word);
     return true;
 }
 

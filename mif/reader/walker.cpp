@@ -2,10 +2,9 @@
 #include "mif/reader/scanner.h"
 
 void CMifFile::Rewind() {
-    // The search starts behind the column list, so a column named Data is not taken for the
-    // start of the objects.
-    SeekTo(dataSearchStart);
-    if (FindKeyword("Data", nullptr) == 1) {
+    // Open found the word Data behind the column list; the objects follow it.
+    if (dataOffset >= 0) {
+        SeekTo(dataOffset);
         nextKind = ReadObjectKeyword();
     }
     progress = 0.0;
@@ -34,10 +33,22 @@ int CMifFile::GetFieldValue(int i, std::string& value) {
         return 0;
     }
     midFile.GetField(i, value);
-    if (columns.Get(i).type != kColChar) {
-        return 1;
+    // Blanks around a quoted value are not part of it, nor are its quotes (a doubled quote
+    // inside stands for one); a number, date or logical loses its blanks as well. An unquoted
+    // text keeps them.
+    std::string_view trimmed = TrimBlanks(value);
+    const bool isText = columns.Get(i).type == kColChar;
+    const bool quoted = !trimmed.empty() && (trimmed.front() == '"' || trimmed.back() == '"');
+    if ((quoted && (!isText || trimmed.front() == '"')) || (!isText && trimmed != value)) {
+        size_t start = static_cast<size_t>(trimmed.data() - value.data());
+        value.resize(start + trimmed.size());
+        value.erase(0, start);
+        if (quoted) {
+            UnquoteValue(value);
+        }
     }
-    // A quoted value: a doubled quote inside stands for one quote.
-    UnquoteValue(value);
+    if (isText) {
+        DecodeEscapes(value);
+    }
     return 1;
 }

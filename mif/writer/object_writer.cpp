@@ -122,11 +122,11 @@ int CMifFile::WriteMultiPoint(const CMifMultiPoint& multiPoint) {
         WriteFormattedLine(*this, "MultiPoint %i", static_cast<int32_t>(multiPoint.points.size())));
     // One point per line, as for the nodes of a polyline: other readers take a point per line
     // and cannot read the points of a multipoint written all on one line.
-    for (const CMifPoint& p : multiPoint.points) {
-        result.Add(WriteFormattedLine(*this, "%f %f", p.point.x, p.point.y));
+    for (const CNode& p : multiPoint.points) {
+        result.Add(WriteFormattedLine(*this, "%f %f", p.x, p.y));
     }
     if (!multiPoint.points.empty()) {
-        result.Add(WriteSymbol(multiPoint.points.front().symbol));
+        result.Add(WriteSymbol(multiPoint.symbol));
     }
     return result.Get();
 }

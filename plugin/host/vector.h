@@ -206,11 +206,11 @@ public:
 
     int GetType() const { return type; }
     // The geometry of the object's type; null for any other.
-    Cgeo_VectorPoint* GetObjPoint() { return point.get(); }
-    Cgeo_VectorLine* GetObjLine() { return line.get(); }
-    Cgeo_VectorPolygon* GetObjPolygon() { return polygon.get(); }
-    Cgeo_VectorEllipse* GetObjEllipse() { return ellipse.get(); }
-    Cgeo_VectorText* GetObjText() { return text.get(); }
+    Cgeo_VectorPoint* GetObjPoint() { return Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT); }
+    Cgeo_VectorLine* GetObjLine() { return Geometry<Cgeo_VectorLine>(XF_OBJ_LINE); }
+    Cgeo_VectorPolygon* GetObjPolygon() { return Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON); }
+    Cgeo_VectorEllipse* GetObjEllipse() { return Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE); }
+    Cgeo_VectorText* GetObjText() { return Geometry<Cgeo_VectorText>(XF_OBJ_TEXT); }
 
     // The style object of the object's style record: a new reference for the caller to release,
     // or null when the object has no style.
@@ -227,12 +227,15 @@ public:
     void ShareStyle(CXF_StyleSet* set);
 
 private:
+    template <typename T>
+    T* Geometry(int t) const {
+        return type == t ? static_cast<T*>(geometry) : nullptr;
+    }
+
     int type;
-    std::unique_ptr<Cgeo_VectorPoint> point;
-    std::unique_ptr<Cgeo_VectorLine> line;
-    std::unique_ptr<Cgeo_VectorPolygon> polygon;
-    std::unique_ptr<Cgeo_VectorEllipse> ellipse;
-    std::unique_ptr<Cgeo_VectorText> text;
+    // The geometry of the type, owned; null for a type without one. One pointer, not one per
+    // type: a layer may hold millions of objects.
+    void* geometry = nullptr;
 };
 
 // Legend (miniature) style of one kind of object, as a layer keeps it.
