@@ -357,6 +357,39 @@ TEST(HostText, EveryItemHasATransformAndFaceNamesStayTerminated) {
     EXPECT_EQ(std::strlen(longName.faceName), 31u);
 }
 
+// What a builder hands out stays where it is while more entries are added.
+TEST(HostBuilders, PointersStayValidWhileMoreAreAdded) {
+    Cgeo_Text text;
+    Cgeo_TextItem* item = text.AddItem();
+    Cgeo_LineItem* line = item->AddLine();
+    Cgeo_PartItem* part = line->AddPart("first", XF_MakeFontAttributes("Arial"));
+    CTrasformFUNC* transform = item->GetTransforms()->GetTransformType(0);
+    CXF_StyleObject* style = CXF_StyleObject::Create();
+    CXF_StyleElement* element = style->GetPolygon()->AddElement(true, 0x123456);
+    Cgeo_Attributes attributes;
+    attributes.SetInt("first", 1);
+    Cgeo_AttributeValue* value = attributes.Item("first");
+    for (int i = 0; i < 100; ++i) {
+        item->AddLine();
+        line->AddPart("more", XF_MakeFontAttributes("Arial"));
+        item->GetTransforms()->AddTransform();
+        style->GetPolygon()->AddElement(false);
+        attributes.SetInt(std::to_string(i).c_str(), i);
+    }
+    EXPECT_EQ(item->GetLine(0), line);
+    EXPECT_EQ(line->GetPart(0), part);
+    EXPECT_STREQ(part->GetString(), "first");
+    EXPECT_EQ(item->GetTransforms()->GetTransformType(0), transform);
+    EXPECT_EQ(style->GetPolygon()->GetElement(0), element);
+    EXPECT_EQ(element->GetColor(), 0x123456u);
+    EXPECT_EQ(attributes.Item("first"), value);
+    CXF_StyleObject* copy = style->Clone();
+    EXPECT_NE(copy->GetPolygon()->GetElement(0), element) << "a copy has elements of its own";
+    EXPECT_EQ(copy->GetPolygon()->GetElement(0)->GetColor(), 0x123456u);
+    copy->Release();
+    style->Release();
+}
+
 // Application
 
 class RecordingObserver : public Cgeo_FrameObserver {
@@ -382,6 +415,18 @@ TEST(HostMainFrame, ProgressStaysBetween0And100AndCancelIsForwarded) {
     frame->ResetRecord();
     EXPECT_EQ(frame->CheckCanceledSignal(), 0);
     EXPECT_EQ(observer.positions, (std::vector<double>{60.0, 100.0, 0.0}));
+
+    // Progress is told once per object and messages once per save: the frame keeps a count, a
+    // sum and the last step, and only the latest messages.
+    frame->StartProgress(1);
+    for (int i = 0; i < 100000; ++i) {
+        frame->IncreaseProgress(0.001);
+        frame->SetMessageBarText(i % 2 == 0 ? "even" : "odd", 3, 1);
+    }
+    EXPECT_EQ(frame->GetProgressStepCount(), 100000);
+    EXPECT_NEAR(frame->GetProgressStepSum(), 100.0, 1e-6);
+    EXPECT_EQ(frame->GetMessages().size(), Cgeo_MainFrame::kMessagesKept);
+    EXPECT_EQ(frame->GetMessages().back(), "odd");
 }
 
 // Strings
