@@ -32,7 +32,7 @@ bool COsFile::OpenRead(const char* path) {
     return true;
 }
 
-bool COsFile::OpenWrite(const char* path) {
+bool COsFile::OpenWrite(const char* path, bool truncate) {
     Close();
     if (path == nullptr) {
         return false;
@@ -42,9 +42,7 @@ bool COsFile::OpenWrite(const char* path) {
     if (f < 0) {
         return false;
     }
-    struct stat st;
-    if (::flock(f, LOCK_EX | LOCK_NB) != 0 || ::fstat(f, &st) != 0 ||
-        (S_ISREG(st.st_mode) && ::ftruncate(f, 0) != 0)) {
+    if (::flock(f, LOCK_EX | LOCK_NB) != 0) {
         ::close(f);
         return false;
     }
@@ -56,7 +54,20 @@ bool COsFile::OpenWrite(const char* path) {
     fd = f;
     writeUsed = 0;
     writeFailed = false;
+    if (truncate && !Truncate()) {
+        Close();
+        return false;
+    }
     return true;
+}
+
+bool COsFile::Truncate() {
+    struct stat st;
+    if (fd < 0 || writeBuffer == nullptr || ::fstat(fd, &st) != 0) {
+        return false;
+    }
+    // Devices and pipes have nothing to empty.
+    return !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) == 0;
 }
 
 int64_t COsFile::Size() const {

@@ -20,7 +20,9 @@ public:
     CTextFile& operator=(const CTextFile&) = delete;
 
     int OpenRead(const char* path);
-    int OpenWrite(const char* path);
+    // Opens for writing; an existing file is emptied now, or with truncate false at Truncate.
+    int OpenWrite(const char* path, bool truncate = true);
+    int Truncate();
     void CloseFile();
     int IsOpen() const { return handle.IsOpen() ? 1 : 0; }
 

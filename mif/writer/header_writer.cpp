@@ -96,7 +96,19 @@ int WriteColumnLine(CTextFile& file, const CMifColumn& column, const std::string
 
 int CMifFile::Create(const char* path) {
     progress = 0.0;
-    if (path == nullptr || OpenWrite(path) == 0) {
+    // Both files are opened before either is emptied: when the MID file cannot be opened (held
+    // by another program, a folder, the MIF file itself), the old files stay as they were.
+    midFile.ClearFields();
+    if (path == nullptr || OpenWrite(path, false) == 0) {
+        return 0;
+    }
+    if (midFile.OpenWrite(GetMidFileName(path).c_str(), false) == 0) {
+        CloseFile();
+        return 0;
+    }
+    if (Truncate() == 0 || midFile.Truncate() == 0) {
+        CloseFile();
+        midFile.CloseFile();
         return 0;
     }
     version = 300;
@@ -120,13 +132,5 @@ int CMifFile::Create(const char* path) {
     }
     WriteLine("", 0);
     WriteLine("Data", 4);
-
-    // Without its MID file every record written later would be lost: the export cannot succeed.
-    // What was written to the MIF file stays on disk.
-    midFile.ClearFields();
-    if (midFile.OpenWrite(GetMidFileName(path).c_str()) == 0) {
-        CloseFile();
-        return 0;
-    }
     return 1;
 }
