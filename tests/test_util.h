@@ -84,9 +84,11 @@ inline bool HaveOgrinfo() {
     return std::system("ogrinfo --version >/dev/null 2>&1") == 0;
 }
 
-// One feature as `ogrinfo -al` reports it: field values by name, and the geometry text.
+// One feature as `ogrinfo -al` reports it: field values by name, the style string and the
+// geometry text.
 struct COgrFeature {
     std::map<std::string, std::string> values;
+    std::string style;
     std::string geometry;
 };
 
@@ -113,8 +115,9 @@ inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string
             if (type != std::string::npos && eq != std::string::npos && type < eq &&
                 line.find(' ', 2) == type) {
                 features.back().values[line.substr(2, type - 2)] = line.substr(eq + 4);
-            } else if (line.size() > 2 && line[2] >= 'A' && line[2] <= 'Z' &&
-                       line.rfind("  Style = ", 0) != 0) {
+            } else if (line.rfind("  Style = ", 0) == 0) {
+                features.back().style = line.substr(10);
+            } else if (line.size() > 2 && line[2] >= 'A' && line[2] <= 'Z') {
                 features.back().geometry = line.substr(2);
             }
         }
