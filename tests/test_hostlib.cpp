@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "plugin/host/style.h"
 #include "plugin/host/text.h"
 #include "plugin/host/vector.h"
+#include "test_export_util.h"
 
 namespace {
 
@@ -235,6 +237,131 @@ TEST(HostGeometry, DefineExternalTellsOuterRingsFromHoles) {
     region->DefineExternal();
     EXPECT_EQ(region->GetPolygon(1)->IsExternal(), 1) << "inside the bounding box only";
     object->DeleteObject();
+}
+
+// The outer rings by the definition itself: every ring tested against every other.
+std::vector<int> OuterByEveryPair(CXF_RegionCmx& region) {
+    std::vector<int> outer;
+    for (int i = 0; i < region.GetPolygonSize(); ++i) {
+        const CXF_PolygonD& ring = *region.GetPolygon(i);
+        int depth = 0;
+        for (int j = 0; j < region.GetPolygonSize() && ring.GetSize() > 0; ++j) {
+            const CXF_PolygonD& other = *region.GetPolygon(j);
+            const CXF_RectD& a = ring.GetBoundRect();
+            const CXF_RectD& b = other.GetBoundRect();
+            if (j == i || other.GetSize() < 3 || a.x1 < b.x1 || a.y1 < b.y1 || a.x2 > b.x2 ||
+                a.y2 > b.y2) {
+                continue;
+            }
+            bool inside = false;
+            const tagXF_POINT3DD* p = other.GetData();
+            double x = ring.GetData()[0].x;
+            double y = ring.GetData()[0].y;
+            for (int k = 0, l = other.GetSize() - 1; k < other.GetSize(); l = k++) {
+                if ((p[k].y > y) != (p[l].y > y) &&
+                    x < p[l].x + (y - p[l].y) * (p[k].x - p[l].x) / (p[k].y - p[l].y)) {
+                    inside = !inside;
+                }
+            }
+            depth += inside ? 1 : 0;
+        }
+        outer.push_back(depth % 2 == 0 ? 1 : 0);
+    }
+    return outer;
+}
+
+std::vector<int> Outer(const CXF_RegionCmx& region) {
+    std::vector<int> outer;
+    for (int i = 0; i < region.GetPolygonSize(); ++i) {
+        outer.push_back(region.GetPolygon(i)->IsExternal());
+    }
+    return outer;
+}
+
+void SetRing(CXF_RegionCmx& region, int i, std::vector<tagXF_POINT3DD> points) {
+    region.GetPolygon(i)->SetSize(static_cast<int>(points.size()));
+    std::copy(points.begin(), points.end(), region.GetPolygon(i)->GetData());
+}
+
+// Rings that touch, repeat each other or share a box are marked as by testing every pair; large
+// regions of disjoint, identical and nested rings take about n log n comparisons, not n * n.
+TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
+    using Ring = std::vector<tagXF_POINT3DD>;
+    const Ring square = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+    const Ring diamond = {{5, 0, 0}, {10, 5, 0}, {5, 10, 0}, {0, 5, 0}};
+    const Ring triangle = {{2, 2, 0}, {6, 2, 0}, {2, 6, 0}};
+    const Ring corner = {{0, 0, 0}, {5, 1, 0}, {1, 5, 0}};  // inside, sharing a vertex
+    const Ring beside = {{10, 0, 0}, {20, 0, 0}, {20, 10, 0}, {10, 10, 0}};
+    const std::vector<std::vector<Ring>> cases = {
+        {square, diamond},
+        {diamond, square},
+        {triangle, square, triangle, triangle, square},
+        {corner, square},
+        {square, beside},
+        {square, {{3, 3, 0}}, {{4, 4, 0}, {5, 5, 0}}, triangle},
+    };
+    for (const auto& rings : cases) {
+        CXF_RegionCmx region;
+        region.SetPolygonSize(static_cast<int>(rings.size()));
+        for (size_t i = 0; i < rings.size(); ++i) {
+            SetRing(region, static_cast<int>(i), rings[i]);
+        }
+        region.DefineExternal();
+        EXPECT_EQ(Outer(region), OuterByEveryPair(region)) << "case of " << rings.size();
+    }
+
+    const int n = 20000;
+    for (const char* layout : {"disjoint", "identical", "nested", "nested inward"}) {
+        SCOPED_TRACE(layout);
+        CXF_RegionCmx region;
+        region.SetPolygonSize(n);
+        std::vector<int> expected;
+        for (int i = 0; i < n; ++i) {
+            double x = 3.0 * (i % 150);
+            double y = 3.0 * (i / 150);
+            double r = layout[7] == 'i' ? n - i : i + 1;  // ring 0 is the largest when inward
+            if (layout[0] == 'd') {
+                SetSquare(&region, i, x, y, x + 2, y + 2);
+                expected.push_back(1);
+            } else if (layout[0] == 'i') {
+                SetRing(region, i, {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
+                // Its first corner counts as inside by the even-odd test: n - 1 rings hold each.
+                expected.push_back(0);
+            } else {
+                SetSquare(&region, i, -r, -r, r, r);
+                expected.push_back(static_cast<int>(n - r) % 2 == 0 ? 1 : 0);
+            }
+        }
+        int64_t comparisons = region.DefineExternal();
+        EXPECT_LT(comparisons, 20 * n);
+        EXPECT_EQ(Outer(region), expected);
+    }
+}
+
+// Real regions written by other programs keep the outer rings that testing every pair gives.
+TEST(HostGeometry, DefineExternalKeepsTheOuterRingsOfTheSamples) {
+    if (SamplesDir().empty()) {
+        GTEST_SKIP() << "MIF_SAMPLES_DIR is not set: the sample files are not checked";
+    }
+    size_t rings = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(SamplesDir())) {
+        std::string ext = entry.path().extension().string();
+        if (ext != ".mif" && ext != ".MIF") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().string());
+        CExportDocument doc;
+        ASSERT_TRUE(ImportThroughPlugin(entry.path().string(), doc));
+        for (int64_t k = 0; k < doc.vector->GetObjectCount(); ++k) {
+            Cgeo_VectorPolygon* polygon = doc.vector->GetObjectAt(k)->GetObjPolygon();
+            if (polygon != nullptr) {
+                EXPECT_EQ(Outer(*polygon->GetRegion()), OuterByEveryPair(*polygon->GetRegion()))
+                    << "object " << k;
+                rings += static_cast<size_t>(polygon->GetPolygonSize());
+            }
+        }
+    }
+    EXPECT_GT(rings, 500u) << "the samples hold regions of up to 82 rings";
 }
 
 TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
