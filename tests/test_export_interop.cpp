@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <map>
 #include <string>
@@ -97,6 +98,29 @@ TEST(ExportInterop, OgrinfoReadsEveryHostKindAndColumnType) {
         EXPECT_EQ(got[k].values["day"], "2024/01/31");
         EXPECT_EQ(got[k].values["flag"], i % 2 != 0 ? "T" : "F");
     }
+}
+
+// Every sample imported and exported again: ogrinfo finds every object we wrote. (GDAL cannot
+// read gdal_all_possible_fields/all_possible_fields.mif itself, but reads our copy of it.)
+TEST(ExportInterop, OgrinfoReadsEveryObjectOfEverySampleWeWrite) {
+    if (SamplesDir().empty() || !HaveOgrinfo()) {
+        GTEST_SKIP() << "needs MIF_SAMPLES_DIR and ogrinfo (Debian package gdal-bin)";
+    }
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(SamplesDir())) {
+        std::string ext = entry.path().extension().string();
+        if (ext != ".mif" && ext != ".MIF") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().string());
+        TempDir dir;
+        CExportDocument doc;
+        ASSERT_TRUE(ImportThroughPlugin(entry.path().string(), doc));
+        ASSERT_NE(SaveThroughPlugin(doc.document, dir.Path("copy.mif")).result, 0);
+        EXPECT_EQ(OgrFeatureCount(dir.Path("copy.mif")), doc.vector->GetObjectCount());
+        ++files;
+    }
+    EXPECT_GE(files, 20u);
 }
 
 // The cases other readers lose data on, written through XF_Save and read back by ogrinfo and by

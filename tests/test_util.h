@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -91,6 +92,19 @@ struct COgrFeature {
     std::string style;
     std::string geometry;
 };
+
+// The feature count of a file's first layer as `ogrinfo -so` reports it; -1 when it reports none.
+inline long OgrFeatureCount(const std::string& path) {
+    std::string command = "ogrinfo -ro -al -so '" + path + "' 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    char line[4096];
+    while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+        if (std::strncmp(line, "Feature Count: ", 15) == 0) {
+            return std::atol(line + 15);
+        }
+    }
+    return -1;
+}
 
 // Runs ogrinfo -al on a file and splits its report into features.
 inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string& report) {
