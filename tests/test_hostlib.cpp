@@ -319,7 +319,9 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
         for (int i = 0; i < n; ++i) {
             double x = 3.0 * (i % 150);
             double y = 3.0 * (i / 150);
-            double r = layout[7] == 'i' ? n - i : i + 1;  // ring 0 is the largest when inward
+            double r = std::string(layout) == "nested inward"
+                           ? n - i
+                           : i + 1;  // ring 0 is the largest when inward
             if (layout[0] == 'd') {
                 SetSquare(&region, i, x, y, x + 2, y + 2);
                 expected.push_back(1);
