@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "export/export.h"
 #include "export/style_ref.h"
@@ -20,6 +23,17 @@ template <typename Record>
 Record* Make(CMifObjectPtr& holder, int32_t kind) {
     holder.reset(CreateMifObject(kind));
     return static_cast<Record*>(holder.get());
+}
+
+// A host pen width in pixels as a MIF pen width: up to 7 pixels as it is; a wider pen in the
+// point form, 10 plus tenths of a point at 96 pixels to the inch, since every reader takes 11 and
+// more as points. The point form ends at 2047 (about 272 pixels).
+int32_t MifPenWidth(uint32_t pixels) {
+    if (pixels <= 7) {
+        return static_cast<int32_t>(pixels);
+    }
+    double tenths = std::round(pixels * 7.5);
+    return 10 + static_cast<int32_t>(std::min(tenths, 2037.0));
 }
 
 CMifSymbol PointSymbol(const VECTOR_POINT_STYLE& style) {
@@ -53,35 +67,47 @@ CMifObjectPtr ConvertPoint(Cgeo_VectorPoint& point) {
     return holder;
 }
 
+// A line keeps the sections that have points (a section without one would stop other readers);
+// a section of one point has that point twice, as a section needs two nodes in other readers. A
+// line left without a section becomes a None object, which keeps its attribute record.
 CMifObjectPtr ConvertLine(Cgeo_VectorLine& line, Cgeo_MainApp* app) {
-    int sections = line.GetNumSection();
-    if (sections <= 0) {
-        return nullptr;
+    std::vector<int> kept;
+    for (int k = 0; k < line.GetNumSection(); ++k) {
+        if (line.GetData(k) != nullptr && line.GetNumPoints(k) > 0) {
+            kept.push_back(k);
+        }
+    }
+    CMifObjectPtr holder;
+    if (kept.empty()) {
+        holder.reset(CreateMifObject(kMifNone));
+        return holder;
     }
     VECTOR_LINE_STYLE style{};
     line.GetStyle(&style);
     CStyleRef held = HoldStyle(style.style);
     CMifPen pen;
-    pen.width = static_cast<int32_t>(style.width);
+    pen.width = MifPenWidth(style.width);
     pen.pattern = LinePatternFromStyle(app, held.get());
     pen.color = static_cast<int32_t>(style.color);
 
-    CMifObjectPtr holder;
-    if (sections == 1 && line.GetNumPoints(0) == 2 && line.GetData(0) != nullptr) {
+    if (kept.size() == 1 && line.GetNumPoints(kept[0]) == 2) {
         auto* record = Make<CMifLine>(holder, kMifLine);
-        const tagXF_POINT3DD* data = line.GetData(0);
+        const tagXF_POINT3DD* data = line.GetData(kept[0]);
         record->start = ToNode(data[0]);
         record->end = ToNode(data[1]);
         record->pen = pen;
         return holder;
     }
     auto* record = Make<CMifPline>(holder, kMifPline);
-    for (int k = 0; k < sections; ++k) {
+    for (int k : kept) {
         record->BeginSection();
         const tagXF_POINT3DD* data = line.GetData(k);
-        int count = data != nullptr ? line.GetNumPoints(k) : 0;
+        int count = line.GetNumPoints(k);
         for (int j = 0; j < count; ++j) {
             record->nodes.push_back(ToNode(data[j]));
+        }
+        if (count == 1) {
+            record->nodes.push_back(ToNode(data[0]));
         }
     }
     record->pen = pen;
@@ -95,7 +121,7 @@ void SetFilledStyle(const StyleRecord& style, CMifPen& pen, CMifBrush& brush) {
     CXF_StylePolygon* face = style.style;
     pen.pattern = 2;
     pen.color = static_cast<int32_t>(style.color);
-    pen.width = face != nullptr ? static_cast<int32_t>(style.width) : 0;
+    pen.width = face != nullptr ? MifPenWidth(style.width) : 0;
     brush.pattern = 2;
     brush.backColor = 0xFFFFFF;
     brush.foreColor = 0xFFFFFF;
@@ -111,24 +137,29 @@ void SetFilledStyle(const StyleRecord& style, CMifPen& pen, CMifBrush& brush) {
     }
 }
 
+// Every ring with points becomes a section that ends with a copy of its first node; rings without
+// points are left out, and a polygon left without a ring becomes a None object.
 CMifObjectPtr ConvertPolygon(Cgeo_VectorPolygon& polygon) {
     CMifObjectPtr holder;
     auto* record = Make<CMifRegion>(holder, kMifRegion);
     CXF_RegionCmx* region = polygon.GetRegion();
     int rings = region != nullptr ? region->GetPolygonSize() : 0;
     for (int p = 0; p < rings; ++p) {
-        record->BeginSection();
         const CXF_PolygonD* ring = region->GetPolygon(p);
         const tagXF_POINT3DD* data = ring != nullptr ? ring->GetData() : nullptr;
         int m = data != nullptr ? ring->GetSize() : 0;
-        // Each section ends with a copy of its first node; a ring without points stays an
-        // empty section, as there is no first node to repeat.
+        if (m == 0) {
+            continue;
+        }
+        record->BeginSection();
         for (int j = 0; j < m; ++j) {
             record->nodes.push_back(ToNode(data[j]));
         }
-        if (m > 0) {
-            record->nodes.push_back(ToNode(data[0]));
-        }
+        record->nodes.push_back(ToNode(data[0]));
+    }
+    if (record->GetSectionCount() == 0) {
+        holder.reset(CreateMifObject(kMifNone));
+        return holder;
     }
     VECTOR_POLYGON_STYLE style{};
     polygon.GetStyle(&style);
@@ -203,8 +234,11 @@ int32_t LinePatternFromStyle(Cgeo_MainApp* app, const CXF_StyleObject* style) {
     // table, built once per process, never ends up empty.
     CGEO fallback;
     BuildLineStyleTable(app != nullptr ? app : fallback.GetApp());
+    // A style outside the table, or none, is drawn as a plain line by the host: it is written
+    // solid (2), not as the invisible pattern 1.
+    constexpr int32_t kSolid = 2;
     if (style == nullptr) {
-        return 1;
+        return kSolid;
     }
     const CLineStyleTable& table = LineStyleTable();
     for (int i = 0; i < kLineStyleCount; ++i) {
@@ -214,7 +248,7 @@ int32_t LinePatternFromStyle(Cgeo_MainApp* app, const CXF_StyleObject* style) {
             return i + 1;
         }
     }
-    return 1;
+    return kSolid;
 }
 
 CMifObject* ConvertVectorObject(Cgeo_VectorObject* object, Cgeo_MainApp* app) {

@@ -15,7 +15,7 @@ struct CMifObject;
 CMifObject* ConvertVectorObject(Cgeo_VectorObject* object, Cgeo_MainApp* app);
 
 // The MIF pen pattern (1 to 128) of a host line style: its entry in the line style table plus
-// one, or 1 when it has none.
+// one, or the solid pattern 2 when it has none or is null.
 int32_t LinePatternFromStyle(Cgeo_MainApp* app, const CXF_StyleObject* style);
 
 // A new MIF Text record for an item of a text layer, or null when the item has no line.

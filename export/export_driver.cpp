@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -55,6 +56,17 @@ std::string FormatFixed(double value, int decimals) {
     return std::string(begin, end);
 }
 
+// The shortest text that reads back as the same value (in the value's own precision): six
+// fixed decimals would write 1.25e-7 as 0. Values that are not numbers have no text.
+template <typename Real>
+std::string FormatShortest(Real value) {
+    if (!std::isfinite(value)) {
+        return std::string();
+    }
+    char buffer[64];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
 bool IsCanceled(const int* cancel) {
     return cancel != nullptr && *cancel != 0;
 }
@@ -97,7 +109,13 @@ void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
     columns.SetCount(count);
     for (int i = 0; i < count; ++i) {
         const CVectorColumn* host = hostColumns.Get(i);
-        if (host != nullptr) {
+        if (host == nullptr) {
+            continue;
+        }
+        if (host->type == 5) {
+            // Unsigned 32-bit values: at most 10 digits.
+            columns.Set(i, CMifColumn{host->name, kColDecimal, 10, 0});
+        } else {
             columns.Set(i, CMifColumn{host->name, MifColumnTypeOf(host->type), host->width,
                                       host->decimals});
         }
@@ -191,7 +209,13 @@ int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int*
         for (int i = 0; i < n && !file.WriteFailed(); ++i) {
             CMifObjectPtr record(ConvertTextItem(text->GetAt(i)));
             if (record != nullptr) {
+                // A record of empty values, so that readers pair every later object (and
+                // these texts) with the right record.
                 file.WriteObject(record.get());
+                for (int j = 0; j < file.columns.GetCount(); ++j) {
+                    file.SetValue(j, "");
+                }
+                file.WriteValues();
             }
             if (frame != nullptr) {
                 frame->IncreaseProgress(100.0 / n);
@@ -282,16 +306,19 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
 }  // namespace
 
 int32_t MifColumnTypeOf(int hostType) {
+    // Each type goes to the narrowest MIF type that holds all its values: unsigned 16-bit values
+    // do not fit a SmallInt, nor unsigned 32-bit ones an Integer.
     switch (hostType) {
         case 1:
             return kColChar;
         case 2:
-        case 3:
         case 4:
             return kColSmallInt;
-        case 5:
+        case 3:
         case 6:
             return kColInteger;
+        case 5:
+            return kColDecimal;
         case 7:
         case 8:
             return kColFloat;
@@ -320,18 +347,24 @@ std::string FormatColumnValue(const CVectorColumn& column, const void* value) {
         case 4:
             return FormatInt(Load<int16_t>(value));
         case 5:
+            return FormatInt(Load<uint32_t>(value));
         case 6:
             return FormatInt(Load<int32_t>(value));
         case 7:
-            return FormatFixed(static_cast<double>(Load<float>(value)), 6);
+            return FormatShortest(Load<float>(value));
         case 8:
-            return FormatFixed(Load<double>(value), 6);
-        case 9:
+            return FormatShortest(Load<double>(value));
+        case 9: {
             // The value rounded to the column's decimals, without padding.
-            return FormatFixed(Load<double>(value), column.decimals);
+            double number = Load<double>(value);
+            return std::isfinite(number) ? FormatFixed(number, column.decimals) : std::string();
+        }
         case 10: {
             uint16_t date[3];
             std::memcpy(date, value, sizeof date);
+            if (date[0] == 0) {
+                return std::string();  // no date: year 0 does not exist
+            }
             char buffer[32];
             std::snprintf(buffer, sizeof buffer, "%04i%02i%02i", date[0], date[1], date[2]);
             return buffer;

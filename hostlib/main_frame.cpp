@@ -33,7 +33,9 @@ void Cgeo_MainFrame::StartProgress(int mode) {
 }
 
 void Cgeo_MainFrame::IncreaseProgress(double step) {
-    progressSteps.push_back(step);
+    ++progressStepCount;
+    progressStepSum += step;
+    lastProgressStep = step;
     progressPosition += step;
     if (!(progressPosition >= 0.0)) {  // also a NaN step
         progressPosition = 0.0;
@@ -55,6 +57,9 @@ void Cgeo_MainFrame::EndProgress(int mode) {
 
 void Cgeo_MainFrame::SetMessageBarText(const char* text, int pane, int flags) {
     messageText = text != nullptr ? text : "";
+    if (messages.size() >= kMessagesKept) {
+        messages.erase(messages.begin());
+    }
     messages.push_back(messageText);
     if (observer != nullptr) {
         observer->OnMessageBarText(messageText.c_str(), pane, flags);
@@ -75,7 +80,9 @@ void Cgeo_MainFrame::ResetRecord() {
     progressEnds = 0;
     progressShown = false;
     progressPosition = 0.0;
-    progressSteps.clear();
+    progressStepCount = 0;
+    progressStepSum = 0.0;
+    lastProgressStep = 0.0;
     messages.clear();
     messageText.clear();
     cancelChecks = 0;

@@ -41,16 +41,39 @@ void CXF_StyleElement::SetStyleObject(CXF_StyleObject* style) {
     outline = style;
 }
 
+CXF_StylePolygon::CXF_StylePolygon(const CXF_StylePolygon& other) {
+    *this = other;
+}
+
+CXF_StylePolygon& CXF_StylePolygon::operator=(const CXF_StylePolygon& other) {
+    if (this != &other) {
+        owner = other.owner;
+        elements.clear();
+        for (const auto& element : other.elements) {
+            elements.push_back(std::make_unique<CXF_StyleElement>(*element));
+        }
+    }
+    return *this;
+}
+
 CXF_StyleElement* CXF_StylePolygon::GetElement(int i) {
     if (i < 0 || i >= GetCount()) {
         return nullptr;
     }
-    return &elements[static_cast<size_t>(i)];
+    return elements[static_cast<size_t>(i)].get();
+}
+
+const CXF_StyleElement* CXF_StylePolygon::GetElement(int i) const {
+    if (i < 0 || i >= GetCount()) {
+        return nullptr;
+    }
+    return elements[static_cast<size_t>(i)].get();
 }
 
 CXF_StyleElement* CXF_StylePolygon::AddElement(bool fill, std::uint32_t fillColor) {
-    elements.emplace_back(fill, fillColor);
-    return &elements.back();
+    // Each element has storage of its own, so that a pointer handed out stays valid.
+    elements.push_back(std::make_unique<CXF_StyleElement>(fill, fillColor));
+    return elements.back().get();
 }
 
 CXF_StyleObject::CXF_StyleObject() {
@@ -139,7 +162,7 @@ bool CXF_StyleObject::SameContent(const CXF_StyleObject& o) const {
         return false;
     }
     for (std::size_t i = 0; i < polygon.elements.size(); ++i) {
-        if (!SameElements(polygon.elements[i], o.polygon.elements[i])) {
+        if (!SameElements(*polygon.elements[i], *o.polygon.elements[i])) {
             return false;
         }
     }
@@ -158,9 +181,9 @@ std::size_t CXF_StyleObject::ContentHash() const {
     HashValue(h, uintValue);
     HashValue(h, intValue);
     HashValue(h, marker.shape);
-    for (const CXF_StyleElement& e : polygon.elements) {
-        HashValue(h, e.GetColor());
-        HashValue(h, e.IsFill());
+    for (const auto& e : polygon.elements) {
+        HashValue(h, e->GetColor());
+        HashValue(h, e->IsFill());
     }
     HashValue(h, text.flags);
     HashValue(h, text.alignment);

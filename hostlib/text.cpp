@@ -43,26 +43,28 @@ Cgeo_PartItem* Cgeo_LineItem::GetPart(int j) {
     if (j < 0 || j >= GetPartsCount()) {
         return nullptr;
     }
-    return &parts[static_cast<size_t>(j)];
+    return parts[static_cast<size_t>(j)].get();
 }
 
 Cgeo_PartItem* Cgeo_LineItem::AddPart(const char* text, const tagXF_FONT_ATTRIBUTES& font) {
-    parts.emplace_back(text, font);
-    return &parts.back();
+    parts.push_back(std::make_unique<Cgeo_PartItem>(text, font));
+    return parts.back().get();
 }
 
-Cgeo_TextTransform::Cgeo_TextTransform() : transforms(1) {}
+Cgeo_TextTransform::Cgeo_TextTransform() {
+    AddTransform();
+}
 
 CTrasformFUNC* Cgeo_TextTransform::GetTransformType(int i) {
     if (i < 0 || i >= GetCount()) {
         return nullptr;
     }
-    return &transforms[static_cast<size_t>(i)];
+    return transforms[static_cast<size_t>(i)].get();
 }
 
 CTrasformFUNC* Cgeo_TextTransform::AddTransform() {
-    transforms.emplace_back();
-    return &transforms.back();
+    transforms.push_back(std::make_unique<CTrasformFUNC>());
+    return transforms.back().get();
 }
 
 Cgeo_TextItem::Cgeo_TextItem() : attributes(XF_MakeTextAttributes()) {}
@@ -71,7 +73,7 @@ Cgeo_LineItem* Cgeo_TextItem::GetLine(int i) {
     if (i < 0 || i >= GetLinesCount()) {
         return nullptr;
     }
-    return &lines[static_cast<size_t>(i)];
+    return lines[static_cast<size_t>(i)].get();
 }
 
 void Cgeo_TextItem::GetAttributes(XF_TEXT_ATTRIBUTES* out, int) const {
@@ -81,8 +83,8 @@ void Cgeo_TextItem::GetAttributes(XF_TEXT_ATTRIBUTES* out, int) const {
 }
 
 Cgeo_LineItem* Cgeo_TextItem::AddLine() {
-    lines.emplace_back();
-    return &lines.back();
+    lines.push_back(std::make_unique<Cgeo_LineItem>());
+    return lines.back().get();
 }
 
 Cgeo_Text::Cgeo_Text() = default;

@@ -72,27 +72,6 @@ void ExtendPoints(CXF_RectD& rect, bool& any, const CXF_PolygonD& points) {
     }
 }
 
-// Even-odd test of a point against a ring.
-bool PointInRing(double x, double y, const CXF_PolygonD& ring) {
-    const tagXF_POINT3DD* p = ring.GetData();
-    int n = ring.GetSize();
-    bool inside = false;
-    for (int i = 0, j = n - 1; i < n; j = i++) {
-        if ((p[i].y > y) != (p[j].y > y)) {
-            double crossX = p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / (p[i].y - p[j].y);
-            if (x < crossX) {
-                inside = !inside;
-            }
-        }
-    }
-    return inside;
-}
-
-bool RectWithin(const CXF_RectD& inner, const CXF_RectD& outer) {
-    return inner.x1 >= outer.x1 && inner.x2 <= outer.x2 && inner.y1 >= outer.y1 &&
-           inner.y2 <= outer.y2;
-}
-
 }  // namespace
 
 void CXF_PolygonD::SetSize(int n) {
@@ -121,30 +100,6 @@ const CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) const {
         return nullptr;
     }
     return &rings[static_cast<size_t>(i)];
-}
-
-void CXF_RegionCmx::DefineExternal() {
-    for (CXF_PolygonD& ring : rings) {
-        ring.UpdateBoundRect();
-    }
-    for (size_t i = 0; i < rings.size(); ++i) {
-        CXF_PolygonD& ring = rings[i];
-        int depth = 0;
-        if (ring.GetSize() > 0) {
-            const tagXF_POINT3DD& first = ring.GetData()[0];
-            for (size_t j = 0; j < rings.size(); ++j) {
-                const CXF_PolygonD& other = rings[j];
-                if (j == i || other.GetSize() < 3 ||
-                    !RectWithin(ring.GetBoundRect(), other.GetBoundRect())) {
-                    continue;
-                }
-                if (PointInRing(first.x, first.y, other)) {
-                    ++depth;
-                }
-            }
-        }
-        ring.SetExternal(depth % 2 == 0);
-    }
 }
 
 Cgeo_VectorPoint::Cgeo_VectorPoint() {

@@ -6,10 +6,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "test_export_util.h"
+#include "textfile/text_file.h"
 
 namespace {
 
@@ -55,7 +57,7 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     doc.AddLine({{{0, 0, 0}, {3, -4.25, 0}}}, &dashedStyle);
     doc.AddLine({{{0, 0, 0}, {1, 1, 0}, {2, 0, 0}}}, &ownStyle);
     doc.AddLine({{{0, 0, 0}, {1, 1, 0}}, {{5, 5, 0}, {6, 6, 0}}});
-    doc.AddLine({});  // no section: no MIF form
+    doc.AddLine({});  // no section: a None object keeps the record
 
     CStyle fill;
     fill->GetPolygon()->RemoveAllElements();
@@ -88,7 +90,7 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     doc.Add(ellipse);
 
     CStyle font;
-    font->GetText()->SetFaceName("Times");
+    font->GetText()->SetFaceName("Times \"New\"");
     font->GetText()->SetFlags(XF_TEXT_BOLD | XF_TEXT_UNDERLINE);
     font->GetText()->GetShadow()->SetOffsets(0.0, 0.5);
     font->GetText()->SetAlignment(2);
@@ -108,45 +110,59 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     doc.Add(vector->CreateObject(XF_OBJ_EMPTY));
     doc.Add(vector->CreateObject(6));  // unknown kind: no MIF form
 
+    // A 13-pixel pen of the host's default line style; sections without points are left out and
+    // a lone point is doubled; a polygon of empty rings keeps its record as a None object.
+    VECTOR_LINE_STYLE wide{0x0000FF, 13, 0.0, 0,
+                           geo.GetApp()->GetStyleManager()->GetDefaultLineStyle()->GetLine()};
+    doc.AddLine({{}, {{7, 7, 0}}, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, &wide);
+    Cgeo_VectorObject* hollow = vector->CreateObject(XF_OBJ_POLYGON);
+    hollow->GetObjPolygon()->SetPolygonSize(2);
+    doc.Add(hollow);
+
     doc.AddColumn("row", 6);
-    for (int32_t row = 0; row < 14; ++row) {
+    for (int32_t row = 0; row < 16; ++row) {
         doc.SetValue(row, 0, row);
     }
 
     CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("kinds.mif"));
     EXPECT_EQ(saved.result, 2);
     EXPECT_EQ(saved.errorCode, 0);
-    EXPECT_EQ(MifBody(saved.mif),
-              "Point 10.000000 20.000000\r\n"
-              "Symbol (32,16711680,12)\r\n\r\n"
-              "MultiPoint 3\r\n1.000000 2.000000\r\n3.000000 4.000000\r\n5.000000 6.000000\r\n"
-              "Symbol (32,16711680,12)\r\n\r\n"
-              "MultiPoint 0\r\n\r\n"
-              "Line 0.000000 0.000000 3.000000 -4.250000\r\n"
-              "Pen (3,5,65280)\r\n\r\n"
-              "Pline\r\n3\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n2.000000 0.000000\r\n"
-              "Pen (2,1,8388608)\r\n\r\n"
-              "Pline Multiple 2\r\n2\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n"
-              "2\r\n5.000000 5.000000\r\n6.000000 6.000000\r\n"
-              "Pen (0,1,0)\r\n\r\n"
-              // the line without a section leaves no trace
-              "Region 3\r\n5\r\n0.000000 0.000000\r\n4.000000 0.000000\r\n4.000000 4.000000\r\n"
-              "0.000000 4.000000\r\n0.000000 0.000000\r\n"
-              "0\r\n"
-              "4\r\n1.000000 1.000000\r\n2.000000 1.000000\r\n1.000000 2.000000\r\n"
-              "1.000000 1.000000\r\n"
-              "Pen (2,2,16711680)\r\nBrush (2,3351057,16777215)\r\n\r\n"
-              "Region 1\r\n4\r\n0.000000 0.000000\r\n0.000000 0.000000\r\n0.000000 0.000000\r\n"
-              "0.000000 0.000000\r\n"
-              "Pen (0,2,16711680)\r\nBrush (2,16777215,16777215)\r\n\r\n"
-              "Ellipse -1.000000 -2.000000 3.000000 4.000000\r\n"
-              "Pen (1,2,255)\r\nBrush (2,3351057,16777215)\r\n\r\n"
-              "Text \"a \"\"b\"\"\\nc\\\\d\"\r\n95.000000 55.000000 105.000000 45.000000\r\n"
-              "Font (\"Times\",37,0,16711680)\r\nJustify Right\r\nAngle 30.000000\r\n\r\n"
-              "Text \"x\"\r\n-1.000000 1.000000 1.000000 -1.000000\r\nJustify Center\r\n\r\n"
-              "None\r\n\r\n");
-    // One record per written object, in order: rows 6 and 13 had no MIF form.
-    EXPECT_EQ(saved.mid, "0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n");
+    EXPECT_EQ(
+        MifBody(saved.mif),
+        "Point 10.000000 20.000000\r\n"
+        "Symbol (32,16711680,12)\r\n\r\n"
+        "MultiPoint 3\r\n1.000000 2.000000\r\n3.000000 4.000000\r\n5.000000 6.000000\r\n"
+        "Symbol (32,16711680,12)\r\n\r\n"
+        "MultiPoint 0\r\n\r\n"
+        "Line 0.000000 0.000000 3.000000 -4.250000\r\n"
+        "Pen (3,5,65280)\r\n\r\n"
+        "Pline\r\n3\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n2.000000 0.000000\r\n"
+        "Pen (2,2,8388608)\r\n\r\n"  // a style outside the table is written solid
+        "Pline Multiple 2\r\n2\r\n0.000000 0.000000\r\n1.000000 1.000000\r\n"
+        "2\r\n5.000000 5.000000\r\n6.000000 6.000000\r\n"
+        "Pen (0,2,0)\r\n\r\n"
+        "None\r\n\r\n"
+        "Region 2\r\n5\r\n0.000000 0.000000\r\n4.000000 0.000000\r\n4.000000 4.000000\r\n"
+        "0.000000 4.000000\r\n0.000000 0.000000\r\n"
+        "4\r\n1.000000 1.000000\r\n2.000000 1.000000\r\n1.000000 2.000000\r\n"
+        "1.000000 1.000000\r\n"
+        "Pen (2,2,16711680)\r\nBrush (2,3351057,16777215)\r\n\r\n"
+        "Region 1\r\n4\r\n0.000000 0.000000\r\n0.000000 0.000000\r\n0.000000 0.000000\r\n"
+        "0.000000 0.000000\r\n"
+        "Pen (0,2,16711680)\r\nBrush (2,16777215,16777215)\r\n\r\n"
+        "Ellipse -1.000000 -2.000000 3.000000 4.000000\r\n"
+        "Pen (1,2,255)\r\nBrush (2,3351057,16777215)\r\n\r\n"
+        "Text \"a \"\"b\"\"\\nc\\\\d\"\r\n95.000000 55.000000 105.000000 45.000000\r\n"
+        "Font (\"Times \"\"New\"\"\",37,0,16711680)\r\nJustify Right\r\nAngle 30.000000\r\n\r\n"
+        "Text \"x\"\r\n-1.000000 1.000000 1.000000 -1.000000\r\nJustify Center\r\n\r\n"
+        "None\r\n\r\n"
+        "Pline Multiple 2\r\n2\r\n7.000000 7.000000\r\n7.000000 7.000000\r\n"
+        "3\r\n0.000000 0.000000\r\n1.000000 0.000000\r\n1.000000 1.000000\r\n"
+        "Pen (108,2,16711680)\r\n\r\n"
+        "None\r\n\r\n");
+    // One record per written object, in order: row 13 had no MIF form.
+    EXPECT_EQ(saved.mid,
+              "0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n14\r\n15\r\n");
     EXPECT_EQ(marker->GetRefCount(), 3) << "the conversion released what it took";
     EXPECT_EQ(own->GetRefCount(), 2);
     EXPECT_EQ(fill->GetRefCount(), 3);
@@ -164,7 +180,7 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     doc.AddColumn("byte", 2);
     doc.AddColumn("word", 3);
     doc.AddColumn("short", 4);
-    doc.AddColumn("unsigned", 5);
+    doc.AddColumn("unsigned", 5, 4, 2);
     doc.AddColumn("signed", 6);
     doc.AddColumn("single", 7);
     doc.AddColumn("double", 8);
@@ -173,17 +189,25 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     doc.AddColumn("day", 10);
     doc.AddColumn("flag", 11);
     doc.AddColumn("strange", 12, 10);
-    doc.AddColumn("my name", 8);
+    doc.AddColumn("my col", 8);
     doc.AddColumn("fine", 9, 30, 20);
     doc.AddColumn("odd", 9, 4, -2);
+    // Names readers take for keywords, or that repeat one (without regard to case), and Char
+    // widths outside 1..254.
+    doc.AddColumn("Data", 1, 0);
+    doc.AddColumn("point", 1, 300);
+    doc.AddColumn("Columns", 6);
+    doc.AddColumn("MY_COL", 6);
+    doc.AddColumn("", 6);
+    doc.AddColumn("_", 6);
 
-    doc.SetText(0, 0, "a, \"b\"");
+    doc.SetText(0, 0, "a, \"b\" c:\\d\r\ne");
     doc.SetValue(0, 1, uint8_t{200});
     doc.SetValue(0, 2, uint16_t{60000});
     doc.SetValue(0, 3, int16_t{-5});
-    doc.SetValue(0, 4, int32_t{-1});
+    doc.SetValue(0, 4, uint32_t{3000000000u});
     doc.SetValue(0, 5, int32_t{-123456});
-    doc.SetValue(0, 6, 1.5f);
+    doc.SetValue(0, 6, 1.25e-7f);
     doc.SetValue(0, 7, 0.1);
     doc.SetValue(0, 8, -3.14159);
     doc.SetValue(0, 9, 12.5);
@@ -193,21 +217,26 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     doc.SetValue(0, 13, -2.0);
     doc.SetValue(0, 14, 0.1);
     doc.SetValue(0, 15, 7.6);
-    // Row 1: the rounding cases of decimals, a false flag, no values elsewhere.
+    // Row 1: the rounding cases of decimals, values without a text (not finite, no year), a
+    // false flag, no values elsewhere.
+    doc.SetValue(1, 6, 1234567.891f);
+    doc.SetValue(1, 7, std::numeric_limits<double>::infinity());
     doc.SetValue(1, 8, 1234.5678);
     doc.SetValue(1, 9, -0.4);
+    doc.SetValue(1, 13, std::numeric_limits<double>::quiet_NaN());
     doc.SetValue(1, 11, int32_t{0});
-    const uint16_t early[3] = {33, 1, 2};
-    doc.SetValue(1, 10, early);
+    const uint16_t none[3] = {0, 0, 0};
+    doc.SetValue(1, 10, none);
+    doc.SetValue(1, 15, -std::numeric_limits<double>::infinity());
 
     CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("columns.mif"));
     EXPECT_EQ(saved.result, 2);
-    EXPECT_NE(saved.mif.find("Columns 16\r\n"
+    EXPECT_NE(saved.mif.find("Columns 22\r\n"
                              "name char (20)\r\n"
                              "byte smallint\r\n"
-                             "word smallint\r\n"
+                             "word integer\r\n"
                              "short smallint\r\n"
-                             "unsigned integer\r\n"
+                             "unsigned decimal (10,0)\r\n"
                              "signed integer\r\n"
                              "single float\r\n"
                              "double float\r\n"
@@ -216,16 +245,22 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
                              "day date\r\n"
                              "flag logical\r\n"
                              "strange char (10)\r\n"
-                             "my_name float\r\n"
+                             "my_col float\r\n"
                              "fine decimal (30,20)\r\n"
                              "odd decimal (4,-2)\r\n"
+                             "Data_1 char (1)\r\n"
+                             "point_1 char (254)\r\n"
+                             "Columns_1 integer\r\n"
+                             "MY_COL_1 integer\r\n"
+                             "_ integer\r\n"
+                             "__1 integer\r\n"
                              "\r\nData\r\n"),
               std::string::npos)
         << saved.mif;
     EXPECT_EQ(saved.mid,
-              "\"a, \"\"b\"\"\",200,60000,-5,-1,-123456,1.500000,0.100000,-3.14,12,20240307,T,"
-              "\"\",-2.000000,0.10000000000000000555,8\r\n"
-              "\"\",,,,,,,,1234.57,-0,00330102,F,\"\",,,\r\n");
+              "\"a, \"\"b\"\" c:\\\\d\\ne\",200,60000,-5,3000000000,-123456,1.25e-07,0.1,-3.14,12,"
+              "20240307,T,\"\",-2,0.10000000000000000555,8,\"\",\"\",,,,\r\n"
+              "\"\",,,,,,1234567.9,,1234.57,-0,,F,\"\",,,,\"\",\"\",,,,\r\n");
 }
 
 TEST(ExportColumns, LayerWithoutColumnsGetsTheIdColumnAndEmptyRecords) {
@@ -281,7 +316,7 @@ TEST(ExportText, CompanionTextLayerIsTheFirstOfTheGroup) {
 
     companion->AddItem();  // no line: nothing written
     Cgeo_TextItem* late = AddItem(companion, {{}, {"x\\y"}}, XF_MakeFontAttributes(""));
-    late->GetLine(1)->AddPart("z", XF_MakeFontAttributes("Courier", 400, false, true));
+    late->GetLine(1)->AddPart("z", XF_MakeFontAttributes("Cour\"ier", 400, false, true));
     late->SetTransparent(true);
     attributes.alignment = 1;  // not a text alignment the host defines
     late->SetAttributes(attributes);
@@ -300,9 +335,9 @@ TEST(ExportText, CompanionTextLayerIsTheFirstOfTheGroup) {
               "Text \"Hello\\ncd\"\r\n980.000000 1990.000000 1020.000000 2010.000000\r\n"
               "Font (\"Arial\",3,0,16711680,16776960)\r\nJustify Center\r\nAngle 45.000000\r\n\r\n"
               "Text \"\\nx\\\\yz\"\r\n0.000000 0.000000 0.000000 0.000000\r\n"
-              "Font (\"Courier\",4,0,0)\r\n\r\n"
+              "Font (\"Cour\"\"ier\",4,0,0)\r\n\r\n"
               "Text \"\"\r\n0.000000 0.000000 0.000000 0.000000\r\nJustify Left\r\n\r\n");
-    EXPECT_EQ(saved.mid, "\r\n\r\n\r\n") << "text items get no record";
+    EXPECT_EQ(saved.mid, "\r\n\r\n\r\n\r\n\r\n\r\n") << "three points and three texts";
 }
 
 // The driver
@@ -383,7 +418,9 @@ TEST(ExportDriver, ProgressAndMessagesInTheUsersLanguage) {
         frame->ResetRecord();
         CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("progress.mif"));
         EXPECT_EQ(saved.result, 2);
-        EXPECT_EQ(frame->GetProgressSteps(), (std::vector<double>{25, 25, 25, 25, 50, 50}));
+        EXPECT_EQ(frame->GetProgressStepCount(), 6) << "four objects and two text items";
+        EXPECT_EQ(frame->GetProgressStepSum(), 200.0);
+        EXPECT_EQ(frame->GetLastProgressStep(), 50.0);
         EXPECT_EQ(frame->GetProgressStarts(), 2);
         EXPECT_EQ(frame->GetProgressEnds(), 2);
         EXPECT_EQ(frame->GetCancelChecks(), 4);
@@ -463,6 +500,33 @@ TEST(ExportFailures, FullDeviceGivesErrorCode8) {
             CSaveResult saved = SaveThroughPlugin(*document, dir.Path("full.mif"));
             EXPECT_EQ(saved.result, 0) << full;
             EXPECT_EQ(saved.errorCode, 8) << full;
+        }
+    }
+}
+
+// Nothing is emptied until both files are open: a MID file that cannot be opened leaves the old
+// pair as it was.
+TEST(ExportFailures, MidFileThatCannotBeOpenedLeavesTheOldFiles) {
+    CExportDocument doc;
+    doc.AddPoints({{1, 1, 0}});
+    for (const char* how : {"a folder", "the MIF file itself", "held by a reader"}) {
+        SCOPED_TRACE(how);
+        TempDir dir;
+        std::string mif = dir.Path(how[0] == 't' ? "old.mid" : "old.mif");
+        WriteFile(mif, "old MIF");
+        CTextFile reader;
+        if (how[0] == 'a') {
+            std::filesystem::create_directory(dir.Path("old.mid"));
+        } else if (how[0] == 'h') {
+            WriteFile(dir.Path("old.mid"), "old MID");
+            ASSERT_EQ(reader.OpenRead(dir.Path("old.mid").c_str()), 1);
+        }
+        CSaveResult saved = SaveThroughPlugin(doc.document, mif);
+        EXPECT_EQ(saved.result, 0);
+        EXPECT_EQ(saved.errorCode, 8);
+        EXPECT_EQ(ReadFile(mif), "old MIF");
+        if (how[0] == 'h') {
+            EXPECT_EQ(ReadFile(dir.Path("old.mid")), "old MID");
         }
     }
 }

@@ -112,3 +112,24 @@ inline std::string MifBody(const std::string& mif) {
     size_t data = mif.find("\r\nData\r\n");
     return data == std::string::npos ? std::string() : mif.substr(data + 8);
 }
+
+// Imports a MIF/MID pair through the shared plug-in into the document's vector layer, as the
+// host does; false when the plug-in refused it.
+inline bool ImportThroughPlugin(const std::string& path, CExportDocument& doc) {
+    PluginLibrary lib;
+    auto open = lib.Get<XF_OpenFn>("XF_Open");
+    auto read = lib.Get<XF_ReadFn>("XF_Read");
+    auto close = lib.Get<XF_CloseFn>("XF_Close");
+    if (open == nullptr || read == nullptr || close == nullptr) {
+        return false;
+    }
+    CGEO geo;
+    CXF_FileInfo info;
+    info.mainApp = geo.GetApp();
+    if (open(&geo, &info, path.c_str()) != 1) {
+        return false;
+    }
+    int result = read(&info, 0, &geo, doc.vector, 0);
+    close(&info);
+    return result == 1;
+}

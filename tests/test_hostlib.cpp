@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "plugin/host/style.h"
 #include "plugin/host/text.h"
 #include "plugin/host/vector.h"
+#include "test_export_util.h"
 
 namespace {
 
@@ -237,6 +239,133 @@ TEST(HostGeometry, DefineExternalTellsOuterRingsFromHoles) {
     object->DeleteObject();
 }
 
+// The outer rings by the definition itself: every ring tested against every other.
+std::vector<int> OuterByEveryPair(CXF_RegionCmx& region) {
+    std::vector<int> outer;
+    for (int i = 0; i < region.GetPolygonSize(); ++i) {
+        const CXF_PolygonD& ring = *region.GetPolygon(i);
+        int depth = 0;
+        for (int j = 0; j < region.GetPolygonSize() && ring.GetSize() > 0; ++j) {
+            const CXF_PolygonD& other = *region.GetPolygon(j);
+            const CXF_RectD& a = ring.GetBoundRect();
+            const CXF_RectD& b = other.GetBoundRect();
+            if (j == i || other.GetSize() < 3 || a.x1 < b.x1 || a.y1 < b.y1 || a.x2 > b.x2 ||
+                a.y2 > b.y2) {
+                continue;
+            }
+            bool inside = false;
+            const tagXF_POINT3DD* p = other.GetData();
+            double x = ring.GetData()[0].x;
+            double y = ring.GetData()[0].y;
+            for (int k = 0, l = other.GetSize() - 1; k < other.GetSize(); l = k++) {
+                if ((p[k].y > y) != (p[l].y > y) &&
+                    x < p[l].x + (y - p[l].y) * (p[k].x - p[l].x) / (p[k].y - p[l].y)) {
+                    inside = !inside;
+                }
+            }
+            depth += inside ? 1 : 0;
+        }
+        outer.push_back(depth % 2 == 0 ? 1 : 0);
+    }
+    return outer;
+}
+
+std::vector<int> Outer(const CXF_RegionCmx& region) {
+    std::vector<int> outer;
+    for (int i = 0; i < region.GetPolygonSize(); ++i) {
+        outer.push_back(region.GetPolygon(i)->IsExternal());
+    }
+    return outer;
+}
+
+void SetRing(CXF_RegionCmx& region, int i, std::vector<tagXF_POINT3DD> points) {
+    region.GetPolygon(i)->SetSize(static_cast<int>(points.size()));
+    std::copy(points.begin(), points.end(), region.GetPolygon(i)->GetData());
+}
+
+// Rings that touch, repeat each other or share a box are marked as by testing every pair; large
+// regions of disjoint, identical and nested rings take about n log n comparisons, not n * n.
+TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
+    using Ring = std::vector<tagXF_POINT3DD>;
+    const Ring square = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+    const Ring diamond = {{5, 0, 0}, {10, 5, 0}, {5, 10, 0}, {0, 5, 0}};
+    const Ring triangle = {{2, 2, 0}, {6, 2, 0}, {2, 6, 0}};
+    const Ring corner = {{0, 0, 0}, {5, 1, 0}, {1, 5, 0}};  // inside, sharing a vertex
+    const Ring beside = {{10, 0, 0}, {20, 0, 0}, {20, 10, 0}, {10, 10, 0}};
+    const std::vector<std::vector<Ring>> cases = {
+        {square, diamond},
+        {diamond, square},
+        {triangle, square, triangle, triangle, square},
+        {corner, square},
+        {square, beside},
+        {square, {{3, 3, 0}}, {{4, 4, 0}, {5, 5, 0}}, triangle},
+    };
+    for (const auto& rings : cases) {
+        CXF_RegionCmx region;
+        region.SetPolygonSize(static_cast<int>(rings.size()));
+        for (size_t i = 0; i < rings.size(); ++i) {
+            SetRing(region, static_cast<int>(i), rings[i]);
+        }
+        region.DefineExternal();
+        EXPECT_EQ(Outer(region), OuterByEveryPair(region)) << "case of " << rings.size();
+    }
+
+    const int n = 20000;
+    for (const char* layout : {"disjoint", "identical", "nested", "nested inward"}) {
+        SCOPED_TRACE(layout);
+        CXF_RegionCmx region;
+        region.SetPolygonSize(n);
+        std::vector<int> expected;
+        for (int i = 0; i < n; ++i) {
+            double x = 3.0 * (i % 150);
+            double y = 3.0 * (i / 150);
+            double r = std::string(layout) == "nested inward"
+                           ? n - i
+                           : i + 1;  // ring 0 is the largest when inward
+            if (layout[0] == 'd') {
+                SetSquare(&region, i, x, y, x + 2, y + 2);
+                expected.push_back(1);
+            } else if (layout[0] == 'i') {
+                SetRing(region, i, {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
+                // Its first corner counts as inside by the even-odd test: n - 1 rings hold each.
+                expected.push_back(0);
+            } else {
+                SetSquare(&region, i, -r, -r, r, r);
+                expected.push_back(static_cast<int>(n - r) % 2 == 0 ? 1 : 0);
+            }
+        }
+        int64_t comparisons = region.DefineExternal();
+        EXPECT_LT(comparisons, 20 * n);
+        EXPECT_EQ(Outer(region), expected);
+    }
+}
+
+// Real regions written by other programs keep the outer rings that testing every pair gives.
+TEST(HostGeometry, DefineExternalKeepsTheOuterRingsOfTheSamples) {
+    if (SamplesDir().empty()) {
+        GTEST_SKIP() << "MIF_SAMPLES_DIR is not set: the sample files are not checked";
+    }
+    size_t rings = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(SamplesDir())) {
+        std::string ext = entry.path().extension().string();
+        if (ext != ".mif" && ext != ".MIF") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().string());
+        CExportDocument doc;
+        ASSERT_TRUE(ImportThroughPlugin(entry.path().string(), doc));
+        for (int64_t k = 0; k < doc.vector->GetObjectCount(); ++k) {
+            Cgeo_VectorPolygon* polygon = doc.vector->GetObjectAt(k)->GetObjPolygon();
+            if (polygon != nullptr) {
+                EXPECT_EQ(Outer(*polygon->GetRegion()), OuterByEveryPair(*polygon->GetRegion()))
+                    << "object " << k;
+                rings += static_cast<size_t>(polygon->GetPolygonSize());
+            }
+        }
+    }
+    EXPECT_GT(rings, 500u) << "the samples hold regions of up to 82 rings";
+}
+
 TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
     Cgeo_Vector vector;
     Cgeo_VectorObjectStream stream(&vector, XF_STREAM_WRITE);
@@ -357,6 +486,39 @@ TEST(HostText, EveryItemHasATransformAndFaceNamesStayTerminated) {
     EXPECT_EQ(std::strlen(longName.faceName), 31u);
 }
 
+// What a builder hands out stays where it is while more entries are added.
+TEST(HostBuilders, PointersStayValidWhileMoreAreAdded) {
+    Cgeo_Text text;
+    Cgeo_TextItem* item = text.AddItem();
+    Cgeo_LineItem* line = item->AddLine();
+    Cgeo_PartItem* part = line->AddPart("first", XF_MakeFontAttributes("Arial"));
+    CTrasformFUNC* transform = item->GetTransforms()->GetTransformType(0);
+    CXF_StyleObject* style = CXF_StyleObject::Create();
+    CXF_StyleElement* element = style->GetPolygon()->AddElement(true, 0x123456);
+    Cgeo_Attributes attributes;
+    attributes.SetInt("first", 1);
+    Cgeo_AttributeValue* value = attributes.Item("first");
+    for (int i = 0; i < 100; ++i) {
+        item->AddLine();
+        line->AddPart("more", XF_MakeFontAttributes("Arial"));
+        item->GetTransforms()->AddTransform();
+        style->GetPolygon()->AddElement(false);
+        attributes.SetInt(std::to_string(i).c_str(), i);
+    }
+    EXPECT_EQ(item->GetLine(0), line);
+    EXPECT_EQ(line->GetPart(0), part);
+    EXPECT_STREQ(part->GetString(), "first");
+    EXPECT_EQ(item->GetTransforms()->GetTransformType(0), transform);
+    EXPECT_EQ(style->GetPolygon()->GetElement(0), element);
+    EXPECT_EQ(element->GetColor(), 0x123456u);
+    EXPECT_EQ(attributes.Item("first"), value);
+    CXF_StyleObject* copy = style->Clone();
+    EXPECT_NE(copy->GetPolygon()->GetElement(0), element) << "a copy has elements of its own";
+    EXPECT_EQ(copy->GetPolygon()->GetElement(0)->GetColor(), 0x123456u);
+    copy->Release();
+    style->Release();
+}
+
 // Application
 
 class RecordingObserver : public Cgeo_FrameObserver {
@@ -382,6 +544,18 @@ TEST(HostMainFrame, ProgressStaysBetween0And100AndCancelIsForwarded) {
     frame->ResetRecord();
     EXPECT_EQ(frame->CheckCanceledSignal(), 0);
     EXPECT_EQ(observer.positions, (std::vector<double>{60.0, 100.0, 0.0}));
+
+    // Progress is told once per object and messages once per save: the frame keeps a count, a
+    // sum and the last step, and only the latest messages.
+    frame->StartProgress(1);
+    for (int i = 0; i < 100000; ++i) {
+        frame->IncreaseProgress(0.001);
+        frame->SetMessageBarText(i % 2 == 0 ? "even" : "odd", 3, 1);
+    }
+    EXPECT_EQ(frame->GetProgressStepCount(), 100000);
+    EXPECT_NEAR(frame->GetProgressStepSum(), 100.0, 1e-6);
+    EXPECT_EQ(frame->GetMessages().size(), Cgeo_MainFrame::kMessagesKept);
+    EXPECT_EQ(frame->GetMessages().back(), "odd");
 }
 
 // Strings

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -107,11 +108,26 @@ inline bool HaveOgrinfo() {
     return std::system("ogrinfo --version >/dev/null 2>&1") == 0;
 }
 
-// One feature as `ogrinfo -al` reports it: field values by name, and the geometry text.
+// One feature as `ogrinfo -al` reports it: field values by name, the style string and the
+// geometry text.
 struct COgrFeature {
     std::map<std::string, std::string> values;
+    std::string style;
     std::string geometry;
 };
+
+// The feature count of a file's first layer as `ogrinfo -so` reports it; -1 when it reports none.
+inline long OgrFeatureCount(const std::string& path) {
+    std::string command = "ogrinfo -ro -al -so '" + path + "' 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    char line[4096];
+    while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+        if (std::strncmp(line, "Feature Count: ", 15) == 0) {
+            return std::atol(line + 15);
+        }
+    }
+    return -1;
+}
 
 // Runs ogrinfo -al on a file and splits its report into features.
 inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string& report) {
@@ -136,8 +152,9 @@ inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string
             if (type != std::string::npos && eq != std::string::npos && type < eq &&
                 line.find(' ', 2) == type) {
                 features.back().values[line.substr(2, type - 2)] = line.substr(eq + 4);
-            } else if (line.size() > 2 && line[2] >= 'A' && line[2] <= 'Z' &&
-                       line.rfind("  Style = ", 0) != 0) {
+            } else if (line.rfind("  Style = ", 0) == 0) {
+                features.back().style = line.substr(10);
+            } else if (line.size() > 2 && line[2] >= 'A' && line[2] <= 'Z') {
                 features.back().geometry = line.substr(2);
             }
         }

@@ -22,7 +22,11 @@ public:
     COsFile& operator=(const COsFile&) = delete;
 
     bool OpenRead(const char* path);
-    bool OpenWrite(const char* path);
+    // Opens for writing, creating the file when it does not exist. An existing file is emptied
+    // at once, or, when truncate is false, keeps its bytes until Truncate, so that a caller can
+    // make sure it can open every file it needs before it empties any.
+    bool OpenWrite(const char* path, bool truncate = true);
+    bool Truncate();
     bool IsOpen() const { return fd >= 0; }
     // False only when nothing exists at the path, so that a caller can tell a missing file from
     // one that exists but cannot be opened (locked, unreadable, not an ordinary file).

@@ -67,7 +67,7 @@ bool COsFile::Exists(const char* path) {
     return path != nullptr && (::stat(path, &st) == 0 || errno != ENOENT);
 }
 
-bool COsFile::OpenWrite(const char* path) {
+bool COsFile::OpenWrite(const char* path, bool truncate) {
     Close();
     if (path == nullptr) {
         return false;
@@ -80,8 +80,7 @@ bool COsFile::OpenWrite(const char* path) {
         return false;
     }
     struct stat st;
-    if (::fstat(f, &st) != 0 ||
-        (S_ISREG(st.st_mode) && (::flock(f, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(f, 0) != 0))) {
+    if (::fstat(f, &st) != 0 || (S_ISREG(st.st_mode) && ::flock(f, LOCK_EX | LOCK_NB) != 0)) {
         ::close(f);
         return false;
     }
@@ -93,7 +92,20 @@ bool COsFile::OpenWrite(const char* path) {
     fd = f;
     writeUsed = 0;
     writeFailed = false;
+    if (truncate && !Truncate()) {
+        Close();
+        return false;
+    }
     return true;
+}
+
+bool COsFile::Truncate() {
+    struct stat st;
+    if (fd < 0 || writeBuffer == nullptr || ::fstat(fd, &st) != 0) {
+        return false;
+    }
+    // Devices and pipes have nothing to empty.
+    return !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) == 0;
 }
 
 int64_t COsFile::Size() const {

@@ -28,13 +28,17 @@ int CTextFile::OpenRead(const char* path) {
     return 0;
 }
 
-int CTextFile::OpenWrite(const char* path) {
+int CTextFile::OpenWrite(const char* path, bool truncate) {
     CloseFile();
     writeError = false;
-    if (!handle.OpenWrite(path)) {
+    if (!handle.OpenWrite(path, truncate)) {
         return 0;
     }
     return 1;
+}
+
+int CTextFile::Truncate() {
+    return handle.Truncate() ? 1 : 0;
 }
 
 void CTextFile::CloseFile() {

@@ -25,7 +25,9 @@ public:
 
     int OpenRead(const char* path);
     OpenResult LastOpenResult() const { return openResult; }
-    int OpenWrite(const char* path);
+    // Opens for writing; an existing file is emptied now, or with truncate false at Truncate.
+    int OpenWrite(const char* path, bool truncate = true);
+    int Truncate();
     void CloseFile();
     int IsOpen() const { return handle.IsOpen() ? 1 : 0; }
 

@@ -1,8 +1,29 @@
+#include <string>
+
 #include "mif/reader/mif_file.h"
 #include "mif/writer/line_format.h"
 
 // Style clauses: one line each, none for an absent style. Colours go out as the MIF integer; the
 // -1 markers are tested on the stored values, before any conversion.
+
+namespace {
+
+// A name to stand between double quotes: an inner quote is doubled, as in a Text string, so it
+// cannot end the name and swallow the rest of the clause; a line break, which would end the
+// clause's line, becomes a blank.
+std::string Quotable(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        out.push_back(c == '\r' || c == '\n' ? ' ' : c);
+        if (c == '"') {
+            out.push_back('"');
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 int CMifFile::WritePen(const CMifPen& pen) {
     if (pen.pattern == -1) {
@@ -30,12 +51,13 @@ int CMifFile::WriteSymbol(const CMifSymbol& symbol) {
             return WriteFormattedLine(*this, "Symbol (%i,%i,%i)", symbol.shape,
                                       SwapColor(symbol.color), symbol.size);
         case 1:
-            return WriteFormattedLine(*this, "Symbol (%i,%i,%i,\"%s\",%i,%f)", symbol.shape,
-                                      SwapColor(symbol.color), symbol.size, symbol.fontName.c_str(),
-                                      symbol.style, symbol.rotation);
+            return WriteFormattedLine(
+                *this, "Symbol (%i,%i,%i,\"%s\",%i,%f)", symbol.shape, SwapColor(symbol.color),
+                symbol.size, Quotable(symbol.fontName).c_str(), symbol.style, symbol.rotation);
         case 2:
-            return WriteFormattedLine(*this, "Symbol (\"%s\",%i,%i,%i)", symbol.fileName.c_str(),
-                                      SwapColor(symbol.color), symbol.size, symbol.style);
+            return WriteFormattedLine(*this, "Symbol (\"%s\",%i,%i,%i)",
+                                      Quotable(symbol.fileName).c_str(), SwapColor(symbol.color),
+                                      symbol.size, symbol.style);
         default:
             return 1;
     }
@@ -45,10 +67,11 @@ int CMifFile::WriteFont(const CMifFont& font) {
     if (font.name.empty()) {
         return 1;
     }
+    std::string name = Quotable(font.name);
     if (font.backColor == -1) {
-        return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i)", font.name.c_str(), font.style,
+        return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i)", name.c_str(), font.style,
                                   font.size, SwapColor(font.foreColor));
     }
-    return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i,%i)", font.name.c_str(), font.style,
+    return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i,%i)", name.c_str(), font.style,
                               font.size, SwapColor(font.foreColor), SwapColor(font.backColor));
 }

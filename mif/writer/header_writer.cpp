@@ -1,32 +1,79 @@
+#include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "mif/reader/mif_file.h"
 #include "mif/writer/line_format.h"
 
 namespace {
 
-// A column name is one word of the header: a blank inside it, or an empty name, would make the
-// reader take the type for the name and shift every later column, so blanks become underscores
-// and an empty name becomes one underscore.
-std::string HeaderColumnName(const std::string& name) {
-    if (name.empty()) {
-        return "_";
-    }
-    std::string word = name;
-    for (char& c : word) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            c = '_';
+// Words that begin header lines, objects and clauses: a column of such a name can make a reader
+// take the column line for something else.
+constexpr const char* kReservedNames[] = {
+    "Version", "Charset",   "Delimiter", "Unique",   "Index",  "CoordSys",   "Transform",
+    "Columns", "Data",      "None",      "Point",    "Line",   "Pline",      "Region",
+    "Rect",    "RoundRect", "Arc",       "Ellipse",  "Text",   "MultiPoint", "Collection",
+    "Pen",     "Brush",     "Symbol",    "Font",     "Smooth", "Center",     "Spacing",
+    "Justify", "Angle",     "Label",     "Multiple",
+};
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
         }
     }
-    return word;
+    return text;
 }
 
-int WriteColumnLine(CTextFile& file, const CMifColumn& column) {
-    std::string name = HeaderColumnName(column.name);
+// The names the header gives the columns. A column name is one word: a blank or control byte
+// inside it, or an empty name, would make the reader take the type for the name and shift every
+// later column, so such bytes become underscores and an empty name one underscore. A name that
+// is a keyword or that repeats an earlier one (readers compare names without regard to case)
+// gets the suffix _1, _2, ... that makes it free.
+std::vector<std::string> HeaderColumnNames(const CMifColumnList& columns) {
+    std::unordered_set<std::string> taken;  // lower case
+    for (const char* word : kReservedNames) {
+        taken.insert(Lower(word));
+    }
+    // The next suffix to try for a name, so that many equal names take linear time.
+    std::unordered_map<std::string, int> nextSuffix;
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(columns.GetCount()));
+    for (int32_t i = 0; i < columns.GetCount(); ++i) {
+        std::string word = columns.Get(i).name.empty() ? "_" : columns.Get(i).name;
+        for (char& c : word) {
+            if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f') {
+                c = '_';
+            }
+        }
+        std::string key = Lower(word);
+        if (taken.count(key) != 0) {
+            int& n = nextSuffix[key];
+            std::string base = word + "_";
+            do {
+                word = base + std::to_string(++n);
+            } while (taken.count(Lower(word)) != 0);
+            key = Lower(word);
+        }
+        taken.insert(key);
+        names.push_back(std::move(word));
+    }
+    return names;
+}
+
+// Widths of char columns that every reader accepts.
+constexpr int32_t kMinCharWidth = 1;
+constexpr int32_t kMaxCharWidth = 254;
+
+int WriteColumnLine(CTextFile& file, const CMifColumn& column, const std::string& name) {
     const char* n = name.c_str();
     switch (column.type) {
         case kColChar:
-            return WriteFormattedLine(file, "%s char (%i)", n, column.width);
+            return WriteFormattedLine(file, "%s char (%i)", n,
+                                      std::clamp(column.width, kMinCharWidth, kMaxCharWidth));
         case kColInteger:
             return WriteFormattedLine(file, "%s integer", n);
         case kColSmallInt:
@@ -49,7 +96,19 @@ int WriteColumnLine(CTextFile& file, const CMifColumn& column) {
 
 int CMifFile::Create(const char* path) {
     progress = 0.0;
-    if (path == nullptr || OpenWrite(path) == 0) {
+    // Both files are opened before either is emptied: when the MID file cannot be opened (held
+    // by another program, a folder, the MIF file itself), the old files stay as they were.
+    midFile.ClearFields();
+    if (path == nullptr || OpenWrite(path, false) == 0) {
+        return 0;
+    }
+    if (midFile.OpenWrite(GetMidFileName(path).c_str(), false) == 0) {
+        CloseFile();
+        return 0;
+    }
+    if (Truncate() == 0 || midFile.Truncate() == 0) {
+        CloseFile();
+        midFile.CloseFile();
         return 0;
     }
     version = 300;
@@ -67,18 +126,11 @@ int CMifFile::Create(const char* path) {
     WriteFormattedLine(*this, "CoordSys %s", coordSys.c_str());
     int32_t count = columns.GetCount();
     WriteFormattedLine(*this, "Columns %i", count);
+    std::vector<std::string> names = HeaderColumnNames(columns);
     for (int32_t i = 0; i < count; ++i) {
-        WriteColumnLine(*this, columns.Get(i));
+        WriteColumnLine(*this, columns.Get(i), names[static_cast<size_t>(i)]);
     }
     WriteLine("", 0);
     WriteLine("Data", 4);
-
-    // Without its MID file every record written later would be lost: the export cannot succeed.
-    // What was written to the MIF file stays on disk.
-    midFile.ClearFields();
-    if (midFile.OpenWrite(GetMidFileName(path).c_str()) == 0) {
-        CloseFile();
-        return 0;
-    }
     return 1;
 }

@@ -1,7 +1,6 @@
 #include <cstring>
 
 #include "mif/reader/mif_file.h"
-#include "textfile/one_line.h"
 
 namespace {
 
@@ -24,10 +23,27 @@ void CMifFile::SetValue(int i, const char* value) {
         midFile.SetField(i, value, length);
         return;
     }
-    // Text goes between double quotes with inner quotes doubled, so a quote or a delimiter in
-    // the value cannot end the field early.
+    // Text goes between double quotes with inner quotes and backslashes doubled and line breaks
+    // written as \n, so a quote, a delimiter or a line break in the value cannot end the field
+    // or the record early, and a backslash cannot be read as the start of an escape.
     valueScratch.assign(1, '"');
-    AppendAsOneLine(valueScratch, value, length, true);
+    size_t start = 0;
+    for (size_t k = 0; k < length; ++k) {
+        char c = value[k];
+        if (c == '"' || c == '\\') {
+            valueScratch.append(value + start, k + 1 - start);
+            valueScratch.push_back(c);
+            start = k + 1;
+        } else if (c == '\r' || c == '\n') {
+            valueScratch.append(value + start, k - start);
+            valueScratch.append("\\n", 2);
+            if (c == '\r' && k + 1 < length && value[k + 1] == '\n') {
+                ++k;
+            }
+            start = k + 1;
+        }
+    }
+    valueScratch.append(value + start, length - start);
     valueScratch.push_back('"');
     midFile.SetField(i, valueScratch);
 }

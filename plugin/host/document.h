@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +41,8 @@ public:
     void SetInt(const char* name, int value);
 
 private:
-    std::vector<std::pair<std::string, Cgeo_AttributeValue>> items;
+    // A deque, so that a value handed out by Item stays valid while more are set.
+    std::deque<std::pair<std::string, Cgeo_AttributeValue>> items;
 };
 
 class FNC_API Cgeo_Layer {

@@ -53,9 +53,15 @@ public:
     int GetProgressEnds() const { return progressEnds; }
     bool IsProgressShown() const { return progressShown; }
     double GetProgressPosition() const { return progressPosition; }
-    // Every step given to IncreaseProgress since the last ResetRecord, as given.
-    const std::vector<double>& GetProgressSteps() const { return progressSteps; }
-    // Every text given to SetMessageBarText since the last ResetRecord, empty ones included.
+    // The steps given to IncreaseProgress since the last ResetRecord: how many, their sum (not
+    // clamped) and the last one as given. Only these are kept, so that the record does not grow
+    // with the number of steps.
+    long long GetProgressStepCount() const { return progressStepCount; }
+    double GetProgressStepSum() const { return progressStepSum; }
+    double GetLastProgressStep() const { return lastProgressStep; }
+    // The texts given to SetMessageBarText since the last ResetRecord, empty ones included: the
+    // last kMessagesKept of them.
+    static constexpr size_t kMessagesKept = 64;
     const std::vector<std::string>& GetMessages() const { return messages; }
     const std::string& GetMessageBarText() const { return messageText; }
     int GetCancelChecks() const { return cancelChecks; }
@@ -75,7 +81,9 @@ private:
     int progressEnds = 0;
     bool progressShown = false;
     double progressPosition = 0.0;
-    std::vector<double> progressSteps;
+    long long progressStepCount = 0;
+    double progressStepSum = 0.0;
+    double lastProgressStep = 0.0;
     std::vector<std::string> messages;
     std::string messageText;
     int cancelChecks = 0;

@@ -104,18 +104,23 @@ private:
 // The face of a style object used by polygon and ellipse objects: a list of elements.
 class FNC_API CXF_StylePolygon {
 public:
+    CXF_StylePolygon() = default;
+    CXF_StylePolygon(const CXF_StylePolygon& other);
+    CXF_StylePolygon& operator=(const CXF_StylePolygon& other);
+
     CXF_StyleObject* GetStyleObject() const { return owner; }
     int GetCount() const { return static_cast<int>(elements.size()); }
     // Element i, or null outside the list.
     CXF_StyleElement* GetElement(int i);
-    // Appends an element and returns it.
+    const CXF_StyleElement* GetElement(int i) const;
+    // Appends an element and returns it; the element stays where it is while more are added.
     CXF_StyleElement* AddElement(bool fill, std::uint32_t fillColor = 0xFFFFFF);
     void RemoveAllElements() { elements.clear(); }
 
 private:
     friend class CXF_StyleObject;
     CXF_StyleObject* owner = nullptr;
-    std::vector<CXF_StyleElement> elements;
+    std::vector<std::unique_ptr<CXF_StyleElement>> elements;
 };
 
 // The drop shadow of a text face: drawn when either offset is not 0.

@@ -93,7 +93,9 @@ public:
     Cgeo_PartItem* AddPart(const char* text, const tagXF_FONT_ATTRIBUTES& font);
 
 private:
-    std::vector<Cgeo_PartItem> parts;
+    // One allocation per entry, here and in the other lists of text items, so that a pointer a
+    // builder handed out stays valid while more entries are added.
+    std::vector<std::unique_ptr<Cgeo_PartItem>> parts;
 };
 
 // Places an item's drawing on the map: the drawing point GetCenterImage lies on the item's
@@ -118,7 +120,7 @@ public:
     CTrasformFUNC* AddTransform();
 
 private:
-    std::vector<CTrasformFUNC> transforms;
+    std::vector<std::unique_ptr<CTrasformFUNC>> transforms;
 };
 
 // One text placed on the map: lines of runs drawn in the item's own drawing coordinates, placed
@@ -151,7 +153,7 @@ public:
     void SetTransparent(bool value) { transparent = value; }
 
 private:
-    std::vector<Cgeo_LineItem> lines;
+    std::vector<std::unique_ptr<Cgeo_LineItem>> lines;
     XF_TEXT_ATTRIBUTES attributes;
     CXF_Rect3DD rect;
     CXF_Point3DD binding;

@@ -1,0 +1,375 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "plugin/host/vector.h"
+
+// Outer rings and holes. A ring is a hole when an odd number of other rings hold it: their bounding
+// box holds its own and their area holds its first point. Comparing every ring with every other
+// takes minutes for 100,000 rings, so the rings are compared in groups:
+// - rings with the same points are one group: they hold each other alike, and other rings hold
+//   all of them or none;
+// - groups with the same bounding box are compared pair by pair, as before;
+// - otherwise the rings that hold a group are those that hold the smallest group holding it (its
+//   parent) and that group's own rings. That is so when rings do not cross, as in real data. The
+//   parent is found in a k-d tree of the boxes, smallest box first.
+
+namespace {
+
+// Even-odd test of a point against a ring.
+bool PointInRing(double x, double y, const CXF_PolygonD& ring) {
+    const tagXF_POINT3DD* p = ring.GetData();
+    int n = ring.GetSize();
+    bool inside = false;
+    for (int i = 0, j = n - 1; i < n; j = i++) {
+        if ((p[i].y > y) != (p[j].y > y)) {
+            double crossX = p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / (p[i].y - p[j].y);
+            if (x < crossX) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
+
+bool IsFinite(const CXF_RectD& r) {
+    return std::isfinite(r.x1) && std::isfinite(r.y1) && std::isfinite(r.x2) && std::isfinite(r.y2);
+}
+
+bool SameBox(const CXF_RectD& a, const CXF_RectD& b) {
+    return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2;
+}
+
+bool SamePoints(const CXF_PolygonD& a, const CXF_PolygonD& b) {
+    if (a.GetSize() != b.GetSize()) {
+        return false;
+    }
+    for (int i = 0; i < a.GetSize(); ++i) {
+        if (a.GetData()[i].x != b.GetData()[i].x || a.GetData()[i].y != b.GetData()[i].y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+uint64_t HashPoints(const CXF_PolygonD& ring) {
+    uint64_t h = 14695981039346656037ull ^ static_cast<uint64_t>(ring.GetSize());
+    for (int i = 0; i < ring.GetSize(); ++i) {
+        for (double v : {ring.GetData()[i].x, ring.GetData()[i].y}) {
+            uint64_t bits;
+            std::memcpy(&bits, &v, sizeof bits);
+            h = (h ^ bits) * 1099511628211ull;
+        }
+    }
+    return h;
+}
+
+struct CRingGroup {
+    int first = 0;               // its first ring
+    int64_t size = 0;            // rings in the group
+    bool holds = false;          // 3 points or more: it can hold other rings
+    bool selfInside = false;     // its first point lies in its own area: its rings hold each other
+    int rank = 0;                // its place in the order of box area, then first ring
+    int parent = -1;             // the smallest group with a larger box that holds it
+    int64_t sameBoxHolders = 0;  // rings of other groups with the same box that hold it
+    int64_t holders = -1;        // rings of other groups that hold it; -1 until known
+};
+
+// A k-d tree over the boxes of the groups that can hold others. The key of a box is (x1, y1, -x2,
+// -y2): a box holds another exactly when its key is no greater in every dimension.
+class CBoxTree {
+public:
+    struct Item {
+        double key[4];
+        int rank;
+        int group;
+    };
+
+    explicit CBoxTree(std::vector<Item> all) : items(std::move(all)) {
+        if (!items.empty()) {
+            Build(0, static_cast<int>(items.size()), 0);
+        }
+    }
+
+    // The group of smallest rank whose box holds the key's box without being equal to it and for
+    // which accept(group) is true; -1 when there is none. comparisons counts the items looked at.
+    template <typename Accept>
+    int FindSmallest(const double key[4], Accept accept, int64_t& comparisons) {
+        int best = std::numeric_limits<int>::max();
+        int found = -1;
+        heap.clear();
+        if (!nodes.empty() && MayHold(nodes[0], key)) {
+            heap.emplace_back(nodes[0].minRank, 0);
+        }
+        auto later = std::greater<std::pair<int, int>>();
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), later);
+            const Node& node = nodes[static_cast<size_t>(heap.back().second)];
+            heap.pop_back();
+            if (node.minRank >= best) {
+                break;
+            }
+            if (node.left < 0) {
+                // Items of a leaf are in rank order: the first that passes is the leaf's best.
+                for (int i = node.begin; i < node.end; ++i) {
+                    const Item& item = items[static_cast<size_t>(i)];
+                    if (item.rank >= best) {
+                        break;
+                    }
+                    ++comparisons;
+                    if (Holds(item.key, key) && accept(item.group)) {
+                        best = item.rank;
+                        found = item.group;
+                        break;
+                    }
+                }
+                continue;
+            }
+            for (int child : {node.left, node.right}) {
+                const Node& c = nodes[static_cast<size_t>(child)];
+                if (c.minRank < best && MayHold(c, key)) {
+                    heap.emplace_back(c.minRank, child);
+                    std::push_heap(heap.begin(), heap.end(), later);
+                }
+            }
+        }
+        return found;
+    }
+
+private:
+    struct Node {
+        double low[4];  // smallest key of each dimension below the node
+        int minRank;
+        int left = -1;  // children; -1 for a leaf, which holds items [begin, end)
+        int right = -1;
+        int begin = 0;
+        int end = 0;
+    };
+    static constexpr int kLeafSize = 8;
+
+    static bool MayHold(const Node& node, const double key[4]) {
+        return node.low[0] <= key[0] && node.low[1] <= key[1] && node.low[2] <= key[2] &&
+               node.low[3] <= key[3];
+    }
+    // Holds and is not the same box.
+    static bool Holds(const double outer[4], const double inner[4]) {
+        return outer[0] <= inner[0] && outer[1] <= inner[1] && outer[2] <= inner[2] &&
+               outer[3] <= inner[3] &&
+               (outer[0] < inner[0] || outer[1] < inner[1] || outer[2] < inner[2] ||
+                outer[3] < inner[3]);
+    }
+
+    int Build(int begin, int end, int depth) {
+        Node node;
+        node.minRank = std::numeric_limits<int>::max();
+        for (int d = 0; d < 4; ++d) {
+            node.low[d] = std::numeric_limits<double>::infinity();
+        }
+        for (int i = begin; i < end; ++i) {
+            const Item& item = items[static_cast<size_t>(i)];
+            node.minRank = std::min(node.minRank, item.rank);
+            for (int d = 0; d < 4; ++d) {
+                node.low[d] = std::min(node.low[d], item.key[d]);
+            }
+        }
+        int id = static_cast<int>(nodes.size());
+        nodes.push_back(node);
+        auto first = items.begin() + begin;
+        auto last = items.begin() + end;
+        if (end - begin <= kLeafSize) {
+            std::sort(first, last, [](const Item& a, const Item& b) { return a.rank < b.rank; });
+            nodes[static_cast<size_t>(id)].begin = begin;
+            nodes[static_cast<size_t>(id)].end = end;
+            return id;
+        }
+        int d = depth % 4;
+        int mid = begin + (end - begin) / 2;
+        std::nth_element(first, items.begin() + mid, last,
+                         [d](const Item& a, const Item& b) { return a.key[d] < b.key[d]; });
+        int left = Build(begin, mid, depth + 1);
+        int right = Build(mid, end, depth + 1);
+        nodes[static_cast<size_t>(id)].left = left;
+        nodes[static_cast<size_t>(id)].right = right;
+        return id;
+    }
+
+    std::vector<Item> items;
+    std::vector<Node> nodes;
+    std::vector<std::pair<int, int>> heap;  // (smallest rank below, node), smallest on top
+};
+
+}  // namespace
+
+int64_t CXF_RegionCmx::DefineExternal() {
+    int64_t comparisons = 0;
+    int n = GetPolygonSize();
+    std::vector<int> groupOf(static_cast<size_t>(n), -1);
+    std::vector<CRingGroup> groups;
+    auto ring = [this](int i) -> CXF_PolygonD& { return rings[static_cast<size_t>(i)]; };
+    auto first = [&](const CRingGroup& g) { return ring(g.first).GetData()[0]; };
+    auto box = [&](const CRingGroup& g) -> const CXF_RectD& {
+        return ring(g.first).GetBoundRect();
+    };
+
+    // Rings with the same points form one group; rings without points, or with coordinates that
+    // are not finite, hold nothing and are outer.
+    std::vector<std::pair<uint64_t, int>> byHash;
+    for (int i = 0; i < n; ++i) {
+        ring(i).UpdateBoundRect();
+        ring(i).SetExternal(true);
+        if (ring(i).GetSize() > 0 && IsFinite(ring(i).GetBoundRect())) {
+            byHash.emplace_back(HashPoints(ring(i)), i);
+        }
+    }
+    std::sort(byHash.begin(), byHash.end());
+    for (size_t run = 0; run < byHash.size();) {
+        size_t end = run;
+        while (end < byHash.size() && byHash[end].first == byHash[run].first) {
+            ++end;
+        }
+        size_t runGroups = groups.size();
+        for (size_t k = run; k < end; ++k) {
+            int i = byHash[k].second;
+            size_t g = runGroups;
+            while (g < groups.size() && !SamePoints(ring(groups[g].first), ring(i))) {
+                ++g;
+            }
+            if (g == groups.size()) {
+                groups.emplace_back();
+                groups.back().first = i;
+                groups.back().holds = ring(i).GetSize() >= 3;
+            }
+            ++groups[g].size;
+            groupOf[static_cast<size_t>(i)] = static_cast<int>(g);
+        }
+        run = end;
+    }
+
+    for (CRingGroup& g : groups) {
+        g.selfInside = g.holds && PointInRing(first(g).x, first(g).y, ring(g.first));
+    }
+
+    // Ranks: smaller boxes first.
+    std::vector<int> order(groups.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+        order[g] = static_cast<int>(g);
+    }
+    auto area = [&](int g) {
+        const CXF_RectD& r = box(groups[static_cast<size_t>(g)]);
+        return (r.x2 - r.x1) * (r.y2 - r.y1);
+    };
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        double aa = area(a);
+        double ab = area(b);
+        return aa != ab
+                   ? aa < ab
+                   : groups[static_cast<size_t>(a)].first < groups[static_cast<size_t>(b)].first;
+    });
+    for (size_t r = 0; r < order.size(); ++r) {
+        groups[static_cast<size_t>(order[r])].rank = static_cast<int>(r);
+    }
+
+    // Groups with the same box: every pair is tested.
+    std::vector<int> byBox(order);
+    std::sort(byBox.begin(), byBox.end(), [&](int a, int b) {
+        const CXF_RectD& p = box(groups[static_cast<size_t>(a)]);
+        const CXF_RectD& q = box(groups[static_cast<size_t>(b)]);
+        if (p.x1 != q.x1) {
+            return p.x1 < q.x1;
+        }
+        if (p.y1 != q.y1) {
+            return p.y1 < q.y1;
+        }
+        if (p.x2 != q.x2) {
+            return p.x2 < q.x2;
+        }
+        return p.y2 < q.y2;
+    });
+    for (size_t run = 0; run < byBox.size();) {
+        size_t end = run + 1;
+        const CXF_RectD& runBox = box(groups[static_cast<size_t>(byBox[run])]);
+        while (end < byBox.size() &&
+               SameBox(box(groups[static_cast<size_t>(byBox[end])]), runBox)) {
+            ++end;
+        }
+        for (size_t a = run; a < end; ++a) {
+            CRingGroup& inner = groups[static_cast<size_t>(byBox[a])];
+            for (size_t b = run; b < end; ++b) {
+                const CRingGroup& outer = groups[static_cast<size_t>(byBox[b])];
+                if (a == b || !outer.holds) {
+                    continue;
+                }
+                ++comparisons;
+                if (PointInRing(first(inner).x, first(inner).y, ring(outer.first))) {
+                    inner.sameBoxHolders += outer.size;
+                }
+            }
+        }
+        run = end;
+    }
+
+    // Parents: the smallest larger box that holds the group's first point.
+    std::vector<CBoxTree::Item> items;
+    auto keyOf = [&](const CRingGroup& g, double key[4]) {
+        const CXF_RectD& r = box(g);
+        key[0] = r.x1;
+        key[1] = r.y1;
+        key[2] = -r.x2;
+        key[3] = -r.y2;
+    };
+    for (size_t g = 0; g < groups.size(); ++g) {
+        if (groups[g].holds) {
+            CBoxTree::Item item;
+            keyOf(groups[g], item.key);
+            item.rank = groups[g].rank;
+            item.group = static_cast<int>(g);
+            items.push_back(item);
+        }
+    }
+    CBoxTree tree(std::move(items));
+    for (CRingGroup& g : groups) {
+        double key[4];
+        keyOf(g, key);
+        tagXF_POINT3DD p = first(g);
+        g.parent = tree.FindSmallest(
+            key,
+            [&](int outer) {
+                return PointInRing(p.x, p.y, ring(groups[static_cast<size_t>(outer)].first));
+            },
+            comparisons);
+    }
+
+    // Holders from the parent chain, resolved from the top without recursion.
+    std::vector<int> chain;
+    for (size_t g = 0; g < groups.size(); ++g) {
+        for (int h = static_cast<int>(g); h >= 0 && groups[static_cast<size_t>(h)].holders < 0;
+             h = groups[static_cast<size_t>(h)].parent) {
+            chain.push_back(h);
+        }
+        while (!chain.empty()) {
+            CRingGroup& c = groups[static_cast<size_t>(chain.back())];
+            chain.pop_back();
+            c.holders = c.sameBoxHolders;
+            if (c.parent >= 0) {
+                const CRingGroup& parent = groups[static_cast<size_t>(c.parent)];
+                c.holders += parent.size + parent.holders;
+            }
+        }
+    }
+
+    for (int i = 0; i < n; ++i) {
+        int g = groupOf[static_cast<size_t>(i)];
+        if (g < 0) {
+            continue;
+        }
+        const CRingGroup& group = groups[static_cast<size_t>(g)];
+        int64_t holders = group.holders + (group.selfInside ? group.size - 1 : 0);
+        ring(i).SetExternal(holders % 2 == 0);
+    }
+    return comparisons;
+}
