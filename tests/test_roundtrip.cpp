@@ -396,26 +396,31 @@ TEST(RoundTrip, EverySampleSurvivesImportExportImport) {
 }
 
 // Columns of types this reader does not know (newer files have LargeInt, Time, DateTime) keep
-// their values as text, through import and export, instead of losing them.
-TEST(RoundTrip, ColumnsOfUnknownTypesKeepTheirValues) {
+// their values as text, and a Char value with line breaks, backslashes (one standing before an
+// n among them), quotes and delimiters comes back byte for byte, through import and export.
+TEST(RoundTrip, ColumnsOfUnknownTypesAndEscapedCharValuesKeepTheirValues) {
     PluginLibrary lib;
     ASSERT_TRUE(lib.Loaded()) << dlerror();
     TempDir dir;
     WriteFile(dir.Path("new.mif"),
-              "Version 1520\r\nColumns 4\r\n  big LargeInt\r\n  at Time\r\n"
-              "  stamp DateTime\r\n  n Integer\r\nData\r\nPoint 1 2\r\nPoint 3 4\r\n");
+              "Version 1520\r\nColumns 5\r\n  big LargeInt\r\n  at Time\r\n"
+              "  stamp DateTime\r\n  n Integer\r\n  note Char(60)\r\n"
+              "Data\r\nPoint 1 2\r\nPoint 3 4\r\n");
     WriteFile(dir.Path("new.mid"),
-              "123456789012345\t235900000\t20220323145600000\t7\r\n-5\t\t\t8\r\n");
+              "123456789012345\t235900000\t20220323145600000\t7\t"
+              "\"a\\nb c:\\\\new\\\\ \"\"q\"\"\t,\"\r\n-5\t\t\t8\t\\\\\\n\r\n");
     CExportDocument doc1, doc2;
     CImported first, second;
     ASSERT_TRUE(Import(lib, dir.Path("new.mif"), doc1, first));
-    ASSERT_EQ(first.columns.size(), 4u);
+    ASSERT_EQ(first.columns.size(), 5u);
     for (int j = 0; j < 3; ++j) {
         EXPECT_EQ(first.columns[j].type, 1) << "column " << j << " holds text";
     }
     ASSERT_EQ(first.values.size(), 2u);
-    EXPECT_EQ(first.values[0], (std::vector<std::string>{"'123456789012345'", "'235900000'",
-                                                         "'20220323145600000'", "7"}));
+    EXPECT_EQ(first.values[0],
+              (std::vector<std::string>{"'123456789012345'", "'235900000'", "'20220323145600000'",
+                                        "7", "'a\nb c:\\new\\ \"q\"\t,'"}));
+    EXPECT_EQ(first.values[1][4], "'\\\n'");
     CSaveResult saved = SaveThroughPlugin(doc1.document, dir.Path("copy.mif"));
     ASSERT_NE(saved.result, 0) << "error code " << saved.errorCode;
     ASSERT_TRUE(Import(lib, dir.Path("copy.mif"), doc2, second));
