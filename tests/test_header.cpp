@@ -153,7 +153,7 @@ TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {
 // The file context through the shared plug-in, as the host calls it.
 TEST(FileContext, OpenAndClose) {
     PluginLibrary lib;
-    ASSERT_TRUE(lib.Loaded()) << dlerror();
+    ASSERT_TRUE(lib.Loaded()) << PluginLibrary::Error();
     auto open = lib.Get<XF_OpenFn>("XF_Open");
     auto close = lib.Get<XF_CloseFn>("XF_Close");
     ASSERT_NE(open, nullptr);

@@ -247,8 +247,8 @@ TEST(ImportSamples, CoordinatesAndValuesAgreeWithOgrinfo) {
     if (root.empty()) {
         GTEST_SKIP() << "MIF_SAMPLES_DIR is not set";
     }
-    if (!HaveOgrinfo()) {
-        GTEST_SKIP() << "ogrinfo is not installed (apt-get install gdal-bin)";
+    if (const char* why = NoOgrinfo()) {
+        GTEST_SKIP() << why;
     }
     const char* files[] = {
         "gdal_small/small.mif",

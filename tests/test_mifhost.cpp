@@ -1,13 +1,9 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
@@ -27,25 +23,8 @@ struct HostRun {
 HostRun RunHost(const std::vector<std::string>& args, const TempDir& dir) {
     std::string outPath = dir.Path("stdout.txt");
     std::string errPath = dir.Path("stderr.txt");
-    pid_t child = ::fork();
-    if (child == 0) {
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(MIFHOST_PATH));
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(MIFHOST_PATH, argv.data());
-        ::_exit(127);
-    }
     HostRun r;
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.code = testos::Run(MIFHOST_PATH, args, outPath, errPath);
     r.out = ReadFile(outPath);
     r.err = ReadFile(errPath);
     return r;
@@ -55,7 +34,11 @@ std::string Sample(const std::string& relative) {
     return SamplesDir() + "/" + relative;
 }
 
+// A Linux program found on the path (the Windows tests under Wine run none).
 bool HaveProgram(const char* name) {
+    if (testos::PosixOnly(name) != nullptr) {
+        return false;
+    }
     std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
@@ -111,10 +94,12 @@ TEST(Mifhost, ExitCodesForEachFailure) {
     HostRun cannotCreate = RunHost({"convert", in, dir.Path("no/such/folder/out.mif")}, dir);
     EXPECT_EQ(cannotCreate.code, 3);
     EXPECT_NE(cannotCreate.err.find("error code 8"), std::string::npos) << cannotCreate.err;
-    HostRun full = RunHost({"convert", in, "/dev/full"}, dir);
-    EXPECT_EQ(full.code, 3) << full.err;
-    HostRun empty = RunHost({"dump", in, "-o", "/dev/full"}, dir);
-    EXPECT_EQ(empty.code, 3) << "a failed write of the GeoJSON is an error";
+    if (const char* device = testos::FullDevice()) {
+        HostRun full = RunHost({"convert", in, device}, dir);
+        EXPECT_EQ(full.code, 3) << full.err;
+        HostRun empty = RunHost({"dump", in, "-o", device}, dir);
+        EXPECT_EQ(empty.code, 3) << "a failed write of the GeoJSON is an error";
+    }
 }
 
 TEST(Mifhost, OwnSampleMapThroughEveryCommand) {
@@ -156,6 +141,29 @@ TEST(Mifhost, OwnSampleMapThroughEveryCommand) {
         std::string cmd = "xmllint --noout " + dir.Path("town.svg");
         EXPECT_EQ(std::system(cmd.c_str()), 0) << "the picture is well-formed XML";
     }
+}
+
+// Paths as typed, in any script: on Windows the host hands them on in the system's code page.
+TEST(Mifhost, ConvertsBetweenFoldersWithNonAsciiNames) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const std::string town = std::string(MIF_SOURCE_DIR) + "/examples/town";
+    const fs::path in = dir.Root() / fs::u8path("Карта café");
+    const fs::path out = dir.Root() / fs::u8path("вывод ü");
+    ASSERT_TRUE(fs::create_directory(in) && fs::create_directory(out));
+    fs::copy_file(town + ".mif", in / "town.mif");
+    fs::copy_file(town + ".mid", in / "town.mid");
+    HostRun plain = RunHost({"--quiet", "convert", town + ".mif", dir.Path("plain.mif")}, dir);
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    HostRun run = RunHost(
+        {"--quiet", "convert", (in / "town.mif").u8string(), (out / "town.mif").u8string()}, dir);
+    ASSERT_EQ(run.code, 0) << run.err;
+    auto read = [](const fs::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(read(out / "town.mif"), ReadFile(dir.Path("plain.mif")));
+    EXPECT_EQ(read(out / "town.mid"), ReadFile(dir.Path("plain.mid")));
 }
 
 // The features of a GeoJSON text that writes one feature per line.
@@ -246,8 +254,8 @@ TEST(Mifhost, DumpAgreesWithTheReferenceToolkit) {
     if (SamplesDir().empty()) {
         GTEST_SKIP() << "MIF_SAMPLES_DIR is not set";
     }
-    if (!HaveProgram("ogr2ogr")) {
-        GTEST_SKIP() << "ogr2ogr is not installed";
+    if (const char* why = NoOgrinfo()) {
+        GTEST_SKIP() << why;
     }
     TempDir dir;
     // Lines, polygons with holes, points with Cyrillic names and values, dates, logicals; each
@@ -325,27 +333,20 @@ TEST(Mifhost, CancelledExportLeavesAFileThatReads) {
         WriteFile(dir.Path("big.mid"), mid);
     }
     std::string out = dir.Path("out.mif");
-    pid_t child = ::fork();
-    if (child == 0) {
-        int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, 1);
-        ::dup2(devnull, 2);
-        ::execl(MIFHOST_PATH, MIFHOST_PATH, "--quiet", "convert", in.c_str(), out.c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    testos::Process* child = testos::Start(MIFHOST_PATH, {"--quiet", "convert", in, out});
+    ASSERT_NE(child, nullptr);
     // Interrupt as soon as the export has written its header.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    struct stat st;
-    while (std::chrono::steady_clock::now() < deadline &&
-           (::stat(out.c_str(), &st) != 0 || st.st_size == 0)) {
+    auto started = [&out] {
+        std::error_code ec;
+        return std::filesystem::file_size(out, ec) > 0 && !ec;
+    };
+    while (std::chrono::steady_clock::now() < deadline && !started()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ::kill(child, SIGINT);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "Ctrl-C does not kill the export";
-    int code = WEXITSTATUS(status);
+    EXPECT_TRUE(testos::Interrupt(child));
+    int code = testos::Wait(child);
+    ASSERT_NE(code, -1) << "Ctrl-C does not kill the export";
     if (code == 0) {
         GTEST_SKIP() << "the export finished before the interrupt arrived";
     }

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,19 +7,27 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "test_platform.h"
 
 // A fresh folder for one test, removed with everything in it when the test ends (also when an
 // assertion fails).
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "miftest-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
+        std::random_device random;
+        std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; dir.empty(); ++attempt) {
+            std::filesystem::path candidate = base / ("miftest-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                dir = candidate;
+            } else if (attempt > 100) {
+                std::abort();
+            }
         }
-        dir = pattern;
     }
     ~TempDir() {
         std::error_code ec;
@@ -61,27 +66,31 @@ inline std::string SamplesDir() {
 // The shared plug-in, loaded as a host loads it.
 class PluginLibrary {
 public:
-    PluginLibrary() : handle(::dlopen(MIF_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~PluginLibrary() {
-        if (handle != nullptr) {
-            ::dlclose(handle);
-        }
-    }
+    PluginLibrary() : handle(testos::OpenLibrary(MIF_PLUGIN_PATH)) {}
+    ~PluginLibrary() { testos::CloseLibrary(handle); }
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     bool Loaded() const { return handle != nullptr; }
+    // Why the library did not load.
+    static std::string Error() { return testos::LibraryError(); }
     template <typename Fn>
     Fn Get(const char* name) const {
-        return reinterpret_cast<Fn>(::dlsym(handle, name));
+        return reinterpret_cast<Fn>(testos::FindSymbol(handle, name));
     }
 
 private:
     void* handle;
 };
 
-inline bool HaveOgrinfo() {
-    return std::system("ogrinfo --version >/dev/null 2>&1") == 0;
+// Why ogrinfo cannot be run, or null when it can. It is a Linux program, so the Windows tests
+// under Wine do without it.
+inline const char* NoOgrinfo() {
+    if (const char* posixOnly = testos::PosixOnly("ogrinfo (a Linux program)")) {
+        return posixOnly;
+    }
+    bool installed = std::system("ogrinfo --version >/dev/null 2>&1") == 0;
+    return installed ? nullptr : "ogrinfo is not installed (Debian package gdal-bin)";
 }
 
 // One feature as `ogrinfo -al` reports it: field values by name, and the geometry text.
@@ -93,7 +102,7 @@ struct COgrFeature {
 // Runs ogrinfo -al on a file and splits its report into features.
 inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string& report) {
     std::string command = "ogrinfo -ro -al '" + path + "' 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(testos::OpenCommand(command), testos::CloseCommand);
     std::vector<COgrFeature> features;
     if (!pipe) {
         return features;

@@ -119,7 +119,8 @@ std::vector<tagXF_POINT3DD> EllipsePoints(const tagXF_RECT3DD& box, int segments
     double b = std::fabs(box.y2 - box.y1) / 2.0;
     std::vector<tagXF_POINT3DD> points;
     for (int i = 0; i < segments; ++i) {
-        double t = 2.0 * M_PI * i / segments;
+        const double pi = 3.14159265358979323846;  // M_PI is not standard C++
+        double t = 2.0 * pi * i / segments;
         points.push_back({cx + a * std::cos(t), cy + b * std::sin(t), 0.0});
     }
     points.push_back(points.front());

@@ -62,7 +62,8 @@ int Fail(int code, const std::string& message) {
     return code;
 }
 
-bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
+bool ParseArgs(const std::vector<std::string>& argv, Options& o, std::string& error) {
+    const int argc = static_cast<int>(argv.size());
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string& into) {
@@ -162,7 +163,7 @@ int Import(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
     info.fileNames.push_back(path);
-    if (plugin.open(&geo, &info, path.c_str()) != 1) {
+    if (plugin.open(&geo, &info, platform::HostPath(path).c_str()) != 1) {
         return Fail(kExitCannotOpen,
                     "cannot open " + path + " (error code " + std::to_string(info.errorCode) + ")");
     }
@@ -230,7 +231,7 @@ int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const Cod
 // Writes through a stream to the named file, or to standard output for an empty name.
 template <typename Fn>
 int WriteOutput(const std::string& path, Fn write) {
-    std::FILE* f = path.empty() ? stdout : std::fopen(path.c_str(), "wb");
+    std::FILE* f = path.empty() ? stdout : platform::OpenFile(path, "wb");
     if (f == nullptr) {
         return Fail(kExitCannotSave, "cannot create " + path + ": " + std::strerror(errno));
     }
@@ -265,7 +266,7 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
     int* flag = document.GetCanceledSignal();
     *flag = 0;
     platform::CatchInterrupt(flag);
-    int result = plugin.save(&geo, &info, &document, out.c_str(), 0);
+    int result = plugin.save(&geo, &info, &document, platform::HostPath(out).c_str(), 0);
     platform::ReleaseInterrupt();
 
     if (*flag != 0) {
@@ -287,7 +288,7 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
 int main(int argc, char** argv) {
     Options o;
     std::string error;
-    if (!ParseArgs(argc, argv, o, error)) {
+    if (!ParseArgs(platform::StartProgram(argc, argv), o, error)) {
         if (error.empty()) {
             std::fputs(kUsage, stdout);
             return kExitOk;
