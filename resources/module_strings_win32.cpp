@@ -11,6 +11,8 @@
 namespace {
 
 constexpr UINT kHostCodePage = 1251;
+// RT_STRING, without the cast of its macro.
+const LPCWSTR kStringTable = reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(6));
 
 // The module whose resources these are: mif.dll, or a program this code is linked into.
 HMODULE ThisModule() {
@@ -39,8 +41,7 @@ std::string ToHostCodePage(const wchar_t* text, int length) {
 std::string FindString(int id, LANGID language) {
     HMODULE module = ThisModule();
     const ULONG_PTR block = static_cast<ULONG_PTR>(id / 16 + 1);
-    HRSRC info = FindResourceExW(module, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(6)),
-                                 reinterpret_cast<LPCWSTR>(block), language);
+    HRSRC info = FindResourceExW(module, kStringTable, reinterpret_cast<LPCWSTR>(block), language);
     HGLOBAL data = info != nullptr ? LoadResource(module, info) : nullptr;
     const WCHAR* p = data != nullptr ? static_cast<const WCHAR*>(LockResource(data)) : nullptr;
     if (p == nullptr) {
@@ -65,9 +66,15 @@ const char* Keep(int id, unsigned language, std::string text) {
 
 }  // namespace
 
+// Russian when Windows chooses the module's Russian string table, as LoadString does.
 ModuleLanguage UserLanguage() {
-    return PRIMARYLANGID(GetThreadUILanguage()) == LANG_RUSSIAN ? ModuleLanguage::kRussian
-                                                                : ModuleLanguage::kEnglish;
+    HMODULE module = ThisModule();
+    LPCWSTR block = reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(kIdsWriteVector / 16 + 1));
+    HRSRC chosen = FindResourceW(module, block, kStringTable);
+    HRSRC russian =
+        FindResourceExW(module, kStringTable, block, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT));
+    return chosen != nullptr && chosen == russian ? ModuleLanguage::kRussian
+                                                  : ModuleLanguage::kEnglish;
 }
 
 const char* LoadModuleString(int id, ModuleLanguage language) {
@@ -82,7 +89,7 @@ const char* LoadModuleString(int id) {
     const WCHAR* text = nullptr;
     int length =
         LoadStringW(ThisModule(), static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
-    // Kept apart from the texts of a named language, and per thread language.
-    return Keep(id, 0x10000u + GetThreadUILanguage(),
+    // Kept apart from the texts of a named language, by the language Windows chose.
+    return Keep(id, 0x10000u + static_cast<unsigned>(UserLanguage()),
                 text != nullptr ? ToHostCodePage(text, length) : std::string());
 }

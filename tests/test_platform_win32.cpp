@@ -40,10 +40,13 @@ void SetEnv(const char* name, const char* value) {
     _putenv_s(name, value != nullptr ? value : "");
 }
 
-// The module's texts follow the thread's user-interface language.
+// Windows chooses a module's resources by the thread's user-interface language; Wine by the
+// thread's locale.
 void SetUserLanguage(bool russian) {
-    SetThreadUILanguage(russian ? MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
-                                : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    LANGID language = russian ? MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
+                              : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    SetThreadUILanguage(language);
+    SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
 }
 
 std::FILE* OpenCommand(const std::string& command) {
@@ -142,14 +145,22 @@ struct Process {
 };
 
 Process* Start(const std::string& program, const std::vector<std::string>& args) {
-    // A process group of its own, so that the interrupt reaches it alone.
-    HANDLE h = Spawn(program, args, "NUL", "NUL", CREATE_NEW_PROCESS_GROUP);
+    // A console of its own, which the interrupt goes to.
+    HANDLE h = Spawn(program, args, "NUL", "NUL", CREATE_NEW_CONSOLE);
     return h != nullptr ? new Process{h, GetProcessId(h)} : nullptr;
 }
 
 bool Interrupt(Process* process) {
-    // Ctrl-C is off in a new process group; Ctrl-Break is the interrupt that reaches it.
-    return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process->id) != 0;
+    // Ctrl-C goes to every process of a console: join the program's console for the moment,
+    // ignoring the event here.
+    FreeConsole();
+    if (!AttachConsole(process->id)) {
+        return false;
+    }
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
+    FreeConsole();
+    return sent;
 }
 
 int Wait(Process* process) {

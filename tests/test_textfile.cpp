@@ -55,7 +55,7 @@ TEST(TextFileRead, SizesAroundThePage) {
     }
     CTextFile f;
     EXPECT_EQ(f.OpenRead(dir.Path("missing.mif").c_str()), 0);
-    EXPECT_EQ(f.OpenRead(dir.Root().c_str()), 0) << "a folder is not a text file";
+    EXPECT_EQ(f.OpenRead(dir.Root().string().c_str()), 0) << "a folder is not a text file";
 }
 
 TEST(TextFileRead, MarkRestoredFromTwoPagesBack) {

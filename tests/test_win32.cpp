@@ -1,5 +1,7 @@
 // What only the Windows build has: the export table with its ordinals, the resources compiled
 // into mif.dll, share modes and file offsets past 4 GiB.
+// Without GDI: the host library declares its own GetDeviceCaps.
+#define NOGDI
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -88,11 +90,17 @@ TEST(Win32Resources, StringTableInEnglishAndRussianAndTheBitmap) {
 
     HRSRC bitmap = FindResourceW(dll.module, MAKEINTRESOURCEW(2006), MAKEINTRESOURCEW(2));
     ASSERT_NE(bitmap, nullptr);
+    // The bitmap's info header: width, height and bits per pixel.
     const auto* header =
-        static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(dll.module, bitmap)));
-    EXPECT_EQ(header->biWidth, 16);
-    EXPECT_EQ(header->biHeight, 15);
-    EXPECT_EQ(header->biBitCount, 8);
+        static_cast<const unsigned char*>(LockResource(LoadResource(dll.module, bitmap)));
+    int32_t width, height;
+    uint16_t bits;
+    std::memcpy(&width, header + 4, 4);
+    std::memcpy(&height, header + 8, 4);
+    std::memcpy(&bits, header + 14, 2);
+    EXPECT_EQ(width, 16);
+    EXPECT_EQ(height, 15);
+    EXPECT_EQ(bits, 8);
 }
 
 TEST(Win32Files, FileOpenForWritingElsewhereIsASharingViolation) {
