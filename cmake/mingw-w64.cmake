@@ -13,6 +13,14 @@ set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 set(CMAKE_OBJDUMP ${triple}-objdump CACHE FILEPATH "objdump of the target")
 
+# Doubles are computed in SSE2 registers, as Microsoft's compiler does by default, not in the x87
+# unit's 80 bits: numbers then round as in every 64-bit build (the exact decimal conversions rely
+# on it).
+if(MIF_MINGW_ARCH STREQUAL "i686")
+    set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+    set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+endif()
+
 # Libraries come from the target's folders only (GoogleTest built for the target is found through
 # GTest_DIR).
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})
