@@ -13,6 +13,7 @@
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
 #include "test_util.h"
+#include "textfile/os_file.h"
 #include "textfile/text_file.h"
 
 namespace {
@@ -125,6 +126,24 @@ TEST(Win32Files, FileOpenForWritingElsewhereIsASharingViolation) {
     EXPECT_EQ(info.errorCode, 2);
     CloseHandle(other);
     EXPECT_EQ(f.OpenRead(path.c_str()), 1) << "readable once the other handle is gone";
+}
+
+TEST(Win32Files, PipesAndDevicesAreNotTextFiles) {
+    // A pipe with a server and nobody writing would block a reader; one nobody reads, a writer.
+    const char* name = "\\\\.\\pipe\\miftest-not-a-file";
+    HANDLE ends[2];
+    for (HANDLE& end : ends) {
+        end = CreateNamedPipeA(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 2, 4096, 4096, 0, nullptr);
+        ASSERT_NE(end, INVALID_HANDLE_VALUE);
+    }
+    for (const char* path : {name, "NUL"}) {
+        COsFile reader, writer;
+        EXPECT_FALSE(reader.OpenRead(path)) << path;
+        EXPECT_FALSE(writer.OpenWrite(path)) << path;
+    }
+    for (HANDLE end : ends) {
+        CloseHandle(end);
+    }
 }
 
 TEST(Win32Files, PagesPastFourGiBReadFromTheirOffsets) {
