@@ -163,7 +163,12 @@ int Import(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
     info.fileNames.push_back(path);
-    if (plugin.open(&geo, &info, platform::HostPath(path).c_str()) != 1) {
+    std::string hostPath = platform::HostPath(path);
+    if (hostPath.empty()) {
+        return Fail(kExitCannotOpen,
+                    "cannot open " + path + ": the system's code page cannot spell its name");
+    }
+    if (plugin.open(&geo, &info, hostPath.c_str()) != 1) {
         return Fail(kExitCannotOpen,
                     "cannot open " + path + " (error code " + std::to_string(info.errorCode) + ")");
     }
@@ -262,11 +267,17 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
     info.AddPtrItem(item);
     item->OnAdded(0);
 
+    std::string hostPath = platform::HostPath(out);
+    if (hostPath.empty()) {
+        return Fail(kExitCannotSave,
+                    "cannot create " + out + ": the system's code page cannot spell its name");
+    }
+
     // Ctrl-C sets the document's cancel flag: the export stops at the next object.
     int* flag = document.GetCanceledSignal();
     *flag = 0;
     platform::CatchInterrupt(flag);
-    int result = plugin.save(&geo, &info, &document, platform::HostPath(out).c_str(), 0);
+    int result = plugin.save(&geo, &info, &document, hostPath.c_str(), 0);
     platform::ReleaseInterrupt();
 
     if (*flag != 0) {

@@ -145,35 +145,30 @@ std::vector<std::string> StartProgram(int argc, char** argv) {
 }
 
 std::string HostPath(const std::string& path) {
-    // The host hands paths in the system's 8-bit code page. A name that it cannot spell goes by
-    // its short name, which can: the file's own when it exists, else its folder's.
+    // The host hands paths in the system's 8-bit code page. A folder that it cannot spell goes by
+    // its short name, which it can. The file's own name must be spelled as it is: the plug-in
+    // finds the MID file by that name, and a short name would lead it astray.
     std::wstring wide = Wide(path);
     bool lossy = false;
     std::string ansi = Narrow(wide, CP_ACP, &lossy);
     if (!lossy) {
         return ansi;
     }
-    std::wstring folder = wide;
-    std::wstring leaf;
     size_t cut = wide.find_last_of(L"\\/");
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        DWORD n = GetShortPathNameW(folder.c_str(), nullptr, 0);
-        if (n > 0) {
-            std::wstring shortName(n, L'\0');
-            n = GetShortPathNameW(folder.c_str(), &shortName[0], n);
-            shortName.resize(n);
-            std::string candidate = Narrow(shortName + leaf, CP_ACP, &lossy);
-            if (n > 0 && !lossy) {
-                return candidate;
-            }
-        }
-        if (cut == std::wstring::npos) {
-            break;
-        }
-        folder = wide.substr(0, cut);
-        leaf = wide.substr(cut);
+    std::string leaf = Narrow(wide.substr(cut == std::wstring::npos ? 0 : cut + 1), CP_ACP, &lossy);
+    if (lossy || cut == std::wstring::npos || cut == 0) {
+        return std::string();
     }
-    return ansi;
+    std::wstring folder = wide.substr(0, cut);
+    DWORD n = GetShortPathNameW(folder.c_str(), nullptr, 0);
+    std::wstring shortName(n, L'\0');
+    n = n > 0 ? GetShortPathNameW(folder.c_str(), &shortName[0], n) : 0;
+    shortName.resize(n);
+    std::string shortFolder = Narrow(shortName, CP_ACP, &lossy);
+    if (n == 0 || lossy) {
+        return std::string();
+    }
+    return shortFolder + "\\" + leaf;
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
