@@ -143,6 +143,18 @@ TEST(Mifhost, OwnSampleMapThroughEveryCommand) {
     }
 }
 
+// A byte that the code page leaves undefined (0x98 in Windows-1251) is no text: U+FFFD, on Windows
+// as elsewhere.
+TEST(Mifhost, UndefinedBytesOfTheCodePageBecomeReplacementCharacters) {
+    TempDir dir;
+    std::string in = dir.Path("u.mif");
+    WriteFile(in, "Version 300\r\nColumns 1\r\n  NAME char(10)\r\nData\r\nPoint 1 2\r\n");
+    WriteFile(dir.Path("u.mid"), "\"a\x98\xC0\"\r\n");
+    HostRun dump = RunHost({"--codepage", "WINDOWS-1251", "dump", in}, dir);
+    ASSERT_EQ(dump.code, 0) << dump.err;
+    EXPECT_NE(dump.out.find("\"NAME\":\"a\xEF\xBF\xBD\xD0\x90\""), std::string::npos) << dump.out;
+}
+
 // Paths as typed, in any script: on Windows the host hands them on in the system's code page, with
 // folders it cannot spell by their short names.
 TEST(Mifhost, ConvertsBetweenFoldersWithNonAsciiNames) {

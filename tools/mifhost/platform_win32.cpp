@@ -31,6 +31,9 @@ std::string Narrow(const std::wstring& wide, UINT codePage, bool* lossy = nullpt
     if (wide.empty()) {
         return std::string();
     }
+    if (codePage == CP_ACP) {
+        codePage = GetACP();  // which may be UTF-8, which takes no flags
+    }
     BOOL usedDefault = FALSE;
     bool exact = codePage != CP_UTF8 && codePage != CP_UTF7;
     DWORD flags = exact ? WC_NO_BEST_FIT_CHARS : 0;
@@ -244,6 +247,15 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::string& utf8
                 taken = 1;
             }
             i += taken;
+        }
+    }
+    // The Windows code pages leave a few bytes undefined (0x81 in 1252, 0x98 in 1251), which the
+    // system still maps to control characters; they are no text, as on other systems.
+    if (codePage == 874 || (codePage >= 1250 && codePage <= 1258)) {
+        for (wchar_t& c : wide) {
+            if (c >= 0x80 && c <= 0x9F) {
+                c = L'\xFFFD';
+            }
         }
     }
     utf8 = Narrow(wide, CP_UTF8);
