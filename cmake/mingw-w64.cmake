@@ -1,5 +1,5 @@
 # Cross compiling the desktop build with MinGW-w64 (Debian g++-mingw-w64-i686-posix):
-#   cmake -S . -B build-win --toolchain cmake/mingw-w64.cmake
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 # The desktop application is 32-bit, so i686 is the default; MIF_MINGW_ARCH=x86_64 builds the same
 # sources for 64-bit Windows, which the tests use where the machine cannot run 32-bit programs.
 set(MIF_MINGW_ARCH "i686" CACHE STRING "MinGW-w64 target: i686 or x86_64")
@@ -30,7 +30,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The MinGW runtime (libgcc, libstdc++, winpthread) is linked into every binary, so the DLLs and
-# mifhost.exe need no DLL of the compiler's.
+# mifhost.exe need no DLL of the compiler's. Each binary then unwinds with its own copy, so no
+# C++ exception may pass from one binary into another: the host library throws none of its own,
+# and no entry point of the plug-in lets one out.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")

@@ -32,7 +32,8 @@ build() {
         local gtest="$PWD/$dir/googletest"
         if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
             echo "building GoogleTest for $arch"
-            cmake -S /usr/src/googletest -B "$gtest/build" --toolchain "$PWD/cmake/mingw-w64.cmake" \
+            cmake -S /usr/src/googletest -B "$gtest/build" \
+                -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
                 -DMIF_MINGW_ARCH="$arch" -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF \
                 -DCMAKE_INSTALL_PREFIX="$gtest/install" >/dev/null
             cmake --build "$gtest/build" -j "$jobs" >/dev/null
@@ -41,7 +42,10 @@ build() {
         options+=(-DGTest_DIR="$gtest/install/lib/cmake/GTest"
                   -DCMAKE_CROSSCOMPILING_EMULATOR="$loader")
     fi
-    cmake -S . -B "$dir" --toolchain cmake/mingw-w64.cmake "${options[@]}" >/dev/null
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        options+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake")
+    fi
+    cmake -S . -B "$dir" "${options[@]}" >/dev/null
     cmake --build "$dir" -j "$jobs"
 }
 
