@@ -82,6 +82,9 @@ fi
 export WINEPREFIX="$PWD/$dir/wineprefix" WINEARCH=$winearch WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
 export WINEDLLOVERRIDES="mscoree=;mshtml="
+# A server left from an interrupted run goes first.
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
 trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -84,10 +84,11 @@ std::wstring Quoted(const std::wstring& arg) {
     return out;
 }
 
-HANDLE Inheritable(const std::string& path) {
+HANDLE Inheritable(const std::string& path, DWORD access = GENERIC_WRITE) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    return CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       access == GENERIC_WRITE ? CREATE_ALWAYS : OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 HANDLE Spawn(const std::string& program, const std::vector<std::string>& args,
@@ -98,7 +99,7 @@ HANDLE Spawn(const std::string& program, const std::vector<std::string>& args,
     }
     HANDLE out = Inheritable(outPath);
     HANDLE err = Inheritable(errPath);
-    HANDLE in = Inheritable("NUL");
+    HANDLE in = Inheritable("NUL", GENERIC_READ);
     STARTUPINFOW start = {};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
