@@ -13,6 +13,14 @@ function(mif_target_options target)
             target_link_options(${target} PRIVATE -fsanitize=address,undefined)
         endif()
     elseif(MSVC)
-        target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${MIF_WERROR}>:/WX>)
+        # Sources are UTF-8. Exported classes hold standard containers, which the warnings 4251
+        # and 4275 would flag in every header of the host library.
+        target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${MIF_WERROR}>:/WX> /utf-8
+                                                 /wd4251 /wd4275)
+        target_compile_definitions(${target} PRIVATE _CRT_SECURE_NO_WARNINGS)
+    endif()
+    if(WIN32)
+        # std::min and std::max stay usable beside <windows.h>.
+        target_compile_definitions(${target} PRIVATE NOMINMAX)
     endif()
 endfunction()

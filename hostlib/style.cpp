@@ -136,7 +136,7 @@ bool CXF_StyleObject::SameIdentifier(const CXF_StyleObject* a, const CXF_StyleOb
 
 namespace {
 
-void HashBytes(std::size_t& h, const void* data, std::size_t size) {
+void HashBytes(std::uint64_t& h, const void* data, std::size_t size) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     for (std::size_t i = 0; i < size; ++i) {
         h = (h ^ p[i]) * 1099511628211ull;
@@ -144,7 +144,7 @@ void HashBytes(std::size_t& h, const void* data, std::size_t size) {
 }
 
 template <typename T>
-void HashValue(std::size_t& h, const T& value) {
+void HashValue(std::uint64_t& h, const T& value) {
     HashBytes(h, &value, sizeof value);
 }
 
@@ -176,7 +176,8 @@ bool CXF_StyleObject::SameContent(const CXF_StyleObject& o) const {
 }
 
 std::size_t CXF_StyleObject::ContentHash() const {
-    std::size_t h = 14695981039346656037ull;
+    // 64-bit FNV-1a, cut to the width of size_t in 32-bit builds.
+    std::uint64_t h = 14695981039346656037ull;
     HashBytes(h, identifier, sizeof identifier);
     HashValue(h, uintValue);
     HashValue(h, intValue);
@@ -188,7 +189,7 @@ std::size_t CXF_StyleObject::ContentHash() const {
     HashValue(h, text.flags);
     HashValue(h, text.alignment);
     HashBytes(h, text.faceName.data(), text.faceName.size());
-    return h;
+    return static_cast<std::size_t>(h);
 }
 
 CXF_StyleSet::~CXF_StyleSet() {

@@ -188,6 +188,25 @@ tagXF_POINT3DD* Cgeo_VectorLine::GetData(int section) {
     return target != nullptr ? target->GetData() : nullptr;
 }
 
+namespace {
+
+// Cosine and sine by quarter turns: what is left of the angle lies within an eighth of a turn,
+// where the platforms' libraries agree (near a quarter turn some are off by 1e-16 and more),
+// and the ends of the axes come out exact.
+void QuarterCosSin(double t, double& c, double& s) {
+    const double halfPi = 1.57079632679489661923;
+    double q = std::nearbyint(t / halfPi);
+    double r = t - q * halfPi;
+    double cr = std::cos(r);
+    double sr = std::sin(r);
+    const double unit[4][2] = {{cr, sr}, {-sr, cr}, {-cr, -sr}, {sr, -cr}};
+    int quarter = static_cast<int>((static_cast<long long>(q) % 4 + 4) % 4);
+    c = unit[quarter][0];
+    s = unit[quarter][1];
+}
+
+}  // namespace
+
 int Cgeo_VectorLine::CreateLineFromArc(const CXF_RectD& rect, CXF_Point3DD start,
                                        CXF_Point3DD end) {
     const double pi = std::acos(-1.0);
@@ -213,9 +232,9 @@ int Cgeo_VectorLine::CreateLineFromArc(const CXF_RectD& rect, CXF_Point3DD start
         int segments = std::max(1, static_cast<int>(std::ceil(sweep / step - 1e-9)));
         for (int i = 1; i < segments; ++i) {
             double f = static_cast<double>(i) / segments;
-            double t = t0 + sweep * f;
-            out.push_back(tagXF_POINT3DD{cx + a * std::cos(t), cy + b * std::sin(t),
-                                         start.z + (end.z - start.z) * f});
+            double c, si;
+            QuarterCosSin(t0 + sweep * f, c, si);
+            out.push_back(tagXF_POINT3DD{cx + a * c, cy + b * si, start.z + (end.z - start.z) * f});
         }
     }
     out.push_back(end);

@@ -1,5 +1,6 @@
 #include "plugin/entry_points.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "plugin/host/app.h"
@@ -14,6 +15,9 @@ struct IdentifyRecord {
     int32_t priority;
     char name[128];
 };
+static_assert(offsetof(IdentifyRecord, version) == 4, "identification record layout");
+static_assert(offsetof(IdentifyRecord, priority) == 8, "identification record layout");
+static_assert(offsetof(IdentifyRecord, name) == 12, "identification record layout");
 static_assert(sizeof(IdentifyRecord) == kIdentifySize, "identification record is 140 bytes");
 
 const IdentifyRecord kIdentify = {101, 400, 1000, "Vector Format"};

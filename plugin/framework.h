@@ -19,8 +19,13 @@ private:
     const char* name;
 };
 
+// Starts the module object as the platform starts a library: on Windows DllMain runs InitInstance
+// once the library is loaded, elsewhere it runs here. Returns InitInstance's result, or 1 when the
+// start is left to DllMain.
+int StartModuleApp(CWinApp& app);
+
 // Defines the module object and starts it when the library is loaded, as the framework does:
 // the object is constructed first, then its InitInstance runs, in that order.
 #define IMPLEMENT_MODULE_APP(AppClass, object) \
     AppClass object;                           \
-    [[maybe_unused]] static const int object##Started = (object).InitInstance();
+    [[maybe_unused]] static const int object##Started = StartModuleApp(object);

@@ -1,23 +1,7 @@
 #include "plugin/framework.h"
 
-namespace {
-CWinApp* moduleApp = nullptr;
-}
-
-CWinApp::CWinApp(const char* appName) : name(appName) {
-    moduleApp = this;
-}
-
-CWinApp::~CWinApp() {
-    if (moduleApp == this) {
-        moduleApp = nullptr;
-    }
-}
-
-int CWinApp::InitInstance() {
-    return 1;
-}
-
-CWinApp* CWinApp::GetModuleApp() {
-    return moduleApp;
+// A shared library has no entry function here: the module object starts during static
+// initialisation, right after it is constructed.
+int StartModuleApp(CWinApp& app) {
+    return app.InitInstance();
 }

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -413,8 +409,8 @@ TEST(ExportDriver, ProgressAndMessagesInTheUsersLanguage) {
     AddItem(text, {{"b"}}, XF_MakeFontAttributes("Arial"));
 
     Cgeo_MainFrame* frame = CGEO().GetMainFrame();
-    for (const char* locale : {"C", "ru_RU.CP1251"}) {
-        ::setenv("LC_ALL", locale, 1);
+    for (bool russian : {false, true}) {
+        testos::SetUserLanguage(russian);
         frame->ResetRecord();
         CSaveResult saved = SaveThroughPlugin(doc.document, dir.Path("progress.mif"));
         EXPECT_EQ(saved.result, 2);
@@ -424,7 +420,6 @@ TEST(ExportDriver, ProgressAndMessagesInTheUsersLanguage) {
         EXPECT_EQ(frame->GetProgressStarts(), 2);
         EXPECT_EQ(frame->GetProgressEnds(), 2);
         EXPECT_EQ(frame->GetCancelChecks(), 4);
-        bool russian = locale[0] == 'r';
         EXPECT_EQ(frame->GetMessages(),
                   (std::vector<std::string>{
                       russian ? "\xC7\xE0\xEF\xE8\xF1\xFC \xE2\xE5\xEA\xF2\xEE\xF0\xED\xFB\xF5 "
@@ -436,7 +431,7 @@ TEST(ExportDriver, ProgressAndMessagesInTheUsersLanguage) {
                               : "Write text",
                       ""}));
     }
-    ::unsetenv("LC_ALL");
+    testos::SetUserLanguage(false);
 }
 
 // Sets the document's cancel flag when the host is asked for the second time.
@@ -488,6 +483,7 @@ void FillLarge(CExportDocument& doc, int count) {
 }
 
 TEST(ExportFailures, FullDeviceGivesErrorCode8) {
+    SKIP_WITHOUT_POSIX("/dev/full");
     CExportDocument large;
     FillLarge(large, 5000);
     CExportDocument small;
@@ -496,7 +492,7 @@ TEST(ExportFailures, FullDeviceGivesErrorCode8) {
     for (Cgeo_Document* document : {&large.document, &small.document}) {
         for (const char* full : {"full.mif", "full.mid"}) {
             TempDir dir;
-            std::filesystem::create_symlink("/dev/full", dir.Path(full));
+            std::filesystem::create_symlink(testos::FullDevice(), dir.Path(full));
             CSaveResult saved = SaveThroughPlugin(*document, dir.Path("full.mif"));
             EXPECT_EQ(saved.result, 0) << full;
             EXPECT_EQ(saved.errorCode, 8) << full;
@@ -532,23 +528,16 @@ TEST(ExportFailures, MidFileThatCannotBeOpenedLeavesTheOldFiles) {
 }
 
 TEST(ExportFailures, FileSizeLimitGivesErrorCode8AndKeepsWhatWasWritten) {
+    SKIP_WITHOUT_POSIX("file size limits");
     TempDir dir;
     CExportDocument doc;
     FillLarge(doc, 20000);
     std::string path = dir.Path("limited.mif");
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {200000, 200000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    int code = testos::RunWithFileSizeLimit(200000, [&] {
         CSaveResult saved = SaveThroughPlugin(doc.document, path);
-        ::_exit(saved.result == 0 && saved.errorCode == 8 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return saved.result == 0 && saved.errorCode == 8 ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
     EXPECT_GT(ReadFile(path).size(), 100000u);
 }
 

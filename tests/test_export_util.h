@@ -83,7 +83,7 @@ inline CSaveResult SaveThroughPlugin(Cgeo_Document& document, const std::string&
                                      Cgeo_Vector* described = nullptr) {
     CSaveResult out;
     PluginLibrary lib;
-    EXPECT_TRUE(lib.Loaded()) << dlerror();
+    EXPECT_TRUE(lib.Loaded()) << PluginLibrary::Error();
     auto save = lib.Get<XF_SaveFn>("XF_Save");
     EXPECT_NE(save, nullptr);
     if (save == nullptr) {

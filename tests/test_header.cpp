@@ -193,7 +193,7 @@ TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {
 // The file context through the shared plug-in, as the host calls it.
 TEST(FileContext, OpenAndClose) {
     PluginLibrary lib;
-    ASSERT_TRUE(lib.Loaded()) << dlerror();
+    ASSERT_TRUE(lib.Loaded()) << PluginLibrary::Error();
     auto open = lib.Get<XF_OpenFn>("XF_Open");
     auto close = lib.Get<XF_CloseFn>("XF_Close");
     ASSERT_NE(open, nullptr);
@@ -225,11 +225,12 @@ TEST(FileContext, OpenAndClose) {
         TempDir dir;
         std::string path = dir.Path("t.mif");
         CTextFile writer;
+        bool fifo = true;
         for (const auto& [name, file] : {std::pair{path, c.mif}, {dir.Path("t.mid"), c.mid}}) {
             if (!file) {
                 continue;
             } else if (*file == "fifo") {
-                ASSERT_TRUE(MakeFifo(name));
+                fifo = testos::MakeFifo(name);
             } else if (*file == "folder") {
                 std::filesystem::create_directory(name);
             } else if (*file == "locked") {
@@ -238,7 +239,10 @@ TEST(FileContext, OpenAndClose) {
                 WriteFile(name, *file);
             }
         }
-        int result = InChild(10, [&] {
+        if (!fifo) {
+            continue;  // no FIFOs among files here (Windows)
+        }
+        int result = testos::InChild(10, [&] {
             CXF_FileInfo info;
             int opened = open(&geo, &info, path.c_str());
             bool clean = opened == 1 || (info.userData == nullptr && info.GetSize() == 0);

@@ -179,7 +179,7 @@ std::string Ends(Cgeo_VectorObject* o) {
 
 TEST(Import, EveryKindBecomesItsHostObjectWithItsRecordPaired) {
     Import im;
-    ASSERT_TRUE(im.Ready()) << dlerror();
+    ASSERT_TRUE(im.Ready()) << PluginLibrary::Error();
     const std::string mif = Header("Columns 1\r\n  id Integer\r\n") +
                             "Point 1 2\r\n"
                             "Line 0 0 3 4\r\n"

@@ -12,7 +12,7 @@ namespace {
 
 TEST(EntryPoints, FoundByNameInTheSharedLibrary) {
     PluginLibrary lib;
-    ASSERT_TRUE(lib.Loaded()) << dlerror();
+    ASSERT_TRUE(lib.Loaded()) << PluginLibrary::Error();
     for (const char* name : {"XF_Identify", "XF_GetFormats", "XF_IsValid", "XF_CanSave"}) {
         EXPECT_NE(lib.Get<void*>(name), nullptr) << name;
     }

@@ -367,7 +367,7 @@ TEST(RoundTrip, EverySampleSurvivesImportExportImport) {
         GTEST_SKIP() << "MIF_SAMPLES_DIR is not set: the sample files are not checked";
     }
     PluginLibrary lib;
-    ASSERT_TRUE(lib.Loaded()) << dlerror();
+    ASSERT_TRUE(lib.Loaded()) << PluginLibrary::Error();
     ASSERT_NE(lib.Get<XF_ReadFn>("XF_Read"), nullptr);
     size_t compared = 0;
     for (const std::string& file : files) {
@@ -400,7 +400,7 @@ TEST(RoundTrip, EverySampleSurvivesImportExportImport) {
 // n among them), quotes and delimiters comes back byte for byte, through import and export.
 TEST(RoundTrip, ColumnsOfUnknownTypesAndEscapedCharValuesKeepTheirValues) {
     PluginLibrary lib;
-    ASSERT_TRUE(lib.Loaded()) << dlerror();
+    ASSERT_TRUE(lib.Loaded()) << PluginLibrary::Error();
     TempDir dir;
     WriteFile(dir.Path("new.mif"),
               "Version 1520\r\nColumns 5\r\n  big LargeInt\r\n  at Time\r\n"

@@ -113,10 +113,13 @@ TEST(Scanner, PeriodIsTheDecimalPointInACommaLocale) {
     TempDir dir;
     std::string old = std::setlocale(LC_NUMERIC, nullptr);
     std::string cmd = "localedef -i de_DE -f UTF-8 " + dir.Path("de_DE.UTF-8") + " 2>/dev/null";
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr && std::system(cmd.c_str()) == 0) {
-        ::setenv("LOCPATH", dir.Root().c_str(), 1);
+    // Windows names its locales differently.
+    bool set = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
+               std::setlocale(LC_NUMERIC, "German_Germany.1252") != nullptr;
+    if (!set && std::system(cmd.c_str()) == 0) {
+        testos::SetEnv("LOCPATH", dir.Root().string().c_str());
         std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-        ::unsetenv("LOCPATH");
+        testos::SetEnv("LOCPATH", nullptr);
     }
     if (std::strtod("1,5", nullptr) != 1.5) {
         std::setlocale(LC_NUMERIC, old.c_str());

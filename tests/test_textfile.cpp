@@ -1,11 +1,6 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <iterator>
 #include <string>
 
@@ -61,15 +56,16 @@ TEST(TextFileRead, SizesAroundThePage) {
     }
     CTextFile f;
     EXPECT_EQ(f.OpenRead(dir.Path("missing.mif").c_str()), 0);
-    EXPECT_EQ(f.OpenRead(dir.Root().c_str()), 0) << "a folder is not a text file";
+    EXPECT_EQ(f.OpenRead(dir.Root().string().c_str()), 0) << "a folder is not a text file";
 }
 
 // Only ordinary files are read, and no open waits: a FIFO without a writer (or, for writing,
 // without a reader) would block it for ever. A missing file is told from one that is refused.
 TEST(TextFileRead, OnlyOrdinaryFilesAndNoOpenWaits) {
+    SKIP_WITHOUT_POSIX("FIFOs among files");
     TempDir dir;
     const std::string fifo = dir.Path("fifo");
-    ASSERT_TRUE(MakeFifo(fifo));
+    ASSERT_TRUE(testos::MakeFifo(fifo));
     WriteFile(dir.Path("empty"), "");
     using Result = CTextFile::OpenResult;
     const std::pair<std::string, Result> reads[] = {{fifo, Result::kRefused},
@@ -78,7 +74,7 @@ TEST(TextFileRead, OnlyOrdinaryFilesAndNoOpenWaits) {
                                                     {dir.Path("missing"), Result::kMissing},
                                                     {dir.Path("empty"), Result::kEmpty}};
     // Each case that goes wrong sets its bit; a call that blocks makes the child time out.
-    int wrong = InChild(10, [&] {
+    int wrong = testos::InChild(10, [&] {
         int bits = 0;
         for (size_t k = 0; k < std::size(reads); ++k) {
             CTextFile f;
@@ -88,10 +84,10 @@ TEST(TextFileRead, OnlyOrdinaryFilesAndNoOpenWaits) {
         }
         CTextFile out;
         bits |= out.OpenWrite(fifo.c_str()) != 0 ? 1 << 5 : 0;
-        int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        int reader = testos::OpenFifoReader(fifo);
         bits |= out.OpenWrite(fifo.c_str()) != 0 ? 1 << 6 : 0;  // a reader waits on it
-        ::close(reader);
-        bits |= out.OpenWrite(dir.Root().c_str()) != 0 ? 1 << 7 : 0;
+        testos::CloseFifoReader(reader);
+        bits |= out.OpenWrite(dir.Root().string().c_str()) != 0 ? 1 << 7 : 0;
         return bits;
     });
     EXPECT_EQ(wrong, 0);
@@ -126,12 +122,7 @@ TEST(TextFileRead, PageBeyondTwoGiBInASparseFile) {
     TempDir dir;
     std::string path = dir.Path("sparse.txt");
     const int64_t offset = (int64_t{2048} + 3) * kPage + 17;  // in page 2051, past 2 GiB
-    {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::pwrite(fd, "Region 1", 8, offset), 8);
-        ::close(fd);
-    }
+    ASSERT_TRUE(testos::WriteSparse(path, offset, "Region 1"));
     CTextFile f;
     ASSERT_EQ(f.OpenRead(path.c_str()), 1);
     EXPECT_EQ(f.FileSize(), offset + 8);
@@ -190,8 +181,9 @@ TEST(TextFileWrite, LinesEndInCrLfArriveWholeAndReplaceTheOldFile) {
 }
 
 TEST(TextFileWrite, FullDiskIsReported) {
+    SKIP_WITHOUT_POSIX("/dev/full");
     CTextFile f;
-    ASSERT_EQ(f.OpenWrite("/dev/full"), 1);
+    ASSERT_EQ(f.OpenWrite(testos::FullDevice()), 1);
     int failed = 0;
     for (int i = 0; i < 10000; ++i) {
         if (f.WriteLine("Pline 2 0.000000 0.000000 1.000000 1.000000") == 0) {
@@ -203,36 +195,29 @@ TEST(TextFileWrite, FullDiskIsReported) {
     EXPECT_TRUE(f.HasWriteError());
 
     CTextFile g;
-    ASSERT_EQ(g.OpenWrite("/dev/full"), 1);
+    ASSERT_EQ(g.OpenWrite(testos::FullDevice()), 1);
     EXPECT_NE(g.WriteLine("one short line"), 0) << "buffered, not yet written";
     g.CloseFile();
     EXPECT_TRUE(g.HasWriteError()) << "the failed flush at close is not lost";
 }
 
 TEST(TextFileWrite, FileSizeLimitIsReported) {
+    SKIP_WITHOUT_POSIX("file size limits");
     TempDir dir;
     std::string path = dir.Path("limited.mif");
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {100000, 100000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    int code = testos::RunWithFileSizeLimit(100000, [&path] {
         CTextFile f;
         if (f.OpenWrite(path.c_str()) != 1) {
-            ::_exit(2);
+            return 2;
         }
         bool lineFailed = false;
         for (int i = 0; i < 20000; ++i) {
             lineFailed |= f.WriteLine("10.000000 20.000000") == 0;
         }
         f.CloseFile();
-        ::_exit(lineFailed && f.HasWriteError() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return lineFailed && f.HasWriteError() ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(path).size(), 100000u) << "what was written up to the limit stays on disk";
 }
 

@@ -1,10 +1,5 @@
 #pragma once
 
-#include <dlfcn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,19 +8,27 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "test_platform.h"
 
 // A fresh folder for one test, removed with everything in it when the test ends (also when an
 // assertion fails).
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "miftest-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
+        std::random_device random;
+        std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; dir.empty(); ++attempt) {
+            std::filesystem::path candidate = base / ("miftest-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                dir = candidate;
+            } else if (attempt > 100) {
+                std::abort();
+            }
         }
-        dir = pattern;
     }
     ~TempDir() {
         std::error_code ec;
@@ -51,27 +54,6 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs fn in a child process and returns what it returned (0 to 255), or -1 when the child died
-// or was still running after the given seconds: a call that blocks fails instead of hanging.
-template <typename Fn>
-int InChild(unsigned seconds, Fn fn) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::alarm(seconds);
-        ::_exit(fn());
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) {
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Makes a FIFO (a named pipe) at the path; false where the system cannot.
-inline bool MakeFifo(const std::string& path) {
-    return ::mkfifo(path.c_str(), 0600) == 0;
-}
-
 inline std::string TestDataPath(const std::string& name) {
     return std::string(MIF_TEST_DATA_DIR) + "/" + name;
 }
@@ -85,27 +67,31 @@ inline std::string SamplesDir() {
 // The shared plug-in, loaded as a host loads it.
 class PluginLibrary {
 public:
-    PluginLibrary() : handle(::dlopen(MIF_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~PluginLibrary() {
-        if (handle != nullptr) {
-            ::dlclose(handle);
-        }
-    }
+    PluginLibrary() : handle(testos::OpenLibrary(MIF_PLUGIN_PATH)) {}
+    ~PluginLibrary() { testos::CloseLibrary(handle); }
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     bool Loaded() const { return handle != nullptr; }
+    // Why the library did not load.
+    static std::string Error() { return testos::LibraryError(); }
     template <typename Fn>
     Fn Get(const char* name) const {
-        return reinterpret_cast<Fn>(::dlsym(handle, name));
+        return reinterpret_cast<Fn>(testos::FindSymbol(handle, name));
     }
 
 private:
     void* handle;
 };
 
-inline bool HaveOgrinfo() {
-    return std::system("ogrinfo --version >/dev/null 2>&1") == 0;
+// Why ogrinfo cannot be run, or null when it can. It is a Linux program, so the Windows tests
+// under Wine do without it.
+inline const char* NoOgrinfo() {
+    if (const char* posixOnly = testos::PosixOnly("ogrinfo (a Linux program)")) {
+        return posixOnly;
+    }
+    bool installed = std::system("ogrinfo --version >/dev/null 2>&1") == 0;
+    return installed ? nullptr : "ogrinfo is not installed (Debian package gdal-bin)";
 }
 
 // One feature as `ogrinfo -al` reports it: field values by name, the style string and the
@@ -119,7 +105,7 @@ struct COgrFeature {
 // The feature count of a file's first layer as `ogrinfo -so` reports it; -1 when it reports none.
 inline long OgrFeatureCount(const std::string& path) {
     std::string command = "ogrinfo -ro -al -so '" + path + "' 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(testos::OpenCommand(command), testos::CloseCommand);
     char line[4096];
     while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr) {
         if (std::strncmp(line, "Feature Count: ", 15) == 0) {
@@ -132,7 +118,7 @@ inline long OgrFeatureCount(const std::string& path) {
 // Runs ogrinfo -al on a file and splits its report into features.
 inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string& report) {
     std::string command = "ogrinfo -ro -al '" + path + "' 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(testos::OpenCommand(command), testos::CloseCommand);
     std::vector<COgrFeature> features;
     if (!pipe) {
         return features;

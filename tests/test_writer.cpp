@@ -198,9 +198,10 @@ bool WriteManyObjects(CMifFile& f, int count) {
 }
 
 TEST(WriteFailures, FullDeviceForEitherFileIsReported) {
+    SKIP_WITHOUT_POSIX("/dev/full");
     for (const char* full : {"full.mif", "full.mid"}) {
         TempDir dir;
-        std::filesystem::create_symlink("/dev/full", dir.Path(full));
+        std::filesystem::create_symlink(testos::FullDevice(), dir.Path(full));
         CMifFile f;
         AddColumn(f, "c", kColChar, 40);
         ASSERT_EQ(f.Create(dir.Path("full.mif").c_str()), 1) << full;
@@ -211,7 +212,7 @@ TEST(WriteFailures, FullDeviceForEitherFileIsReported) {
     }
     // Less than one buffer: the failure shows only when the file is flushed at close.
     TempDir dir;
-    std::filesystem::create_symlink("/dev/full", dir.Path("short.mid"));
+    std::filesystem::create_symlink(testos::FullDevice(), dir.Path("short.mid"));
     CMifFile f;
     AddColumn(f, "c", kColChar, 40);
     ASSERT_EQ(f.Create(dir.Path("short.mif").c_str()), 1);
@@ -383,8 +384,8 @@ TEST(RoundTrip, EveryKindWrittenExactlyAndReadBackUnchanged) {
 
 // GDAL's ogrinfo reads what we write: every object, its geometry and every value.
 TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
-    if (!HaveOgrinfo()) {
-        GTEST_SKIP() << "ogrinfo is not installed (Debian package gdal-bin)";
+    if (const char* why = NoOgrinfo()) {
+        GTEST_SKIP() << why;
     }
     std::vector<CMifObjectPtr> records = EveryKind();
     TempDir dir;

@@ -363,7 +363,8 @@ struct VECTOR_TEXT_STYLE {
     CXF_StyleText* style;
 };
 
-// The desktop application's library is a 32-bit build; there the records have these offsets.
+// The desktop application's library is a 32-bit build (i686, 32-bit pointers); there the records
+// have these offsets, which the 32-bit Windows build checks as it compiles.
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(offsetof(VECTOR_POINT_STYLE, size) == 4, "point record layout");
 static_assert(offsetof(VECTOR_POINT_STYLE, sizeValue) == 8, "point record layout");
@@ -376,12 +377,17 @@ static_assert(offsetof(VECTOR_LINE_STYLE, widthValue) == 8, "line record layout"
 static_assert(offsetof(VECTOR_LINE_STYLE, flags) == 16, "line record layout");
 static_assert(offsetof(VECTOR_LINE_STYLE, style) == 20, "line record layout");
 static_assert(sizeof(VECTOR_LINE_STYLE) == 24, "line record layout");
+static_assert(offsetof(VECTOR_POLYGON_STYLE, width) == 4, "polygon record layout");
+static_assert(offsetof(VECTOR_POLYGON_STYLE, widthValue) == 8, "polygon record layout");
 static_assert(offsetof(VECTOR_POLYGON_STYLE, flags) == 16, "polygon record layout");
 static_assert(offsetof(VECTOR_POLYGON_STYLE, style) == 20, "polygon record layout");
 static_assert(sizeof(VECTOR_POLYGON_STYLE) == 24, "polygon record layout");
+static_assert(offsetof(VECTOR_ELLIPSE_STYLE, width) == 4, "ellipse record layout");
+static_assert(offsetof(VECTOR_ELLIPSE_STYLE, widthValue) == 8, "ellipse record layout");
 static_assert(offsetof(VECTOR_ELLIPSE_STYLE, flags) == 16, "ellipse record layout");
 static_assert(offsetof(VECTOR_ELLIPSE_STYLE, style) == 20, "ellipse record layout");
 static_assert(sizeof(VECTOR_ELLIPSE_STYLE) == 24, "ellipse record layout");
+static_assert(offsetof(VECTOR_TEXT_STYLE, size) == 4, "text record layout");
 static_assert(offsetof(VECTOR_TEXT_STYLE, height) == 8, "text record layout");
 static_assert(offsetof(VECTOR_TEXT_STYLE, angle) == 16, "text record layout");
 static_assert(offsetof(VECTOR_TEXT_STYLE, flags) == 24, "text record layout");

@@ -383,8 +383,15 @@ std::vector<tagXF_POINT3DD> EllipsePoints(const tagXF_RECT3DD& box, int segments
     double b = std::fabs(box.y2 - box.y1) / 2.0;
     std::vector<tagXF_POINT3DD> points;
     for (int i = 0; i < segments; ++i) {
-        double t = 2.0 * M_PI * i / segments;
-        points.push_back({cx + a * std::cos(t), cy + b * std::sin(t), 0.0});
+        // By quarter turns: what is left of the angle lies within an eighth of a turn, where
+        // the platforms' libraries agree, and the ends of the axes come out exact.
+        const double halfPi = 1.57079632679489661923;
+        int quarter = (4 * i + segments / 2) / segments;
+        double t = (4.0 * i / segments - quarter) * halfPi;
+        double c = std::cos(t);
+        double s = std::sin(t);
+        const double unit[5][2] = {{c, s}, {-s, c}, {-c, -s}, {s, -c}, {c, s}};
+        points.push_back({cx + a * unit[quarter][0], cy + b * unit[quarter][1], 0.0});
     }
     points.push_back(points.front());
     return points;

@@ -106,7 +106,7 @@ int CheckInput(const std::string& path, Inputs& in) {
         return Fail(kExitCannotOpen, "cannot open " + path + ": not a regular file");
     }
     in.files.push_back({path, status});
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = platform::OpenFile(path, "rb");
     if (file == nullptr) {
         return Fail(kExitCannotOpen, "cannot open " + path + ": " + std::strerror(errno));
     }
@@ -129,7 +129,7 @@ int CheckInput(const std::string& path, Inputs& in) {
         if (status.kind != platform::FileKind::kRegular) {
             return Fail(kExitCannotOpen, "cannot open " + mid + ": not a regular file");
         }
-        std::FILE* midFile = std::fopen(mid.c_str(), "rb");
+        std::FILE* midFile = platform::OpenFile(mid, "rb");
         if (midFile == nullptr) {
             return Fail(kExitCannotOpen, "cannot open " + mid + ": " + std::strerror(errno));
         }
@@ -201,7 +201,12 @@ int Import(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
     info.fileNames.push_back(path);
-    int opened = plugin.open(&geo, &info, path.c_str());
+    std::string hostPath = platform::HostPath(path);
+    if (hostPath.empty()) {
+        return Fail(kExitCannotOpen,
+                    "cannot open " + path + ": the system's code page cannot spell its name");
+    }
+    int opened = plugin.open(&geo, &info, hostPath.c_str());
     int read = 0;
     if (opened == 1) {
         int host = 1;  // the application passes its own pointer; the plug-in only needs one
@@ -361,7 +366,7 @@ int WriteOutput(const std::string& path, Fn write) {
     bool direct = toStdout || status.kind == platform::FileKind::kDevice;
     std::string temp;
     std::FILE* f = toStdout ? stdout
-                            : (direct ? std::fopen(path.c_str(), "wb")
+                            : (direct ? platform::OpenFile(path, "wb")
                                       : platform::CreateTempBeside(path, temp, error));
     if (f == nullptr) {
         return Fail(kExitCannotSave,
@@ -416,13 +421,19 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
     info.AddPtrItem(item);
     item->OnAdded(0);
 
+    std::string hostPath = platform::HostPath(out);
+    if (hostPath.empty()) {
+        return Fail(kExitCannotSave,
+                    "cannot create " + out + ": the system's code page cannot spell its name");
+    }
+
     // Ctrl-C sets the document's cancel flag: the export stops at the next object.
     int* flag = document.GetCanceledSignal();
     *flag = 0;
     progress.SetLabel("Write " + out);
     progress.SetCancelFlag(flag);
     platform::CatchInterrupt(flag);
-    int result = plugin.save(&geo, &info, &document, out.c_str(), 0);
+    int result = plugin.save(&geo, &info, &document, hostPath.c_str(), 0);
     platform::ReleaseInterrupt();
     progress.SetCancelFlag(nullptr);
 
@@ -519,7 +530,12 @@ int Run(const Options& o) {
 int main(int argc, char** argv) {
     Options o;
     std::string error;
-    if (!ParseCommandLine(argc, argv, o, error)) {
+    std::vector<std::string> args = platform::StartProgram(argc, argv);
+    std::vector<const char*> argp;
+    for (const std::string& a : args) {
+        argp.push_back(a.c_str());
+    }
+    if (!ParseCommandLine(static_cast<int>(argp.size()), argp.data(), o, error)) {
         return UsageError(error);
     }
     if (o.command == "help") {

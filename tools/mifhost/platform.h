@@ -4,9 +4,19 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Everything mifhost needs from the operating system; one implementation file per platform.
 namespace platform {
+
+// Sets standard output and error up for UTF-8 text written byte for byte, and returns the
+// command-line arguments in UTF-8.
+std::vector<std::string> StartProgram(int argc, char** argv);
+// A path (UTF-8) as the host hands it to the plug-in: in the system's 8-bit code page. Empty when
+// the file's name cannot be written in it.
+std::string HostPath(const std::string& path);
+// std::fopen for a path in UTF-8.
+std::FILE* OpenFile(const std::string& path, const char* mode);
 
 // Shared libraries.
 void* OpenLibrary(const std::string& path, std::string& error);

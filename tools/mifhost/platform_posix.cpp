@@ -17,6 +17,19 @@
 
 namespace platform {
 
+std::vector<std::string> StartProgram(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+// File names are bytes here: the plug-in opens what it is given.
+std::string HostPath(const std::string& path) {
+    return path;
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
 void* OpenLibrary(const std::string& path, std::string& error) {
     // A bare file name would make the loader search the library path; a path is what was asked.
     std::string where = path.find('/') == std::string::npos ? "./" + path : path;

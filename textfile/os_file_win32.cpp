@@ -1,0 +1,205 @@
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "textfile/os_file.h"
+
+// The handle lives in the int that the other platform uses for its descriptor: kernel handles are
+// small positive values that Windows keeps within 32 bits, also in 64-bit processes.
+namespace {
+
+HANDLE ToHandle(int fd) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
+}
+
+int FromHandle(HANDLE h) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(h));
+}
+
+// Only files on disk are text files: a pipe, a console or another device could block a read or
+// swallow a write.
+HANDLE KeepDiskFile(HANDLE h) {
+    if (h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+// Hands bytes to the system until all are written; false when it refuses them.
+bool WriteAll(HANDLE h, const char* data, size_t length) {
+    while (length > 0) {
+        DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+        DWORD written = 0;
+        if (!WriteFile(h, data, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        length -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+COsFile::~COsFile() {
+    Close();
+}
+
+bool COsFile::OpenRead(const char* path) {
+    Close();
+    if (path == nullptr) {
+        return false;
+    }
+    // Others may read the file while it is read, nobody may write it: a file that another handle
+    // holds open for writing fails with a sharing violation. Paths are in the ANSI code page, as
+    // the host hands them.
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    h = KeepDiskFile(h);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    fd = FromHandle(h);
+    return true;
+}
+
+bool COsFile::OpenWrite(const char* path) {
+    Close();
+    if (path == nullptr) {
+        return false;
+    }
+    // No sharing: a file that anyone has open fails before CREATE_ALWAYS truncates it.
+    HANDLE h =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    h = KeepDiskFile(h);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    writeBuffer = new (std::nothrow) char[kWriteBufferSize];
+    if (writeBuffer == nullptr) {
+        CloseHandle(h);
+        return false;
+    }
+    fd = FromHandle(h);
+    writeUsed = 0;
+    writeFailed = false;
+    return true;
+}
+
+int64_t COsFile::Size() const {
+    LARGE_INTEGER size;
+    if (fd < 0 || !GetFileSizeEx(ToHandle(fd), &size)) {
+        return -1;
+    }
+    return static_cast<int64_t>(size.QuadPart);
+}
+
+int64_t COsFile::ReadAt(int64_t offset, void* data, uint32_t length) {
+    if (fd < 0 || offset < 0) {
+        return -1;
+    }
+    char* out = static_cast<char*>(data);
+    uint32_t done = 0;
+    while (done < length) {
+        // The offset goes with each read, all 64 bits of it.
+        uint64_t at = static_cast<uint64_t>(offset) + done;
+        OVERLAPPED position = {};
+        position.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD got = 0;
+        if (!ReadFile(ToHandle(fd), out + done, length - done, &got, &position)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
+            return done > 0 ? static_cast<int64_t>(done) : -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+bool COsFile::Write(const void* data, size_t length) {
+    if (fd < 0 || writeBuffer == nullptr) {
+        return false;
+    }
+    const char* in = static_cast<const char*>(data);
+    if (writeUsed + length > kWriteBufferSize) {
+        if (!Flush()) {
+            return false;
+        }
+    }
+    if (length >= kWriteBufferSize) {
+        // Too big to buffer: hand it over directly.
+        if (!WriteAll(ToHandle(fd), in, length)) {
+            writeFailed = true;
+            return false;
+        }
+        return true;
+    }
+    std::memcpy(writeBuffer + writeUsed, in, length);
+    writeUsed += length;
+    return true;
+}
+
+bool COsFile::WriteLine(const char* text, size_t length) {
+    if (fd < 0 || writeBuffer == nullptr) {
+        return false;
+    }
+    if (writeUsed + length + 2 > kWriteBufferSize) {
+        // A line that does not fit goes through the general path as two pieces.
+        return Write(text, length) && Write("\r\n", 2);
+    }
+    std::memcpy(writeBuffer + writeUsed, text, length);
+    writeBuffer[writeUsed + length] = '\r';
+    writeBuffer[writeUsed + length + 1] = '\n';
+    writeUsed += length + 2;
+    return true;
+}
+
+bool COsFile::Flush() {
+    bool ok = WriteAll(ToHandle(fd), writeBuffer, writeUsed);
+    // Whatever could not be written is dropped: the failure is what the caller learns.
+    writeUsed = 0;
+    if (!ok) {
+        writeFailed = true;
+    }
+    return ok;
+}
+
+bool COsFile::Close() {
+    if (fd < 0) {
+        return true;
+    }
+    bool ok = true;
+    if (writeBuffer != nullptr) {
+        ok = Flush() && !writeFailed;
+        delete[] writeBuffer;
+        writeBuffer = nullptr;
+    }
+    if (!CloseHandle(ToHandle(fd))) {
+        ok = false;
+    }
+    fd = -1;
+    writeUsed = 0;
+    writeFailed = false;
+    return ok;
+}
+
+// Page buffers come straight from the system's page allocator.
+char* COsFile::AllocPage(size_t size) {
+    return static_cast<char*>(
+        VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+}
+
+void COsFile::FreePage(char* page) {
+    if (page != nullptr) {
+        VirtualFree(page, 0, MEM_RELEASE);
+    }
+}

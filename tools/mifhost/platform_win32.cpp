@@ -1,0 +1,432 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+// The Windows headers name their own ReplaceFile; ours is the one declared in platform.h.
+#undef ReplaceFile
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/mifhost/platform.h"
+
+namespace platform {
+
+namespace {
+
+std::wstring Wide(std::string_view utf8) {
+    if (utf8.empty()) {
+        return std::wstring();
+    }
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    }
+    return out;
+}
+
+// UTF-16 to an 8-bit code page; *lossy tells whether a character had no byte in it.
+std::string Narrow(const std::wstring& wide, UINT codePage, bool* lossy = nullptr) {
+    if (lossy != nullptr) {
+        *lossy = false;
+    }
+    if (wide.empty()) {
+        return std::string();
+    }
+    if (codePage == CP_ACP) {
+        codePage = GetACP();  // which may be UTF-8, which takes no flags
+    }
+    BOOL usedDefault = FALSE;
+    bool exact = codePage != CP_UTF8 && codePage != CP_UTF7;
+    DWORD flags = exact ? WC_NO_BEST_FIT_CHARS : 0;
+    BOOL* used = exact ? &usedDefault : nullptr;
+    int size = static_cast<int>(wide.size());
+    int n = WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, used);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) {
+        WideCharToMultiByte(codePage, flags, wide.data(), size, &out[0], n, nullptr, used);
+    }
+    if (lossy != nullptr) {
+        *lossy = n <= 0 || usedDefault != FALSE;
+    }
+    return out;
+}
+
+std::string SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n > 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                                message.back() == L' ' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "system error " + std::to_string(code) : Narrow(message, CP_UTF8);
+}
+
+// One sequence of bytes in the code page, strictly: false when the bytes are not valid text of
+// it. Code pages that take no strictness flag are converted as the system does.
+bool DecodeStrict(UINT codePage, const char* bytes, int size, std::wstring& out) {
+    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes, size, nullptr, 0);
+    DWORD flags = MB_ERR_INVALID_CHARS;
+    if (n <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        n = MultiByteToWideChar(codePage, 0, bytes, size, nullptr, 0);
+    }
+    if (n <= 0) {
+        return false;
+    }
+    size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n));
+    MultiByteToWideChar(codePage, flags, bytes, size, &out[at], n);
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> StartProgram(int argc, char** argv) {
+    // Text goes out byte for byte, in UTF-8, as on every platform: no CR added before LF, and the
+    // console shows UTF-8.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    SetConsoleOutputCP(CP_UTF8);
+    // The arguments as typed, not as the 8-bit code page can hold them.
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        args.assign(argv, argv + argc);
+        return args;
+    }
+    for (int i = 0; i < count; ++i) {
+        args.push_back(Narrow(wide[i], CP_UTF8));
+    }
+    LocalFree(wide);
+    return args;
+}
+
+std::string HostPath(const std::string& path) {
+    // The host hands paths in the system's 8-bit code page. A folder that it cannot spell goes by
+    // its short name, which it can. The file's own name must be spelled as it is: the plug-in
+    // finds the MID file by that name, and a short name would lead it astray.
+    std::wstring wide = Wide(path);
+    bool lossy = false;
+    std::string ansi = Narrow(wide, CP_ACP, &lossy);
+    if (!lossy) {
+        return ansi;
+    }
+    size_t cut = wide.find_last_of(L"\\/");
+    std::string leaf = Narrow(wide.substr(cut == std::wstring::npos ? 0 : cut + 1), CP_ACP, &lossy);
+    if (lossy || cut == std::wstring::npos || cut == 0) {
+        return std::string();
+    }
+    std::wstring folder = wide.substr(0, cut);
+    DWORD n = GetShortPathNameW(folder.c_str(), nullptr, 0);
+    std::wstring shortName(n, L'\0');
+    n = n > 0 ? GetShortPathNameW(folder.c_str(), &shortName[0], n) : 0;
+    shortName.resize(n);
+    std::string shortFolder = Narrow(shortName, CP_ACP, &lossy);
+    if (n == 0 || lossy) {
+        return std::string();
+    }
+    return shortFolder + "\\" + leaf;
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+    return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+}
+
+void* OpenLibrary(const std::string& path, std::string& error) {
+    // A bare file name would make the loader search the system's folders; a path is what was
+    // asked.
+    std::string where = path.find_first_of("/\\") == std::string::npos ? ".\\" + path : path;
+    HMODULE library = LoadLibraryW(Wide(where).c_str());
+    if (library == nullptr) {
+        error = SystemMessage(GetLastError());
+    }
+    return reinterpret_cast<void*>(library);
+}
+
+void* FindSymbol(void* library, const char* name) {
+    FARPROC proc = GetProcAddress(static_cast<HMODULE>(library), name);
+    void* address = nullptr;
+    static_assert(sizeof proc == sizeof address, "code and data addresses have one size");
+    std::memcpy(&address, &proc, sizeof address);
+    return address;
+}
+
+void CloseLibrary(void* library) {
+    if (library != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(library));
+    }
+}
+
+std::string DefaultPluginPath() {
+    std::wstring exe(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, &exe[0], static_cast<DWORD>(exe.size()));
+        if (n == 0) {
+            return "mif.dll";
+        }
+        if (n < exe.size()) {
+            exe.resize(n);
+            break;
+        }
+        exe.resize(exe.size() * 2);
+    }
+    return Narrow(exe.substr(0, exe.find_last_of(L"\\/") + 1), CP_UTF8) + "mif.dll";
+}
+
+bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::string& utf8,
+                    std::string& error) {
+    utf8.clear();
+    if (!IsValidCodePage(codePage)) {
+        error = "code page " + std::to_string(codePage) + " is not available on this system";
+        return false;
+    }
+    std::wstring wide;
+    if (bytes.empty()) {
+        return true;
+    }
+    if (!DecodeStrict(codePage, bytes.data(), static_cast<int>(bytes.size()), wide)) {
+        // Some bytes are not text of the code page: take the longest valid sequence (at most
+        // four bytes) at each place and a replacement character for a byte that starts none.
+        wide.clear();
+        size_t i = 0;
+        while (i < bytes.size()) {
+            size_t taken = 0;
+            for (size_t n = 1; n <= 4 && i + n <= bytes.size() && taken == 0; ++n) {
+                if (DecodeStrict(codePage, bytes.data() + i, static_cast<int>(n), wide)) {
+                    taken = n;
+                }
+            }
+            if (taken == 0) {
+                wide.push_back(L'\xFFFD');
+                taken = 1;
+            }
+            i += taken;
+        }
+    }
+    // The Windows code pages leave a few bytes undefined (0x81 in 1252, 0x98 in 1251), which the
+    // system still maps to control characters; they are no text, as on other systems.
+    if (codePage == 874 || (codePage >= 1250 && codePage <= 1258)) {
+        for (wchar_t& c : wide) {
+            if (c >= 0x80 && c <= 0x9F) {
+                c = L'\xFFFD';
+            }
+        }
+    }
+    utf8 = Narrow(wide, CP_UTF8);
+    return true;
+}
+
+bool StatFile(const std::string& path, FileStatus& status, std::string& error) {
+    status = FileStatus();
+    std::wstring wide = Wide(path);
+    // No access is asked for, only the file's identity, so a file held open by others answers.
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+            code == ERROR_INVALID_NAME) {
+            return true;
+        }
+        DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            error = SystemMessage(code);
+            return false;
+        }
+        status.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kDirectory
+                                                                   : FileKind::kRegular;
+        return true;
+    }
+    switch (GetFileType(h)) {
+        case FILE_TYPE_DISK: {
+            BY_HANDLE_FILE_INFORMATION info = {};
+            if (GetFileInformationByHandle(h, &info) == 0) {
+                error = SystemMessage(GetLastError());
+                CloseHandle(h);
+                return false;
+            }
+            status.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                              ? FileKind::kDirectory
+                              : FileKind::kRegular;
+            status.device = info.dwVolumeSerialNumber;
+            status.inode =
+                (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+            break;
+        }
+        case FILE_TYPE_PIPE:
+            status.kind = FileKind::kFifo;
+            break;
+        case FILE_TYPE_CHAR:
+            status.kind = FileKind::kDevice;
+            break;
+        default:
+            status.kind = FileKind::kOther;
+            break;
+    }
+    CloseHandle(h);
+    return true;
+}
+
+namespace {
+
+// The folder part of a path, with its separator; empty for a bare name.
+std::string FolderPart(const std::string& path) {
+    size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath, std::string& error) {
+    std::string folder = FolderPart(path);
+    std::string name = path.substr(folder.size());
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        tempPath = folder + "." + name + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(attempt);
+        HANDLE h = CreateFileW(Wide(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) {
+                continue;
+            }
+            error = SystemMessage(GetLastError());
+            return nullptr;
+        }
+        int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+        std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+        if (file == nullptr) {
+            error = std::strerror(errno);
+            if (fd >= 0) {
+                _close(fd);
+            } else {
+                CloseHandle(h);
+            }
+            DeleteFileW(Wide(tempPath).c_str());
+        }
+        return file;
+    }
+    error = "no free temporary name beside " + path;
+    return nullptr;
+}
+
+bool ReplaceFile(const std::string& tempPath, const std::string& path, std::string& error) {
+    if (MoveFileExW(Wide(tempPath).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+        error = SystemMessage(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+void RemoveFile(const std::string& path) {
+    DeleteFileW(Wide(path).c_str());
+}
+
+std::string WriteFailureReason(const std::string& path) {
+    std::wstring wide = Wide(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    std::string folder = FolderPart(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return std::strerror(EISDIR);
+        }
+        HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            return SystemMessage(GetLastError());
+        }
+        CloseHandle(h);
+    } else {
+        DWORD code = GetLastError();
+        if (code != ERROR_FILE_NOT_FOUND) {
+            return SystemMessage(code);
+        }
+        std::string probe;
+        std::string error;
+        std::FILE* file = CreateTempBeside(path, probe, error);
+        if (file == nullptr) {
+            return error;
+        }
+        std::fclose(file);
+        RemoveFile(probe);
+    }
+    ULARGE_INTEGER available = {};
+    std::wstring where = Wide(folder.empty() ? "." : folder);
+    if (GetDiskFreeSpaceExW(where.c_str(), &available, nullptr, nullptr) != 0 &&
+        available.QuadPart == 0) {
+        return std::strerror(ENOSPC);
+    }
+    return "";
+}
+
+bool StderrIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+int TerminalColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) == 0) {
+        return 0;
+    }
+    return std::max(0, info.srWindow.Right - info.srWindow.Left + 1);
+}
+
+// Windows has no file size limit that ends a process.
+void IgnoreFileSizeSignal() {}
+
+namespace {
+// The console calls its handlers on a thread of its own; they reach only what is static.
+volatile int* interruptFlag = nullptr;
+char interruptMessage[1024];
+DWORD interruptMessageSize = 0;
+
+bool IsInterrupt(DWORD event) {
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+BOOL WINAPI OnControl(DWORD event) {
+    if (IsInterrupt(event) && interruptFlag != nullptr) {
+        *interruptFlag = 1;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL WINAPI OnControlExit(DWORD event) {
+    if (!IsInterrupt(event)) {
+        return FALSE;
+    }
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), interruptMessage, interruptMessageSize, &written,
+              nullptr);
+    ExitProcess(130);
+}
+}  // namespace
+
+void CatchInterrupt(volatile int* flag) {
+    interruptFlag = flag;
+    SetConsoleCtrlHandler(OnControl, TRUE);
+}
+
+void ExitOnInterrupt(const std::string& message) {
+    size_t size = std::min(message.size(), sizeof interruptMessage);
+    std::memcpy(interruptMessage, message.data(), size);
+    interruptMessageSize = static_cast<DWORD>(size);
+    SetConsoleCtrlHandler(OnControlExit, TRUE);
+}
+
+void ReleaseInterrupt() {
+    SetConsoleCtrlHandler(OnControl, FALSE);
+    SetConsoleCtrlHandler(OnControlExit, FALSE);
+    interruptFlag = nullptr;
+}
+
+}  // namespace platform
