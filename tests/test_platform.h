@@ -53,8 +53,8 @@ struct Process;
 Process* Start(const std::string& program, const std::vector<std::string>& args,
                const RunSetup& setup);
 // Whether the program handles Ctrl-C itself by now. Windows cannot tell another program's console
-// handlers: there it tells whether the program's private memory has grown by 32 MiB since it
-// started, which mifhost's does only in its import, after it set its handler.
+// handlers: there it is whether the program's private memory has grown by 32 MiB since it started,
+// for programs that set their handler before the work that takes that memory.
 bool CatchesInterrupt(Process* process);
 bool HasEnded(Process* process);
 bool Interrupt(Process* process);
