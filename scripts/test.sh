@@ -40,5 +40,4 @@ fi
 # The desktop build: the 32-bit Windows DLL and mifhost.exe, every test under Wine, and mifhost.exe
 # against the Linux mifhost on the samples.
 echo "== Windows build, tests under Wine =="
-# Off until the tests merged from the other branches build for Windows again.
-# bash scripts/windows.sh --test
+bash scripts/windows.sh --test

@@ -35,17 +35,34 @@ void SetUserLanguage(bool russian);
 std::FILE* OpenCommand(const std::string& command);
 int CloseCommand(std::FILE* pipe);
 
-// Runs a program to its end, its standard output and error written to the files. The exit code,
-// or -1 when the program could not be run.
-int Run(const std::string& program, const std::vector<std::string>& args,
-        const std::string& outPath, const std::string& errPath);
+// How a program is run: in a folder (empty: this process's), with its standard output and error
+// written to files (empty: discarded), and its files limited to fileSizeLimit bytes (-1: none).
+struct RunSetup {
+    std::string folder;
+    std::string outPath;
+    std::string errPath;
+    int64_t fileSizeLimit = -1;
+};
 
-// A program started with standard output and error discarded, interrupted as Ctrl-C does.
+// Runs a program to its end: its exit code (128 + the signal's number when a signal ended it), or
+// -1 when it could not be run as set up (a file size limit where there are none).
+int Run(const std::string& program, const std::vector<std::string>& args, const RunSetup& setup);
+
+// A program started as Run starts it, not waited for, which Ctrl-C can interrupt.
 struct Process;
-Process* Start(const std::string& program, const std::vector<std::string>& args);
+Process* Start(const std::string& program, const std::vector<std::string>& args,
+               const RunSetup& setup);
+// Whether the program handles Ctrl-C itself by now. Windows cannot tell another program's console
+// handlers: there it is whether the program's private memory has grown by 32 MiB since it started,
+// for programs that set their handler before the work that takes that memory.
+bool CatchesInterrupt(Process* process);
+bool HasEnded(Process* process);
 bool Interrupt(Process* process);
-// Waits for the end; the exit code, or -1 when the program was killed.
+// Waits for the end; the exit code as Run gives it.
 int Wait(Process* process);
+
+// Runs body with this process's standard error written, byte for byte, to the file at path.
+void WithStderrTo(const std::string& path, const std::function<void()>& body);
 
 // Writes bytes at an offset of a new sparse file: the space before them takes no room.
 bool WriteSparse(const std::string& path, int64_t offset, const std::string& bytes);

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 
 #include "test_platform.h"
 
@@ -60,13 +61,26 @@ int CloseCommand(std::FILE* pipe) {
 namespace {
 
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
-            const std::string& outPath, const std::string& errPath) {
+            const RunSetup& setup) {
     pid_t child = ::fork();
     if (child == 0) {
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
+        const std::string* paths[] = {&setup.outPath, &setup.errPath};
+        for (int k = 0; k < 2; ++k) {
+            const char* path = paths[k]->empty() ? "/dev/null" : paths[k]->c_str();
+            int file = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (file < 0 || ::dup2(file, k + 1) < 0) {
+                ::_exit(126);
+            }
+            ::close(file);
+        }
+        if (!setup.folder.empty() && ::chdir(setup.folder.c_str()) != 0) {
+            ::_exit(126);
+        }
+        if (setup.fileSizeLimit >= 0) {
+            struct rlimit limit = {static_cast<rlim_t>(setup.fileSizeLimit),
+                                   static_cast<rlim_t>(setup.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& a : args) {
@@ -79,28 +93,59 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
     return child;
 }
 
-int ExitCode(pid_t child) {
+// The exit code, or 128 + the number of the signal that ended the program, as a shell gives it.
+int ExitCode(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The child's exit code as ExitCode gives it, or, with signalIsFailure, -1 when a signal ended it;
+// -1 when it cannot be waited for.
+int WaitFor(pid_t child, bool signalIsFailure = false) {
     int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) {
+    if (child < 0 || ::waitpid(child, &status, 0) != child ||
+        (signalIsFailure && !WIFEXITED(status))) {
         return -1;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ExitCode(status);
 }
 
 }  // namespace
 
-int Run(const std::string& program, const std::vector<std::string>& args,
-        const std::string& outPath, const std::string& errPath) {
-    return ExitCode(Spawn(program, args, outPath, errPath));
+int Run(const std::string& program, const std::vector<std::string>& args, const RunSetup& setup) {
+    return WaitFor(Spawn(program, args, setup));
 }
 
 struct Process {
     pid_t pid;
+    int code;  // once ended
+    bool ended;
 };
 
-Process* Start(const std::string& program, const std::vector<std::string>& args) {
-    pid_t pid = Spawn(program, args, "/dev/null", "/dev/null");
-    return pid > 0 ? new Process{pid} : nullptr;
+Process* Start(const std::string& program, const std::vector<std::string>& args,
+               const RunSetup& setup) {
+    pid_t pid = Spawn(program, args, setup);
+    return pid > 0 ? new Process{pid, -1, false} : nullptr;
+}
+
+// SigCgt in the process's status: the signals it catches, SIGINT as bit 2.
+bool CatchesInterrupt(Process* process) {
+    std::ifstream in("/proc/" + std::to_string(process->pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            return (std::stoull(line.substr(7), nullptr, 16) & (1u << (SIGINT - 1))) != 0;
+        }
+    }
+    return false;
+}
+
+bool HasEnded(Process* process) {
+    int status = 0;
+    if (!process->ended && ::waitpid(process->pid, &status, WNOHANG) == process->pid) {
+        process->ended = true;
+        process->code = ExitCode(status);
+    }
+    return process->ended;
 }
 
 bool Interrupt(Process* process) {
@@ -108,9 +153,21 @@ bool Interrupt(Process* process) {
 }
 
 int Wait(Process* process) {
-    int code = ExitCode(process->pid);
+    int code = process->ended ? process->code : WaitFor(process->pid);
     delete process;
     return code;
+}
+
+void WithStderrTo(const std::string& path, const std::function<void()>& body) {
+    std::fflush(stderr);
+    int saved = ::dup(STDERR_FILENO);
+    int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+    body();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
 }
 
 bool WriteSparse(const std::string& path, int64_t offset, const std::string& bytes) {
@@ -135,7 +192,7 @@ int RunWithFileSizeLimit(int64_t limit, const std::function<int()>& body) {
         ::setrlimit(RLIMIT_FSIZE, &r);
         ::_exit(body());
     }
-    return ExitCode(child);
+    return WaitFor(child, true);
 }
 
 int InChild(unsigned seconds, const std::function<int()>& fn) {
@@ -144,7 +201,7 @@ int InChild(unsigned seconds, const std::function<int()>& fn) {
         ::alarm(seconds);
         ::_exit(fn());
     }
-    return ExitCode(child);
+    return WaitFor(child, true);
 }
 
 bool MakeFifo(const std::string& path) {

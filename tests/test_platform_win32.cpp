@@ -1,4 +1,9 @@
 #include <windows.h>
+// After windows.h, which they build on.
+#include <fcntl.h>
+#include <io.h>
+#include <psapi.h>
+#include <sys/stat.h>
 #include <winioctl.h>
 
 #include <cstdlib>
@@ -92,13 +97,13 @@ HANDLE Inheritable(const std::string& path, DWORD access = GENERIC_WRITE) {
 }
 
 HANDLE Spawn(const std::string& program, const std::vector<std::string>& args,
-             const std::string& outPath, const std::string& errPath, DWORD flags) {
+             const RunSetup& setup, DWORD flags) {
     std::wstring line = Quoted(Wide(program));
     for (const std::string& a : args) {
         line += L" " + Quoted(Wide(a));
     }
-    HANDLE out = Inheritable(outPath);
-    HANDLE err = Inheritable(errPath);
+    HANDLE out = Inheritable(setup.outPath.empty() ? "NUL" : setup.outPath);
+    HANDLE err = Inheritable(setup.errPath.empty() ? "NUL" : setup.errPath);
     HANDLE in = Inheritable("NUL", GENERIC_READ);
     STARTUPINFOW start = {};
     start.cb = sizeof start;
@@ -107,8 +112,9 @@ HANDLE Spawn(const std::string& program, const std::vector<std::string>& args,
     start.hStdOutput = out;
     start.hStdError = err;
     PROCESS_INFORMATION child = {};
+    std::wstring folder = Wide(setup.folder);
     BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, flags, nullptr,
-                                  nullptr, &start, &child);
+                                  folder.empty() ? nullptr : folder.c_str(), &start, &child);
     for (HANDLE h : {in, out, err}) {
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
@@ -133,32 +139,57 @@ int ExitCode(HANDLE process) {
     return static_cast<int>(code);
 }
 
+// The private memory of a process in bytes; 0 when it cannot be told.
+size_t PrivateBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PagefileUsage : 0;
+}
+
+// This process takes no part in the Ctrl-C it sends. A handler, not the flag that ignores Ctrl-C,
+// which the programs started later would inherit.
+BOOL WINAPI IgnoreControl(DWORD) {
+    return TRUE;
+}
+
 }  // namespace
 
-int Run(const std::string& program, const std::vector<std::string>& args,
-        const std::string& outPath, const std::string& errPath) {
-    return ExitCode(Spawn(program, args, outPath, errPath, 0));
+int Run(const std::string& program, const std::vector<std::string>& args, const RunSetup& setup) {
+    // Windows has no file size limits.
+    if (setup.fileSizeLimit >= 0) {
+        return -1;
+    }
+    return ExitCode(Spawn(program, args, setup, 0));
 }
 
 struct Process {
     HANDLE handle;
     DWORD id;
+    size_t startBytes;
 };
 
-Process* Start(const std::string& program, const std::vector<std::string>& args) {
+Process* Start(const std::string& program, const std::vector<std::string>& args,
+               const RunSetup& setup) {
     // A console of its own, which the interrupt goes to.
-    HANDLE h = Spawn(program, args, "NUL", "NUL", CREATE_NEW_CONSOLE);
-    return h != nullptr ? new Process{h, GetProcessId(h)} : nullptr;
+    HANDLE h = setup.fileSizeLimit < 0 ? Spawn(program, args, setup, CREATE_NEW_CONSOLE) : nullptr;
+    return h != nullptr ? new Process{h, GetProcessId(h), PrivateBytes(h)} : nullptr;
+}
+
+bool CatchesInterrupt(Process* process) {
+    return PrivateBytes(process->handle) >= process->startBytes + (size_t{32} << 20);
+}
+
+bool HasEnded(Process* process) {
+    return WaitForSingleObject(process->handle, 0) == WAIT_OBJECT_0;
 }
 
 bool Interrupt(Process* process) {
-    // Ctrl-C goes to every process of a console: join the program's console for the moment,
-    // ignoring the event here.
+    // Ctrl-C goes to every process of a console: join the program's console for the moment.
     FreeConsole();
     if (!AttachConsole(process->id)) {
         return false;
     }
-    SetConsoleCtrlHandler(nullptr, TRUE);
+    SetConsoleCtrlHandler(IgnoreControl, TRUE);
     bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
     FreeConsole();
     return sent;
@@ -168,6 +199,21 @@ int Wait(Process* process) {
     int code = ExitCode(process->handle);
     delete process;
     return code;
+}
+
+void WithStderrTo(const std::string& path, const std::function<void()>& body) {
+    std::fflush(stderr);
+    int saved = _dup(2);
+    int file = _wopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
+                      _S_IREAD | _S_IWRITE);
+    _dup2(file, 2);
+    _close(file);
+    int mode = _setmode(2, _O_BINARY);
+    body();
+    std::fflush(stderr);
+    _setmode(2, mode);
+    _dup2(saved, 2);
+    _close(saved);
 }
 
 bool WriteSparse(const std::string& path, int64_t offset, const std::string& bytes) {

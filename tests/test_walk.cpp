@@ -167,6 +167,8 @@ TEST(Walking, ProgressAndTheEndOfTheObjects) {
 // A file that comes back short on its second page (it shrank while being read) ends where its
 // data ends: the reader never looks past what was loaded.
 TEST(Walking, APageThatComesBackShortEndsTheText) {
+    // Windows lets no other program shrink a file that the reader holds open.
+    SKIP_WITHOUT_POSIX("files that shrink while they are read");
     std::string mif = Header("Columns 1\r\n n Integer\r\n");
     size_t inFirstPage = 0;
     for (int i = 0; mif.size() < kPage + kPage / 2; ++i) {

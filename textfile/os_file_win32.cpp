@@ -18,10 +18,14 @@ int FromHandle(HANDLE h) {
     return static_cast<int>(reinterpret_cast<intptr_t>(h));
 }
 
-// Only files on disk are text files: a pipe, a console or another device could block a read or
-// swallow a write.
-HANDLE KeepDiskFile(HANDLE h) {
-    if (h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_DISK) {
+// Only files on disk are read: a pipe, a console or another device could block a read. Output
+// may also go to a character device (NUL, a console), as on other systems; a pipe could block.
+HANDLE KeepKind(HANDLE h, bool writing) {
+    if (h == INVALID_HANDLE_VALUE) {
+        return h;
+    }
+    DWORD type = GetFileType(h);
+    if (type != FILE_TYPE_DISK && !(writing && type == FILE_TYPE_CHAR)) {
         CloseHandle(h);
         SetLastError(ERROR_INVALID_FUNCTION);
         return INVALID_HANDLE_VALUE;
@@ -59,7 +63,7 @@ bool COsFile::OpenRead(const char* path) {
     // the host hands them.
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    h = KeepDiskFile(h);
+    h = KeepKind(h, false);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -67,15 +71,26 @@ bool COsFile::OpenRead(const char* path) {
     return true;
 }
 
-bool COsFile::OpenWrite(const char* path) {
+bool COsFile::Exists(const char* path) {
+    if (path == nullptr) {
+        return false;
+    }
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool COsFile::OpenWrite(const char* path, bool truncate) {
     Close();
     if (path == nullptr) {
         return false;
     }
-    // No sharing: a file that anyone has open fails before CREATE_ALWAYS truncates it.
+    // No sharing: a file that anyone has open fails before anything of it is emptied.
     HANDLE h =
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    h = KeepDiskFile(h);
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    h = KeepKind(h, true);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -87,7 +102,24 @@ bool COsFile::OpenWrite(const char* path) {
     fd = FromHandle(h);
     writeUsed = 0;
     writeFailed = false;
+    if (truncate && !Truncate()) {
+        Close();
+        return false;
+    }
     return true;
+}
+
+bool COsFile::Truncate() {
+    if (fd < 0 || writeBuffer == nullptr) {
+        return false;
+    }
+    // Devices have nothing to empty.
+    HANDLE h = ToHandle(fd);
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        return true;
+    }
+    LARGE_INTEGER start = {};
+    return SetFilePointerEx(h, start, nullptr, FILE_BEGIN) && SetEndOfFile(h);
 }
 
 int64_t COsFile::Size() const {

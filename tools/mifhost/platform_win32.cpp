@@ -54,7 +54,32 @@ std::string Narrow(const std::wstring& wide, UINT codePage, bool* lossy = nullpt
     return out;
 }
 
+// Why a call failed. Errors that the C runtime also knows are told in its words, as mifhost's
+// other messages and the other systems tell them; the rest in the system's own.
 std::string SystemMessage(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+            return std::strerror(ENOENT);
+        case ERROR_ACCESS_DENIED:
+            return std::strerror(EACCES);
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return std::strerror(EEXIST);
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return std::strerror(ENOSPC);
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return std::strerror(ENOMEM);
+        case ERROR_WRITE_PROTECT:
+            return std::strerror(EROFS);
+        default:
+            break;
+    }
     wchar_t* text = nullptr;
     DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -407,7 +432,10 @@ BOOL WINAPI OnControlExit(DWORD event) {
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), interruptMessage, interruptMessageSize, &written,
               nullptr);
-    ExitProcess(130);
+    // As _exit does elsewhere: the import may be halfway through the heap or a static table on the
+    // main thread, so no destructor and no DLL's detach code may run now.
+    TerminateProcess(GetCurrentProcess(), 130);
+    return TRUE;
 }
 }  // namespace
 
