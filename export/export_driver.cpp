@@ -21,13 +21,6 @@
 
 namespace {
 
-template <typename T>
-T Load(const void* value) {
-    T v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-}
-
 std::string FormatInt(long long value) {
     char buffer[24];
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
@@ -112,7 +105,7 @@ void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
         if (host == nullptr) {
             continue;
         }
-        if (host->type == 5) {
+        if (host->type == XF_COL_UINT32) {
             // Unsigned 32-bit values: at most 10 digits.
             columns.Set(i, CMifColumn{host->name, kColDecimal, 10, 0});
         } else {
@@ -147,7 +140,7 @@ int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int*
     }
     if (vector == nullptr) {
         // A text layer is written only as the companion of a vector layer: nothing to save.
-        info->errorCode = 6;
+        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
         return 0;
     }
 
@@ -157,7 +150,7 @@ int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int*
     int columnCount = hostColumns->GetSize();
     SetColumns(file.columns, *hostColumns);
     if (file.Create(context->fileName.c_str()) == 0) {
-        info->errorCode = 8;
+        info->errorCode = XF_ERROR_WRITE;
         return 0;
     }
 
@@ -245,7 +238,7 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
                  CMifContext*& made) {
     if (info->GetSize() < 1 || document == nullptr || document->GetLayers() == nullptr ||
         path == nullptr) {
-        info->errorCode = 6;
+        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
         return 0;
     }
     const int* cancel = document->GetCanceledSignal();
@@ -255,7 +248,7 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
         chosen = layers->GetLayerActive("TEXT");
     }
     if (chosen < 0) {
-        info->errorCode = 6;
+        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
         return 0;
     }
 
@@ -291,7 +284,7 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
     // one during the loop. What was written stays on disk.
     file->Close();
     if (file->WriteFailed()) {
-        info->errorCode = 8;
+        info->errorCode = XF_ERROR_WRITE;
         result = 0;
     }
     XF_Close(info);
@@ -309,24 +302,24 @@ int32_t MifColumnTypeOf(int hostType) {
     // Each type goes to the narrowest MIF type that holds all its values: unsigned 16-bit values
     // do not fit a SmallInt, nor unsigned 32-bit ones an Integer.
     switch (hostType) {
-        case 1:
+        case XF_COL_TEXT:
             return kColChar;
-        case 2:
-        case 4:
+        case XF_COL_UINT8:
+        case XF_COL_INT16:
             return kColSmallInt;
-        case 3:
-        case 6:
+        case XF_COL_UINT16:
+        case XF_COL_INT32:
             return kColInteger;
-        case 5:
+        case XF_COL_UINT32:
             return kColDecimal;
-        case 7:
-        case 8:
+        case XF_COL_FLOAT:
+        case XF_COL_DOUBLE:
             return kColFloat;
-        case 9:
+        case XF_COL_DECIMAL:
             return kColDecimal;
-        case 10:
+        case XF_COL_DATE:
             return kColDate;
-        case 11:
+        case XF_COL_LOGICAL:
             return kColLogical;
         default:
             return kColChar;
@@ -338,28 +331,28 @@ std::string FormatColumnValue(const CVectorColumn& column, const void* value) {
         return std::string();
     }
     switch (column.type) {
-        case 1:
+        case XF_COL_TEXT:
             return std::string(static_cast<const char*>(value));
-        case 2:
-            return FormatInt(Load<uint8_t>(value));
-        case 3:
-            return FormatInt(Load<uint16_t>(value));
-        case 4:
-            return FormatInt(Load<int16_t>(value));
-        case 5:
-            return FormatInt(Load<uint32_t>(value));
-        case 6:
-            return FormatInt(Load<int32_t>(value));
-        case 7:
-            return FormatShortest(Load<float>(value));
-        case 8:
-            return FormatShortest(Load<double>(value));
-        case 9: {
+        case XF_COL_UINT8:
+            return FormatInt(XF_LoadValue<uint8_t>(value));
+        case XF_COL_UINT16:
+            return FormatInt(XF_LoadValue<uint16_t>(value));
+        case XF_COL_INT16:
+            return FormatInt(XF_LoadValue<int16_t>(value));
+        case XF_COL_UINT32:
+            return FormatInt(XF_LoadValue<uint32_t>(value));
+        case XF_COL_INT32:
+            return FormatInt(XF_LoadValue<int32_t>(value));
+        case XF_COL_FLOAT:
+            return FormatShortest(XF_LoadValue<float>(value));
+        case XF_COL_DOUBLE:
+            return FormatShortest(XF_LoadValue<double>(value));
+        case XF_COL_DECIMAL: {
             // The value rounded to the column's decimals, without padding.
-            double number = Load<double>(value);
+            double number = XF_LoadValue<double>(value);
             return std::isfinite(number) ? FormatFixed(number, column.decimals) : std::string();
         }
-        case 10: {
+        case XF_COL_DATE: {
             uint16_t date[3];
             std::memcpy(date, value, sizeof date);
             if (date[0] == 0) {
@@ -369,8 +362,8 @@ std::string FormatColumnValue(const CVectorColumn& column, const void* value) {
             std::snprintf(buffer, sizeof buffer, "%04i%02i%02i", date[0], date[1], date[2]);
             return buffer;
         }
-        case 11:
-            return Load<int32_t>(value) != 0 ? "T" : "F";
+        case XF_COL_LOGICAL:
+            return XF_LoadValue<int32_t>(value) != 0 ? "T" : "F";
         default:
             return std::string();
     }
@@ -387,7 +380,7 @@ extern "C" int XF_Save(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, c
     try {
         return SaveDocument(geo, info, document, path, made);
     } catch (...) {
-        info->errorCode = 8;
+        info->errorCode = XF_ERROR_WRITE;
         if (made != nullptr && info->userData == made) {
             XF_Close(info);
         }

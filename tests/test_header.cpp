@@ -163,12 +163,7 @@ TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
 }
 
 TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {
-    CGEO geo;
-    geo.GetMainFrame()->SetLogPixelsY(144);
     CMifFile file;
-    geo.GetMainFrame()->SetLogPixelsY(96);
-    EXPECT_DOUBLE_EQ(file.pixelsPerPoint, 2.0);
-    EXPECT_EQ(geo.GetMainFrame()->GetOpenDCCount(), 0) << "the device context is given back";
     file.CreateCurrentObject(12);
     EXPECT_EQ(file.currentObject, nullptr);
 

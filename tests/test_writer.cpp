@@ -97,12 +97,11 @@ TEST(ObjectWriter, AbsentStylesLongLinesAndBrokenRecords) {
     EXPECT_EQ(ObjectBytes(region), "Region 0\r\n\r\n") << "pattern -1: no clause";
     CMifPoint point;
     point.point = {37.6175, 55.7558, 9.0};
-    point.symbol.form = 3;
-    EXPECT_EQ(ObjectBytes(point), "Point 37.617500 55.755800\r\n\r\n") << "z never, form 3 no";
+    EXPECT_EQ(ObjectBytes(point), "Point 37.617500 55.755800\r\n\r\n") << "z never, no symbol";
     CMifText text;
     text.text = "Say \"hi\"\r\nthen\nbye\\n";
     text.font = {"Arial", 0, 9, 0, -1};
-    text.justify = 2;
+    text.justify = kJustifyCenter;
     EXPECT_EQ(ObjectBytes(text),
               "Text \"Say \"\"hi\"\"\\nthen\\nbye\\n\"\r\n0.000000 0.000000 0.000000 0.000000\r\n"
               "Font (\"Arial\",0,9,0)\r\nJustify Center\r\n\r\n")
@@ -231,9 +230,9 @@ std::vector<CMifObjectPtr> EveryKind() {
         return records.back().get();
     };
     add(kMifNone);
-    const CMifSymbol symbols[] = {{0, 35, 0x0000FF, 12, "", "", 0, 0.0},
-                                  {1, 35, 0x0000FF, 12, "Wingdings", "", 1, 45.5},
-                                  {2, 0, 0x0000FF, 12, "", "pin.bmp", 1, 0.0}};
+    const CMifSymbol symbols[] = {{kSymbolVector, 35, 0x0000FF, 12, "", "", 0, 0.0},
+                                  {kSymbolFont, 35, 0x0000FF, 12, "Wingdings", "", 1, 45.5},
+                                  {kSymbolBitmap, 0, 0x0000FF, 12, "", "pin.bmp", 1, 0.0}};
     for (const CMifSymbol& symbol : symbols) {
         auto* point = static_cast<CMifPoint*>(add(kMifPoint));
         point->point = {37.617512, -55.755801};
@@ -246,7 +245,7 @@ std::vector<CMifObjectPtr> EveryKind() {
     auto* pline = static_cast<CMifPline*>(add(kMifPline));
     pline->sectionStarts = {0, 2};
     pline->nodes = {{0, 0}, {1.5, 1}, {5, 5}, {6, 6.25}, {7, 7}};
-    pline->smooth = 1;
+    pline->smooth = true;
     pline->pen = {1, 5, 0xFF};
     auto* single = static_cast<CMifPline*>(add(kMifPline));
     single->BeginSection();
@@ -254,7 +253,7 @@ std::vector<CMifObjectPtr> EveryKind() {
     auto* region = static_cast<CMifRegion*>(add(kMifRegion));
     region->sectionStarts = {0, 4};
     region->nodes = {{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {3, 2}, {2, 3}};
-    region->hasCenter = 1;
+    region->hasCenter = true;
     region->center = {5, 5};
     region->pen = {2, 2, 0};
     region->brush = {2, 0x00FF00, 0xFFFFFF};
@@ -278,15 +277,15 @@ std::vector<CMifObjectPtr> EveryKind() {
     text->corner2 = {3, 4};
     text->font = {"Times New Roman", 1, 10, 0xFF, 0xFFFF00};
     text->spacing = 1.5f;
-    text->justify = 3;
+    text->justify = kJustifyRight;
     text->angle = 45.0f;
-    text->labelLine = 2;
+    text->labelLine = kLabelArrow;
     text->labelPoint = {9, 8};
     auto* multi = static_cast<CMifMultiPoint*>(add(kMifMultiPoint));
     multi->points.resize(3);
     multi->points[1] = {1, 1};
     multi->points[2] = {-2, 2.5};
-    multi->symbol = {0, 33, 0, 9, "", "", 0, 0.0};
+    multi->symbol = {kSymbolVector, 33, 0, 9, "", "", 0, 0.0};
     auto* collection = static_cast<CMifCollection*>(add(kMifCollection));
     collection->region = std::make_unique<CMifRegion>(*region);
     collection->pline = std::make_unique<CMifPline>(*pline);

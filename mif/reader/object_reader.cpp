@@ -5,7 +5,6 @@
 #include "mif/reader/clause_reader.h"
 #include "mif/reader/mif_file.h"
 #include "mif/reader/scanner.h"
-#include "plugin/host/fnc_string.h"
 
 // Counts read from the file (sections, nodes, points) are never used to reserve memory, and every
 // loop over one also ends at the end of the file: a file announcing two billion nodes that holds
@@ -66,7 +65,7 @@ bool HasFiniteCoordinates(const CMifObject& record) {
             return AllFinite(static_cast<const CMifPline&>(record).nodes);
         case kMifRegion: {
             auto& region = static_cast<const CMifRegion&>(record);
-            return AllFinite(region.nodes) && (region.hasCenter == 0 || Finite(region.center));
+            return AllFinite(region.nodes) && (!region.hasCenter || Finite(region.center));
         }
         case kMifRect:
         case kMifRoundRect:
@@ -81,7 +80,7 @@ bool HasFiniteCoordinates(const CMifObject& record) {
         case kMifText: {
             auto& text = static_cast<const CMifText&>(record);
             return Finite(text.corner1) && Finite(text.corner2) &&
-                   (text.labelLine == 0 || Finite(text.labelPoint));
+                   (text.labelLine == kLabelNone || Finite(text.labelPoint));
         }
         case kMifMultiPoint:
             return AllFinite(static_cast<const CMifMultiPoint&>(record).points);
@@ -90,10 +89,15 @@ bool HasFiniteCoordinates(const CMifObject& record) {
     }
 }
 
-// A Text string: the host decodes its escapes; the quotes around it go, and a doubled quote
-// inside it stands for one quote.
-std::string DecodeText(const std::string& line) {
-    std::string text = fncString::ConvertStringToSequences(line);
+// A Text string: its escapes are decoded; the quotes around it go, and a doubled quote inside it
+// stands for one quote.
+std::string DecodeText(const std::string& line, std::string (*decode)(const std::string&)) {
+    std::string text = line;
+    if (decode != nullptr) {
+        text = decode(line);
+    } else {
+        DecodeEscapes(text);
+    }
     if (!text.empty() && text.front() == '"') {
         // Blanks after the closing quote are not part of the text.
         text.erase(text.find_last_not_of(" \t") + 1);
@@ -280,14 +284,14 @@ CMifObject* CMifFile::ReadObject() {
                 RestoreMark();
                 word.clear();
             }
-            text.text = DecodeText(word);
+            text.text = DecodeText(word, decodeText);
             ReadPoint(*this, text.corner1);
             ReadPoint(*this, text.corner2);
             ReadTextClauses(*this, text, word);
             if (hasTransform) {
                 ApplyTransform(text.corner1);
                 ApplyTransform(text.corner2);
-                if (text.labelLine != 0) {
+                if (text.labelLine != kLabelNone) {
                     ApplyTransform(text.labelPoint);
                 }
             }

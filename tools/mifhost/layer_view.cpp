@@ -349,7 +349,7 @@ bool LayerTextIsUtf8(Cgeo_Vector* vector) {
         if (!IsValidUtf8(column->name)) {
             return false;
         }
-        for (std::int64_t id = 0; column->type == 1 && id < count; ++id) {
+        for (std::int64_t id = 0; column->type == XF_COL_TEXT && id < count; ++id) {
             const void* value = table->GetColumnValue(id, c);
             if (value != nullptr && !IsValidUtf8(static_cast<const char*>(value))) {
                 return false;
