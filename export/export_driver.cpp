@@ -120,49 +120,20 @@ void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
     }
 }
 
-// Writes the chosen layer and its companion text layer when index is the chosen layer's index;
-// any other index has nothing to write. Returns 0 when the layer could not be written.
-int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int* cancel) {
-    auto* context = static_cast<CMifContext*>(info->userData);
-    if (index != context->layerIndex) {
-        return 1;
-    }
-    if (document == nullptr || document->GetLayers() == nullptr) {
-        return 0;
-    }
-    Cgeo_Layers* layers = document->GetLayers();
-    Cgeo_Layer* layer = layers->GetLayer(context->layerIndex);
-    Cgeo_Vector* vector = layer != nullptr ? layer->GetVector() : nullptr;
-    Cgeo_Text* text = nullptr;
-    if (context->textLayerIndex != -1) {
-        Cgeo_Layer* textLayer = layers->GetLayer(context->textLayerIndex);
-        text = textLayer != nullptr ? textLayer->GetText() : nullptr;
-    }
-    if (vector == nullptr) {
-        // A text layer is written only as the companion of a vector layer: nothing to save.
-        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
-        return 0;
-    }
-
-    CMifFile& file = *context->mifFile;
-    Cgeo_VectorTable* table = vector->GetVectorTable();
+// Writes every object of the vector layer with its MID record, in id order, until the save is
+// cancelled or a write fails.
+void WriteVectorLayer(CMifFile& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cgeo_MainFrame* frame,
+                      const int* cancel) {
+    Cgeo_VectorTable* table = vector.GetVectorTable();
     Cgeo_VectorColumns* hostColumns = table->GetVectorColumns();
     int columnCount = hostColumns->GetSize();
-    SetColumns(file.columns, *hostColumns);
-    if (file.Create(context->fileName.c_str()) == 0) {
-        info->errorCode = XF_ERROR_WRITE;
-        return 0;
-    }
-
-    CXF_VectorInfo* vectorInfo = vector->GetVectorInfo();
+    CXF_VectorInfo* vectorInfo = vector.GetVectorInfo();
     int64_t count = vectorInfo != nullptr ? vectorInfo->GetObjectCount() : 0;
-    Cgeo_MainApp* app = info->mainApp;
-    Cgeo_MainFrame* frame = app != nullptr ? app->GetMainFrame() : nullptr;
     if (frame != nullptr) {
         frame->SetMessageBarText(LoadModuleString(kIdsWriteVector), 3, 1);
         frame->StartProgress(1);
     }
-    Cgeo_VectorObjectStream stream(vector, XF_STREAM_READ);
+    Cgeo_VectorObjectStream stream(&vector, XF_STREAM_READ);
     for (int64_t k = 0; k < count; ++k) {
         // Once a write has failed the save cannot succeed; writing on would only take time.
         if (IsCanceled(cancel) || file.WriteFailed()) {
@@ -192,34 +163,72 @@ int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int*
         frame->SetMessageBarText("", 3, 1);
         frame->EndProgress(1);
     }
+}
 
-    if (text != nullptr) {
-        int n = text->GetCount();
-        if (frame != nullptr) {
-            frame->StartProgress(1);
-            frame->SetMessageBarText(LoadModuleString(kIdsWriteText), 3, 1);
-        }
-        for (int i = 0; i < n && !file.WriteFailed(); ++i) {
-            CMifObjectPtr record(ConvertTextItem(text->GetAt(i)));
-            if (record != nullptr) {
-                // A record of empty values, so that readers pair every later object (and
-                // these texts) with the right record.
-                file.WriteObject(record.get());
-                for (int j = 0; j < file.columns.GetCount(); ++j) {
-                    file.SetValue(j, "");
-                }
-                file.WriteValues();
+// Writes every item of the text layer as a Text object, until a write fails.
+void WriteTextLayer(CMifFile& file, Cgeo_Text& text, Cgeo_MainFrame* frame) {
+    int n = text.GetCount();
+    if (frame != nullptr) {
+        frame->StartProgress(1);
+        frame->SetMessageBarText(LoadModuleString(kIdsWriteText), 3, 1);
+    }
+    for (int i = 0; i < n && !file.WriteFailed(); ++i) {
+        CMifObjectPtr record(ConvertTextItem(text.GetAt(i)));
+        if (record != nullptr) {
+            // A record of empty values, so that readers pair every later object (and these
+            // texts) with the right record.
+            file.WriteObject(record.get());
+            for (int j = 0; j < file.columns.GetCount(); ++j) {
+                file.SetValue(j, "");
             }
-            if (frame != nullptr) {
-                frame->IncreaseProgress(100.0 / n);
-            }
+            file.WriteValues();
         }
         if (frame != nullptr) {
-            frame->EndProgress(1);
-            frame->SetMessageBarText("", 3, 1);
+            frame->IncreaseProgress(100.0 / n);
         }
     }
-    stream.Close();
+    if (frame != nullptr) {
+        frame->EndProgress(1);
+        frame->SetMessageBarText("", 3, 1);
+    }
+}
+
+// Writes the chosen layer and its companion text layer when index is the chosen layer's index;
+// any other index has nothing to write. Returns 0 when the layer could not be written.
+int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int* cancel) {
+    auto* context = static_cast<CMifContext*>(info->userData);
+    if (index != context->layerIndex) {
+        return 1;
+    }
+    if (document == nullptr || document->GetLayers() == nullptr) {
+        return 0;
+    }
+    Cgeo_Layers* layers = document->GetLayers();
+    Cgeo_Layer* layer = layers->GetLayer(context->layerIndex);
+    Cgeo_Vector* vector = layer != nullptr ? layer->GetVector() : nullptr;
+    Cgeo_Text* text = nullptr;
+    if (context->textLayerIndex != -1) {
+        Cgeo_Layer* textLayer = layers->GetLayer(context->textLayerIndex);
+        text = textLayer != nullptr ? textLayer->GetText() : nullptr;
+    }
+    if (vector == nullptr) {
+        // A text layer is written only as the companion of a vector layer: nothing to save.
+        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
+        return 0;
+    }
+
+    CMifFile& file = *context->mifFile;
+    SetColumns(file.columns, *vector->GetVectorTable()->GetVectorColumns());
+    if (file.Create(context->fileName.c_str()) == 0) {
+        info->errorCode = XF_ERROR_WRITE;
+        return 0;
+    }
+    Cgeo_MainApp* app = info->mainApp;
+    Cgeo_MainFrame* frame = app != nullptr ? app->GetMainFrame() : nullptr;
+    WriteVectorLayer(file, *vector, app, frame, cancel);
+    if (text != nullptr) {
+        WriteTextLayer(file, *text, frame);
+    }
     return 1;
 }
 

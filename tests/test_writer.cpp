@@ -409,8 +409,8 @@ TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
         "LINESTRING (",
         "POINT (",  // the text's anchor
         "MULTIPOINT ((0 0),(1 1),(-2 2.5))",
-        "GEOMETRYCOLLECTION (POLYGON ((0 0,10 0,10 10,0 0),(2 2,3 2,2 3,2 2)),MULTILINESTRING ((0 "
-        "0,1.5 1.0),(5 5,6.0 6.25,7 7)),MULTIPOINT ((0 0),(1 1),(-2 2.5)))"};
+        ("GEOMETRYCOLLECTION (POLYGON ((0 0,10 0,10 10,0 0),(2 2,3 2,2 3,2 2)),MULTILINESTRING ((0 "
+         "0,1.5 1.0),(5 5,6.0 6.25,7 7)),MULTIPOINT ((0 0),(1 1),(-2 2.5)))")};
     ASSERT_EQ(std::size(geometry), records.size());
     for (size_t k = 0; k < got.size(); ++k) {
         SCOPED_TRACE("object " + std::to_string(k));

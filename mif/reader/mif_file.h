@@ -60,11 +60,17 @@ public:
     void CreateCurrentObject(int32_t kind);
     void DeleteCurrentObject();
 
-    // Object bodies and clauses.
+    // Object bodies, one reader per kind, and clauses.
     void ApplyTransform(CNode& node) const;
+    void ParsePoint(CMifPoint& record);
+    void ParseLine(CMifLine& record);
     void ParsePline(CMifPline& record);
     void ParseRegion(CMifRegion& record);
+    void ParseRect(CMifRect& record);
+    void ParseArc(CMifArc& record);
+    void ParseText(CMifText& record);
     void ParseMultiPoint(CMifMultiPoint& record);
+    void ParseCollection(CMifCollection& record);
     void ParsePen(CMifPen& pen);
     void ParseBrush(CMifBrush& brush);
     void ParseSymbol(CMifSymbol& symbol);
