@@ -348,24 +348,26 @@ TEST(Import, PenWidthsInPointsFollowTheScreensResolution) {
     }
 }
 
-TEST(Import, TextAlignmentAndTheLegendOfOneKindOnly) {
+TEST(Import, TextAlignmentAnglesAndTheLegendOfOneKindOnly) {
     Import im;
     ASSERT_TRUE(im.Ready());
     const std::string mif =
         Header("Columns 0\r\n") +
         "Text \"l\"\r\n  0 0 1 1\r\n    Font (\"A\",2,9,0)\r\n    Justify Left\r\n"
         "Text \"c\"\r\n  0 0 1 1\r\n    Font (\"A\",0,9,0)\r\n"
-        "Text \"s\"\r\n  0 0 1 1\r\n    Font (\"A\",0,9,0)\r\n    Justify Center\r\n";
+        "Text \"s\"\r\n  0 0 1 1\r\n    Font (\"A\",0,9,0)\r\n    Justify Center\r\n"
+        "Text \"n\"\r\n  0 0 1 1\r\n    Font (\"A\",0,9,0)\r\n    Angle nan\r\n";
     ASSERT_EQ(im.Open(mif), 1);
     ASSERT_EQ(im.Read(), 1);
-    ASSERT_EQ(im.vector.GetObjectCount(), 3);
-    const int alignments[] = {0, 1, 1};
-    const unsigned flags[] = {2, 0, 0};
-    for (int k = 0; k < 3; ++k) {
+    ASSERT_EQ(im.vector.GetObjectCount(), 4);
+    const int alignments[] = {XF_ALIGN_LEFT, XF_ALIGN_CENTER, XF_ALIGN_CENTER, XF_ALIGN_CENTER};
+    const unsigned flags[] = {XF_TEXT_ITALIC, 0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
         VECTOR_TEXT_STYLE text;
         im.At(k)->GetObjText()->GetStyle(&text);
         EXPECT_EQ(text.style->GetAlignment(), alignments[k]) << "text " << k;
         EXPECT_EQ(text.style->GetFlags(), flags[k]) << "text " << k;
+        EXPECT_EQ(text.angle, 0.0) << "text " << k << ": an angle that is not a number turns none";
         text.style->GetStyleObject()->Release();
     }
     EXPECT_NE(im.vector.GetMiniatureStyle(XF_MINIATURE_TEXT).style, nullptr);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "mif_text.h"
 
@@ -95,17 +94,17 @@ TEST(ObjectBodies, HugeCountsStopAtTheEndOfTheFile) {
         {"Collection 2000000000 Region 1 2000000000 0 0", "Collection {Region [0,0]} {-} {-}"},
     };
     for (const Case& c : cases) {
-        auto start = std::chrono::steady_clock::now();
         MifText mif(c.mif);
         CMifObject* o = mif.Next();
-        double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count();
         EXPECT_EQ(Dump(o), c.expected) << c.mif;
-        EXPECT_LT(ms, 200.0) << c.mif;
-        if (o != nullptr && o->kind == kMifPline) {
-            EXPECT_LT(static_cast<CMifPline*>(o)->nodes.capacity(), 64u) << "reserved from a count";
+        // Memory follows the nodes read, not the count announced.
+        size_t capacity = 0;
+        if (o != nullptr && (o->kind == kMifPline || o->kind == kMifRegion)) {
+            capacity = static_cast<CMifSections*>(o)->nodes.capacity();
+        } else if (o != nullptr && o->kind == kMifMultiPoint) {
+            capacity = static_cast<CMifMultiPoint*>(o)->points.capacity();
         }
+        EXPECT_LT(capacity, 64u) << "reserved from a count: " << c.mif;
     }
 }
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "test_util.h"
-#include "textfile/record_file.h"
 #include "textfile/text_file.h"
 
 namespace {
@@ -128,9 +127,6 @@ TEST(TextFileRead, PageBeyondTwoGiBInASparseFile) {
     EXPECT_EQ(f.FileSize(), offset + 8);
     ASSERT_EQ(f.LoadPage(2051), 1);
     EXPECT_EQ(f.PageLength(), 17u + 8u);
-    // Walk to the data through the page the way the reader does.
-    f.SetMark();
-    f.RestoreMark();
     std::string tail;
     char c;
     while (f.GetChar(c)) {
@@ -199,44 +195,6 @@ TEST(TextFileWrite, FullDiskIsReported) {
     EXPECT_NE(g.WriteLine("one short line"), 0) << "buffered, not yet written";
     g.CloseFile();
     EXPECT_TRUE(g.HasWriteError()) << "the failed flush at close is not lost";
-}
-
-TEST(TextFileWrite, FileSizeLimitIsReported) {
-    SKIP_WITHOUT_POSIX("file size limits");
-    TempDir dir;
-    std::string path = dir.Path("limited.mif");
-    int code = testos::RunWithFileSizeLimit(100000, [&path] {
-        CTextFile f;
-        if (f.OpenWrite(path.c_str()) != 1) {
-            return 2;
-        }
-        bool lineFailed = false;
-        for (int i = 0; i < 20000; ++i) {
-            lineFailed |= f.WriteLine("10.000000 20.000000") == 0;
-        }
-        f.CloseFile();
-        return lineFailed && f.HasWriteError() ? 0 : 1;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadFile(path).size(), 100000u) << "what was written up to the limit stays on disk";
-}
-
-TEST(RecordBuffer, GrowsOnSetAndAnswersEmptyPastTheEnd) {
-    CRecordFile r;
-    r.SetField(4, "x");
-    EXPECT_EQ(r.FieldCount(), 5);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(r.GetField(i), "");
-    }
-    EXPECT_EQ(r.GetField(4), "x");
-    EXPECT_EQ(r.GetField(5), "");
-    EXPECT_EQ(r.FieldCount(), 5) << "reading past the end does not grow the record";
-    EXPECT_THROW(r.GetField(-1), std::invalid_argument);
-    EXPECT_THROW(r.SetField(-1, "y"), std::invalid_argument);
-    r.ClearFields();
-    EXPECT_EQ(r.FieldCount(), 0);
-    r.SetField(1, "b");
-    EXPECT_EQ(r.GetField(0), "") << "a field reused after clearing starts empty";
 }
 
 }  // namespace
