@@ -116,7 +116,7 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     font->GetText()->SetFaceName("Times \"New\"");
     font->GetText()->SetFlags(XF_TEXT_BOLD | XF_TEXT_UNDERLINE);
     font->GetText()->GetShadow()->SetOffsets(0.0, 0.5);
-    font->GetText()->SetAlignment(2);
+    font->GetText()->SetAlignment(XF_ALIGN_RIGHT);
     VECTOR_TEXT_STYLE textStyle{0x0000FF, 9, 10.0, 30.0, 1, font->GetText()};
     Cgeo_VectorObject* text = vector->CreateObject(XF_OBJ_TEXT);
     text->GetObjText()->SetText("a \"b\"\r\nc\\d");
@@ -142,7 +142,7 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     hollow->GetObjPolygon()->SetPolygonSize(2);
     doc.Add(hollow);
 
-    doc.AddColumn("row", 6);
+    doc.AddColumn("row", XF_COL_INT32);
     for (int32_t row = 0; row < 16; ++row) {
         doc.SetValue(row, 0, row);
     }
@@ -199,30 +199,30 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     CExportDocument doc;
     doc.AddPoints({{1, 1, 0}});
     doc.AddPoints({{2, 2, 0}});
-    doc.AddColumn("name", 1, 20);
-    doc.AddColumn("byte", 2);
-    doc.AddColumn("word", 3);
-    doc.AddColumn("short", 4);
-    doc.AddColumn("unsigned", 5, 4, 2);
-    doc.AddColumn("signed", 6);
-    doc.AddColumn("single", 7);
-    doc.AddColumn("double", 8);
-    doc.AddColumn("money", 9, 8, 2);
-    doc.AddColumn("whole", 9, 6, 0);
-    doc.AddColumn("day", 10);
-    doc.AddColumn("flag", 11);
-    doc.AddColumn("strange", 12, 10);
-    doc.AddColumn("my col", 8);
-    doc.AddColumn("fine", 9, 30, 20);
-    doc.AddColumn("odd", 9, 4, -2);
+    doc.AddColumn("name", XF_COL_TEXT, 20);
+    doc.AddColumn("byte", XF_COL_UINT8);
+    doc.AddColumn("word", XF_COL_UINT16);
+    doc.AddColumn("short", XF_COL_INT16);
+    doc.AddColumn("unsigned", XF_COL_UINT32, 4, 2);
+    doc.AddColumn("signed", XF_COL_INT32);
+    doc.AddColumn("single", XF_COL_FLOAT);
+    doc.AddColumn("double", XF_COL_DOUBLE);
+    doc.AddColumn("money", XF_COL_DECIMAL, 8, 2);
+    doc.AddColumn("whole", XF_COL_DECIMAL, 6, 0);
+    doc.AddColumn("day", XF_COL_DATE);
+    doc.AddColumn("flag", XF_COL_LOGICAL);
+    doc.AddColumn("strange", XF_COLUMN_TYPE_COUNT, 10);  // a type this host does not know
+    doc.AddColumn("my col", XF_COL_DOUBLE);
+    doc.AddColumn("fine", XF_COL_DECIMAL, 30, 20);
+    doc.AddColumn("odd", XF_COL_DECIMAL, 4, -2);
     // Names readers take for keywords, or that repeat one (without regard to case), and Char
     // widths outside 1..254.
-    doc.AddColumn("Data", 1, 0);
-    doc.AddColumn("point", 1, 300);
-    doc.AddColumn("Columns", 6);
-    doc.AddColumn("MY_COL", 6);
-    doc.AddColumn("", 6);
-    doc.AddColumn("_", 6);
+    doc.AddColumn("Data", XF_COL_TEXT, 0);
+    doc.AddColumn("point", XF_COL_TEXT, 300);
+    doc.AddColumn("Columns", XF_COL_INT32);
+    doc.AddColumn("MY_COL", XF_COL_INT32);
+    doc.AddColumn("", XF_COL_INT32);
+    doc.AddColumn("_", XF_COL_INT32);
 
     doc.SetText(0, 0, "a, \"b\" c:\\d\r\ne");
     doc.SetValue(0, 1, uint8_t{200});
@@ -380,26 +380,31 @@ TEST(ExportDriver, ResultsErrorCodesAndTheFilesNamed) {
     {
         CXF_FileInfo empty;
         EXPECT_EQ(save(&geo, &empty, &doc.document, path.c_str(), 0), 0);
-        EXPECT_EQ(empty.errorCode, 6) << "a file info without items";
+        EXPECT_EQ(empty.errorCode, XF_ERROR_NOTHING_TO_SAVE) << "a file info without items";
     }
     CXF_FileInfo info;
     info.AddPtrItem(new CXF_VectorInfo(geo.GetApp()));
-    EXPECT_EQ(save(&geo, &info, nullptr, path.c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 6) << "no document";
     Cgeo_Document nothingActive;
     nothingActive.GetLayers()->AddLayer("VECTOR", false, 1);
-    info.errorCode = 0;
-    EXPECT_EQ(save(&geo, &info, &nothingActive, path.c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 6) << "no active layer";
     Cgeo_Document textOnly;
     textOnly.GetLayers()->AddLayer("TEXT", true, 1);
-    info.errorCode = 0;
-    EXPECT_EQ(save(&geo, &info, &textOnly, path.c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 6) << "a text layer alone has nothing to save";
+    const struct {
+        Cgeo_Document* document;
+        std::string path;
+        int errorCode;
+        const char* why;
+    } failures[] = {
+        {nullptr, path, XF_ERROR_NOTHING_TO_SAVE, "no document"},
+        {&nothingActive, path, XF_ERROR_NOTHING_TO_SAVE, "no active layer"},
+        {&textOnly, path, XF_ERROR_NOTHING_TO_SAVE, "a text layer alone has nothing to save"},
+        {&doc.document, dir.Path("missing/out.mif"), XF_ERROR_WRITE, "no such output folder"},
+    };
+    for (const auto& f : failures) {
+        info.errorCode = 0;
+        EXPECT_EQ(save(&geo, &info, f.document, f.path.c_str(), 0), 0) << f.why;
+        EXPECT_EQ(info.errorCode, f.errorCode) << f.why;
+    }
     EXPECT_FALSE(std::filesystem::exists(path));
-    info.errorCode = 0;
-    EXPECT_EQ(save(&geo, &info, &doc.document, dir.Path("missing/out.mif").c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 8) << "an output folder that does not exist";
 
     info.errorCode = 0;
     info.fileNames.clear();
@@ -475,7 +480,7 @@ private:
 TEST(ExportDriver, CancellingKeepsWhatWasWrittenAndFails) {
     TempDir dir;
     CExportDocument doc;
-    doc.AddColumn("n", 6);
+    doc.AddColumn("n", XF_COL_INT32);
     for (int32_t k = 0; k < 5; ++k) {
         doc.AddPoints({{1.0 * k, 0, 0}});
         doc.SetValue(k, 0, k);
@@ -497,7 +502,7 @@ TEST(ExportDriver, CancellingKeepsWhatWasWrittenAndFails) {
 
 // A document big enough to pass the platform's write buffer many times over.
 void FillLarge(CExportDocument& doc, int count) {
-    doc.AddColumn("name", 1, 40);
+    doc.AddColumn("name", XF_COL_TEXT, 40);
     for (int k = 0; k < count; ++k) {
         doc.AddLine({{{1.0 * k, 2, 0}, {3, 4.0 * k, 0}}});
         doc.SetText(k, 0, "a value of some length");
@@ -517,7 +522,7 @@ TEST(ExportFailures, FullDeviceGivesErrorCode8) {
             std::filesystem::create_symlink(testos::FullDevice(), dir.Path(full));
             CSaveResult saved = SaveThroughPlugin(*document, dir.Path("full.mif"));
             EXPECT_EQ(saved.result, 0) << full;
-            EXPECT_EQ(saved.errorCode, 8) << full;
+            EXPECT_EQ(saved.errorCode, XF_ERROR_WRITE) << full;
         }
     }
 }
@@ -541,7 +546,7 @@ TEST(ExportFailures, MidFileThatCannotBeOpenedLeavesTheOldFiles) {
         }
         CSaveResult saved = SaveThroughPlugin(doc.document, mif);
         EXPECT_EQ(saved.result, 0);
-        EXPECT_EQ(saved.errorCode, 8);
+        EXPECT_EQ(saved.errorCode, XF_ERROR_WRITE);
         EXPECT_EQ(ReadFile(mif), "old MIF");
         if (how[0] == 'h') {
             EXPECT_EQ(ReadFile(dir.Path("old.mid")), "old MID");
@@ -557,7 +562,7 @@ TEST(ExportFailures, FileSizeLimitGivesErrorCode8AndKeepsWhatWasWritten) {
     std::string path = dir.Path("limited.mif");
     int code = testos::RunWithFileSizeLimit(200000, [&] {
         CSaveResult saved = SaveThroughPlugin(doc.document, path);
-        return saved.result == 0 && saved.errorCode == 8 ? 0 : 1;
+        return saved.result == 0 && saved.errorCode == XF_ERROR_WRITE ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
     EXPECT_GT(ReadFile(path).size(), 100000u);

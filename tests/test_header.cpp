@@ -11,7 +11,6 @@
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
 #include "plugin/host/main_frame.h"
-#include "plugin/mif_context.h"
 #include "test_util.h"
 
 namespace {
@@ -236,13 +235,7 @@ TEST(FileContext, OpenAndClose) {
     WriteFile(dir.Path("plain.mif"), "just some text\nData\n");
     CXF_FileInfo info;
     ASSERT_EQ(open(&geo, &info, dir.Path("plain.mif").c_str()), 1);
-    auto* context = static_cast<CMifContext*>(info.userData);
-    ASSERT_NE(context, nullptr);
-    EXPECT_EQ(context->app, &geo);
-    EXPECT_EQ(context->keepFileInfo, 0);
-    ASSERT_NE(context->mifFile, nullptr);
-    context->mifFile->Rewind();
-    EXPECT_EQ(context->mifFile->IsEof(), 1) << "a file without objects";
+    EXPECT_NE(info.userData, nullptr);
     ASSERT_EQ(info.GetSize(), 1);
     auto* vectorInfo = dynamic_cast<CXF_VectorInfo*>(info.GetItem(0));
     ASSERT_NE(vectorInfo, nullptr);
@@ -253,17 +246,6 @@ TEST(FileContext, OpenAndClose) {
     close(&info);
     EXPECT_EQ(info.GetFreeMemCount(), 1) << "a second close finds no context";
     close(nullptr);
-
-    // A context made for export keeps the host's items.
-    CXF_FileInfo saved;
-    saved.AddPtrItem(new CXF_VectorInfo(geo.GetApp()));
-    auto* exportContext = new CMifContext();
-    exportContext->keepFileInfo = 1;
-    exportContext->mifFile = std::make_unique<CMifFile>();
-    saved.userData = exportContext;
-    close(&saved);
-    EXPECT_EQ(saved.GetFreeMemCount(), 0);
-    EXPECT_EQ(saved.GetSize(), 1);
 }
 
 }  // namespace

@@ -66,20 +66,6 @@ TEST(HostStyles, ReferencesFollowObjectsAndReachZero) {
     }
     EXPECT_EQ(style->GetRefCount(), 1) << "the layer let go of everything";
     EXPECT_EQ(style->Release(), 0);  // freed: the sanitizer build reports any later use
-
-    // A polygon element keeps the style it outlines with.
-    CXF_ManagerVectorStyle manager;
-    CXF_StyleObject* line = manager.GetDefaultLineStyle();
-    int before = line->GetRefCount();
-    {
-        CXF_StyleSet set;
-        CXF_StyleObject* polygon = set.Add(manager.GetDefaultPolygonStyle());
-        polygon->GetPolygon()->GetElement(0)->SetStyleObject(line);
-        EXPECT_EQ(line->GetRefCount(), before + 1);
-        set.Add(polygon);  // the copy's element holds one more
-        EXPECT_EQ(line->GetRefCount(), before + 2);
-    }
-    EXPECT_EQ(line->GetRefCount(), before);
 }
 
 TEST(HostStyles, StoredObjectsDrawnAlikeShareOneStyleAndUnusedCopiesGo) {
@@ -294,70 +280,7 @@ TEST(HostGeometry, DefineExternalKeepsTheOuterRingsOfTheSamples) {
     EXPECT_GT(rings, 500u) << "the samples hold regions of up to 82 rings";
 }
 
-TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
-    Cgeo_Vector vector;
-    Cgeo_VectorObjectStream stream(&vector, XF_STREAM_WRITE);
-    Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_LINE);
-    Cgeo_VectorLine* line = object->GetObjLine();
-    ASSERT_EQ(line->SetPoints(1, 3, nullptr), 1);
-    EXPECT_EQ(line->GetNumSection(), 2) << "the section list grows to hold section 1";
-    EXPECT_EQ(line->GetNumPoints(0), 0);
-    ASSERT_EQ(line->GetNumPoints(1), 3);
-    EXPECT_EQ(line->GetData(1)[2].x, 0.0);
-    line->GetData(1)[2] = {5, 6, 7};
-    EXPECT_EQ(line->SetPoints(-1, 2, nullptr), 0);
-    EXPECT_EQ(line->GetData(7), nullptr);
-
-    ASSERT_EQ(stream.AddObject(object, 0), 0);
-    line->GetData(1)[2].x = 99;  // the stored copy must not change
-    object->DeleteObject();
-    Cgeo_VectorLine* stored = vector.GetObjectAt(0)->GetObjLine();
-    ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(stored->GetData(1)[2].x, 5.0);
-    EXPECT_EQ(stored->GetData(1)[2].z, 7.0);
-}
-
 // Objects and table
-
-TEST(HostTable, StreamIdsStayAlignedWithTableRows) {
-    Cgeo_Document document;
-    Cgeo_Layers* layers = document.GetLayers();
-    int index = layers->AddLayer("VECTOR", true, 4);
-    Cgeo_Layer* layer = layers->GetLayer(index);
-    ASSERT_NE(layer, nullptr);
-    ASSERT_NE(layer->GetAttributes()->Item("Группа"), nullptr);
-    EXPECT_EQ(layer->GetAttributes()->Item("Группа")->GetInt(), 4);
-    Cgeo_Vector* vector = layer->GetVector();
-    ASSERT_NE(vector, nullptr);
-    Cgeo_VectorTable* table = vector->GetVectorTable();
-    table->GetVectorColumns()->Add(CVectorColumn("n", 6, 0, 0));
-    const int32_t value = 5;
-    EXPECT_EQ(table->SetColumnValue(0, 0, &value), 0) << "no object 0 yet";
-
-    Cgeo_VectorObjectStream reader(vector, XF_STREAM_READ);
-    Cgeo_VectorObject* object = MakePoint(*vector, 1, 1);
-    EXPECT_EQ(reader.AddObject(object, 0), -1) << "a read stream stores nothing";
-    Cgeo_VectorObjectStream stream(vector, XF_STREAM_WRITE);
-    for (int32_t k = 0; k < 3; ++k) {
-        ASSERT_EQ(stream.AddObject(object, 0), k);
-        EXPECT_EQ(table->SetColumnValue(k, 0, &k), 1);
-    }
-    object->DeleteObject();
-    EXPECT_EQ(table->SetColumnValue(3, 0, &value), 0) << "a row without an object is refused";
-    for (int32_t k = 0; k < 3; ++k) {
-        CXF_RectD bounds{};
-        int type = -1;
-        ASSERT_NE(reader.GetVectorObject(k, &bounds, &type), nullptr);
-        EXPECT_EQ(type, XF_OBJ_POINT);
-        EXPECT_EQ(bounds.x1, 1.0);
-        const void* stored = table->GetColumnValue(k, 0);
-        ASSERT_NE(stored, nullptr);
-        int32_t back = 0;
-        std::memcpy(&back, stored, sizeof back);
-        EXPECT_EQ(back, k);
-    }
-    EXPECT_EQ(reader.GetVectorObject(3, nullptr, nullptr), nullptr);
-}
 
 // A text value is cut to the column's width and always ends in a zero byte; a width below 1 or
 // above the widest the table stores is clamped.

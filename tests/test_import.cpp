@@ -310,8 +310,8 @@ TEST(Import, StylesPerKindAndTheLegendOfEachKind) {
     EXPECT_EQ(text.flags, 1);
     ASSERT_NE(text.style, nullptr);
     EXPECT_STREQ(text.style->GetFaceName(), "Courier");
-    EXPECT_EQ(text.style->GetFlags(), 9u);
-    EXPECT_EQ(text.style->GetAlignment(), 2);
+    EXPECT_EQ(text.style->GetFlags(), XF_TEXT_BOLD | XF_TEXT_UNDERLINE);
+    EXPECT_EQ(text.style->GetAlignment(), XF_ALIGN_RIGHT);
     EXPECT_EQ(text.style->GetSettingA(), 15);
     EXPECT_EQ(text.style->GetSettingB(), 1);
     EXPECT_EQ(text.style->GetShadow()->GetColor(), 0x808080u);

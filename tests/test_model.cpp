@@ -17,12 +17,6 @@ TEST(Keywords, WholeWordsInAnyCase) {
     }
 }
 
-TEST(Colors, SwapBetweenMemoryOrderAndMifInteger) {
-    EXPECT_EQ(SwapColor(0x0000FF), 16711680);
-    EXPECT_EQ(SwapColor(16711680), 0x0000FF);
-    EXPECT_EQ(SwapColor(0x12345678), 0x785634) << "the top byte is dropped";
-}
-
 TEST(Sections, CountsAndNodesFollowTheStarts) {
     CMifPline p;
     for (int s = 0; s < 3; ++s) {
