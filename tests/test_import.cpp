@@ -12,12 +12,17 @@
 
 // Heap bytes in use, counted by this program's operators new and delete, which the plug-in and
 // the host library allocate through as well. Each block carries its size in front of it.
+// Allocations that would take more than limit bytes in use fail, as when memory runs out.
 namespace heap {
 size_t inUse = 0;
 size_t peak = 0;
+size_t limit = SIZE_MAX;
 constexpr size_t kHead = alignof(std::max_align_t);
 
 void* Allocate(size_t n) {
+    if (n > limit - inUse) {
+        return nullptr;
+    }
     auto* block = static_cast<unsigned char*>(std::malloc(n + kHead));
     if (block == nullptr) {
         return nullptr;
@@ -575,6 +580,42 @@ TEST(Import, HeapStaysInProportionToTheInput) {
         ASSERT_EQ(im.Read(), 1);
         EXPECT_LE(heap::peak - before, 20 * mif.size()) << objects.substr(0, 20);
     }
+}
+
+// Memory that runs out in the middle of an import or an export fails the call with its error
+// code: no exception reaches the host, and nothing is left open.
+TEST(Import, MemoryRunningOutFailsImportAndExportWithTheirCodes) {
+    std::string mif = Header("Columns 1\r\n  n Integer\r\n") + "MultiPoint 100000\n";
+    for (int i = 0; i < 100000; ++i) {
+        mif += "1 2\n";
+    }
+    Import im;
+    ASSERT_TRUE(im.Ready());
+    ASSERT_EQ(im.Open(mif, "1\n"), 1);
+    heap::limit = heap::inUse + 200000;  // the points need 2.4 MB
+    int read = im.Read();
+    heap::limit = SIZE_MAX;
+    EXPECT_EQ(read, 0);
+    EXPECT_EQ(im.info.errorCode, XF_ERROR_OPEN);
+
+    CExportDocument doc;
+    ASSERT_EQ(im.Read(), 1) << "with memory enough";
+    Cgeo_VectorObject* copy = im.vector.CreateObject(XF_OBJ_POINT);
+    Cgeo_VectorPoint* source = im.At(im.vector.GetObjectCount() - 1)->GetObjPoint();
+    copy->GetObjPoint()->SetPoints(source->GetNumPoints(), source->GetData());
+    doc.Add(copy);
+    PluginLibrary lib;
+    auto save = lib.Get<XF_SaveFn>("XF_Save");
+    ASSERT_NE(save, nullptr);
+    CGEO geo;
+    CXF_FileInfo info;
+    info.AddPtrItem(new CXF_VectorInfo(geo.GetApp()));
+    heap::limit = heap::inUse + 200000;
+    int saved = save(&geo, &info, &doc.document, im.dir.Path("out.mif").c_str(), 0);
+    heap::limit = SIZE_MAX;
+    EXPECT_EQ(saved, 0);
+    EXPECT_EQ(info.errorCode, XF_ERROR_WRITE);
+    EXPECT_EQ(info.userData, nullptr) << "the context is freed";
 }
 
 // Small pairs as other programs write them, imported through the plug-in: each object as its

@@ -62,6 +62,8 @@ public:
 
     // Object bodies, one reader per kind, and clauses.
     void ApplyTransform(CNode& node) const;
+    // Two points (the corners of a box, the ends of a line) in the header's transformation.
+    void ReadCorners(CNode& first, CNode& second);
     void ParsePoint(CMifPoint& record);
     void ParseLine(CMifLine& record);
     void ParsePline(CMifPline& record);

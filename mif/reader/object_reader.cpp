@@ -207,13 +207,17 @@ void CMifFile::ParsePoint(CMifPoint& record) {
     }
 }
 
-void CMifFile::ParseLine(CMifLine& record) {
-    ReadPoint(*this, record.start);
-    ReadPoint(*this, record.end);
+void CMifFile::ReadCorners(CNode& first, CNode& second) {
+    ReadPoint(*this, first);
+    ReadPoint(*this, second);
     if (hasTransform) {
-        ApplyTransform(record.start);
-        ApplyTransform(record.end);
+        ApplyTransform(first);
+        ApplyTransform(second);
     }
+}
+
+void CMifFile::ParseLine(CMifLine& record) {
+    ReadCorners(record.start, record.end);
     if (ReadClauseLine(*this, scanWord, "Pen")) {
         ParsePen(record.pen);
     }
@@ -221,32 +225,22 @@ void CMifFile::ParseLine(CMifLine& record) {
 
 // Rect, RoundRect and Ellipse share the record of a rectangle; a RoundRect adds its radius.
 void CMifFile::ParseRect(CMifRect& record) {
-    ReadPoint(*this, record.corner1);
-    ReadPoint(*this, record.corner2);
+    ReadCorners(record.corner1, record.corner2);
     if (record.kind == kMifRoundRect) {
         double radius = 0.0;
         ReadNumber(radius);
         static_cast<CMifRoundRect&>(record).radius = ToFloat(radius);
     }
-    if (hasTransform) {
-        ApplyTransform(record.corner1);
-        ApplyTransform(record.corner2);
-    }
     ReadRectClauses(*this, record, scanWord);
 }
 
 void CMifFile::ParseArc(CMifArc& record) {
-    ReadPoint(*this, record.corner1);
-    ReadPoint(*this, record.corner2);
+    ReadCorners(record.corner1, record.corner2);
     double angle = 0.0;
     ReadNumber(angle);
     record.startAngle = ToFloat(angle);
     ReadNumber(angle);
     record.endAngle = ToFloat(angle);
-    if (hasTransform) {
-        ApplyTransform(record.corner1);
-        ApplyTransform(record.corner2);
-    }
     if (ReadClauseLine(*this, scanWord, "Pen")) {
         ParsePen(record.pen);
     }
@@ -263,15 +257,10 @@ void CMifFile::ParseText(CMifText& record) {
         word.clear();
     }
     record.text = DecodeText(word, decodeText);
-    ReadPoint(*this, record.corner1);
-    ReadPoint(*this, record.corner2);
+    ReadCorners(record.corner1, record.corner2);
     ReadTextClauses(*this, record, word);
-    if (hasTransform) {
-        ApplyTransform(record.corner1);
-        ApplyTransform(record.corner2);
-        if (record.labelLine != kLabelNone) {
-            ApplyTransform(record.labelPoint);
-        }
+    if (hasTransform && record.labelLine != kLabelNone) {
+        ApplyTransform(record.labelPoint);
     }
 }
 
