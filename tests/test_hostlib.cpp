@@ -68,41 +68,6 @@ TEST(HostStyles, ReferencesFollowObjectsAndReachZero) {
     EXPECT_EQ(style->Release(), 0);  // freed: the sanitizer build reports any later use
 }
 
-TEST(HostStyles, StoredObjectsDrawnAlikeShareOneStyleAndUnusedCopiesGo) {
-    CXF_ManagerVectorStyle manager;
-    Cgeo_Vector vector;
-    Cgeo_VectorObjectStream stream(&vector, XF_STREAM_WRITE);
-    const std::uint32_t colours[4] = {0x0000FF, 0x0000FF, 0x00FF00, 0x0000FF};
-    for (std::uint32_t colour : colours) {
-        CXF_StyleObject* style = vector.GetStyleSet()->Add(manager.GetDefaultPolygonStyle());
-        style->GetPolygon()->GetElement(0)->GetFill()->SetColor(colour);
-        Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_POLYGON);
-        VECTOR_POLYGON_STYLE record{};
-        record.color = colour;
-        record.style = style->GetPolygon();
-        object->GetObjPolygon()->SetStyle(&record);
-        ASSERT_GE(stream.AddObject(object, 0), 0);
-        object->DeleteObject();
-    }
-    EXPECT_EQ(vector.GetStyleSet()->GetCount(), 2) << "one style per look, copies freed";
-    VECTOR_POLYGON_STYLE r[4];
-    for (int k = 0; k < 4; ++k) {
-        vector.GetObjectAt(k)->GetObjPolygon()->GetStyle(&r[k]);
-        ASSERT_NE(r[k].style, nullptr);
-        EXPECT_EQ(r[k].color, colours[k]) << "object " << k << " keeps its record";
-        EXPECT_EQ(r[k].style->GetStyleObject()->GetPolygon()->GetElement(0)->GetColor(),
-                  colours[k]);
-        EXPECT_TRUE(CXF_StyleObject::SameIdentifier(r[k].style->GetStyleObject(),
-                                                    manager.GetDefaultPolygonStyle()));
-    }
-    EXPECT_EQ(r[0].style, r[1].style);
-    EXPECT_EQ(r[0].style, r[3].style);
-    EXPECT_NE(r[0].style, r[2].style);
-    for (VECTOR_POLYGON_STYLE& record : r) {
-        record.style->GetStyleObject()->Release();
-    }
-}
-
 // Geometry
 
 TEST(HostGeometry, ArcRunsCounterClockwiseFromStartToEnd) {

@@ -153,25 +153,4 @@ TEST(TextFileWrite, LinesEndInCrLfArriveWholeAndReplaceTheOldFile) {
     EXPECT_EQ(f.OpenWrite(dir.Path("no/such/folder.mif").c_str()), 0);
 }
 
-TEST(TextFileWrite, FullDiskIsReported) {
-    SKIP_WITHOUT_POSIX("/dev/full");
-    CTextFile f;
-    ASSERT_EQ(f.OpenWrite(testos::FullDevice()), 1);
-    int failed = 0;
-    for (int i = 0; i < 10000; ++i) {
-        if (f.WriteLine("Pline 2 0.000000 0.000000 1.000000 1.000000") == 0) {
-            ++failed;
-        }
-    }
-    EXPECT_GT(failed, 0) << "writes past the buffer reach the full device and fail";
-    f.CloseFile();
-    EXPECT_TRUE(f.HasWriteError());
-
-    CTextFile g;
-    ASSERT_EQ(g.OpenWrite(testos::FullDevice()), 1);
-    EXPECT_NE(g.WriteLine("one short line"), 0) << "buffered, not yet written";
-    g.CloseFile();
-    EXPECT_TRUE(g.HasWriteError()) << "the failed flush at close is not lost";
-}
-
 }  // namespace
