@@ -7,7 +7,7 @@ function(mif_target_options target)
         if(MIF_WERROR)
             target_compile_options(${target} PRIVATE -Werror)
         endif()
-        if(MIF_SANITIZE)
+        if(MIF_SANITIZE OR MIF_FUZZ)
             target_compile_options(${target} PRIVATE
                 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
             target_link_options(${target} PRIVATE -fsanitize=address,undefined)

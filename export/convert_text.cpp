@@ -30,13 +30,13 @@ CMifObject* ConvertTextItem(Cgeo_TextItem* item) {
     item->GetAttributes(&attributes, 0);
     switch (attributes.alignment) {
         case XF_TA_LEFT:
-            record->justify = 1;
+            record->justify = kJustifyLeft;
             break;
         case XF_TA_RIGHT:
-            record->justify = 3;
+            record->justify = kJustifyRight;
             break;
         case XF_TA_CENTER:
-            record->justify = 2;
+            record->justify = kJustifyCenter;
             break;
         default:
             break;
@@ -86,8 +86,9 @@ CMifObject* ConvertTextItem(Cgeo_TextItem* item) {
             }
         }
         record->font.name = faceName;
-        record->font.style = (font.weight >= 700 ? 1 : 0) + (font.italic != 0 ? 2 : 0) +
-                             (font.underline != 0 ? 4 : 0);
+        record->font.style = (font.weight >= 700 ? kFontBold : 0) +
+                             (font.italic != 0 ? kFontItalic : 0) +
+                             (font.underline != 0 ? kFontUnderline : 0);
         record->font.size = 0;
         // The runs' colour is the one the item draws its text in.
         record->font.foreColor = static_cast<int32_t>(font.color);

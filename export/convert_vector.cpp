@@ -1,12 +1,11 @@
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "convert/line_styles.h"
 #include "export/export.h"
 #include "export/style_ref.h"
-#include "import/line_styles.h"
 #include "mif/model/mif_object.h"
 #include "plugin/host/app.h"
 #include "plugin/host/fnc_string.h"
@@ -38,7 +37,7 @@ int32_t MifPenWidth(uint32_t pixels) {
 
 CMifSymbol PointSymbol(const VECTOR_POINT_STYLE& style) {
     CMifSymbol symbol;
-    symbol.form = 0;
+    symbol.form = kSymbolVector;
     symbol.shape = 32;
     symbol.color = static_cast<int32_t>(style.color);
     symbol.size = static_cast<int32_t>(style.size);
@@ -196,30 +195,30 @@ CMifObjectPtr ConvertText(Cgeo_VectorText& text) {
     record->font.foreColor = static_cast<int32_t>(style.color);
     record->text = fncString::ConvertSequencesToString(text.GetText(), "\r");
 
-    int alignment = 1;
+    int alignment = XF_ALIGN_CENTER;
     if (CXF_StyleText* face = style.style; face != nullptr) {
         CXF_StyleShadow* shadow = face->GetShadow();
         int32_t fontStyle = 0;
         if (shadow != nullptr && (shadow->GetOffsetX() != 0.0 || shadow->GetOffsetY() != 0.0)) {
-            fontStyle += 32;
+            fontStyle += kFontShadow;
         }
         unsigned flags = face->GetFlags();
-        fontStyle += (flags & XF_TEXT_BOLD) != 0 ? 1 : 0;
-        fontStyle += (flags & XF_TEXT_ITALIC) != 0 ? 2 : 0;
-        fontStyle += (flags & XF_TEXT_UNDERLINE) != 0 ? 4 : 0;
+        fontStyle += (flags & XF_TEXT_BOLD) != 0 ? kFontBold : 0;
+        fontStyle += (flags & XF_TEXT_ITALIC) != 0 ? kFontItalic : 0;
+        fontStyle += (flags & XF_TEXT_UNDERLINE) != 0 ? kFontUnderline : 0;
         record->font.style = fontStyle;
         record->font.name = face->GetFaceName() != nullptr ? face->GetFaceName() : "";
         alignment = face->GetAlignment();
     }
     switch (alignment) {
-        case 0:
-            record->justify = 1;
+        case XF_ALIGN_LEFT:
+            record->justify = kJustifyLeft;
             break;
-        case 1:
-            record->justify = 2;
+        case XF_ALIGN_CENTER:
+            record->justify = kJustifyCenter;
             break;
-        case 2:
-            record->justify = 3;
+        case XF_ALIGN_RIGHT:
+            record->justify = kJustifyRight;
             break;
         default:
             break;
@@ -237,18 +236,8 @@ int32_t LinePatternFromStyle(Cgeo_MainApp* app, const CXF_StyleObject* style) {
     // A style outside the table, or none, is drawn as a plain line by the host: it is written
     // solid (2), not as the invisible pattern 1.
     constexpr int32_t kSolid = 2;
-    if (style == nullptr) {
-        return kSolid;
-    }
-    const CLineStyleTable& table = LineStyleTable();
-    for (int i = 0; i < kLineStyleCount; ++i) {
-        const CXF_StyleObject* entry = table.styles[i];
-        if (entry != nullptr &&
-            std::memcmp(entry->GetIdentifier(), style->GetIdentifier(), XF_STYLE_ID_SIZE) == 0) {
-            return i + 1;
-        }
-    }
-    return kSolid;
+    int32_t pattern = style != nullptr ? FindLinePattern(*style) : 0;
+    return pattern != 0 ? pattern : kSolid;
 }
 
 CMifObject* ConvertVectorObject(Cgeo_VectorObject* object, Cgeo_MainApp* app) {

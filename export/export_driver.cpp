@@ -21,13 +21,6 @@
 
 namespace {
 
-template <typename T>
-T Load(const void* value) {
-    T v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-}
-
 std::string FormatInt(long long value) {
     char buffer[24];
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
@@ -112,7 +105,7 @@ void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
         if (host == nullptr) {
             continue;
         }
-        if (host->type == 5) {
+        if (host->type == XF_COL_UINT32) {
             // Unsigned 32-bit values: at most 10 digits.
             columns.Set(i, CMifColumn{host->name, kColDecimal, 10, 0});
         } else {
@@ -127,49 +120,20 @@ void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
     }
 }
 
-// Writes the chosen layer and its companion text layer when index is the chosen layer's index;
-// any other index has nothing to write. Returns 0 when the layer could not be written.
-int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int* cancel) {
-    auto* context = static_cast<CMifContext*>(info->userData);
-    if (index != context->layerIndex) {
-        return 1;
-    }
-    if (document == nullptr || document->GetLayers() == nullptr) {
-        return 0;
-    }
-    Cgeo_Layers* layers = document->GetLayers();
-    Cgeo_Layer* layer = layers->GetLayer(context->layerIndex);
-    Cgeo_Vector* vector = layer != nullptr ? layer->GetVector() : nullptr;
-    Cgeo_Text* text = nullptr;
-    if (context->textLayerIndex != -1) {
-        Cgeo_Layer* textLayer = layers->GetLayer(context->textLayerIndex);
-        text = textLayer != nullptr ? textLayer->GetText() : nullptr;
-    }
-    if (vector == nullptr) {
-        // A text layer is written only as the companion of a vector layer: nothing to save.
-        info->errorCode = 6;
-        return 0;
-    }
-
-    CMifFile& file = *context->mifFile;
-    Cgeo_VectorTable* table = vector->GetVectorTable();
+// Writes every object of the vector layer with its MID record, in id order, until the save is
+// cancelled or a write fails.
+void WriteVectorLayer(CMifFile& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cgeo_MainFrame* frame,
+                      const int* cancel) {
+    Cgeo_VectorTable* table = vector.GetVectorTable();
     Cgeo_VectorColumns* hostColumns = table->GetVectorColumns();
     int columnCount = hostColumns->GetSize();
-    SetColumns(file.columns, *hostColumns);
-    if (file.Create(context->fileName.c_str()) == 0) {
-        info->errorCode = 8;
-        return 0;
-    }
-
-    CXF_VectorInfo* vectorInfo = vector->GetVectorInfo();
+    CXF_VectorInfo* vectorInfo = vector.GetVectorInfo();
     int64_t count = vectorInfo != nullptr ? vectorInfo->GetObjectCount() : 0;
-    Cgeo_MainApp* app = info->mainApp;
-    Cgeo_MainFrame* frame = app != nullptr ? app->GetMainFrame() : nullptr;
     if (frame != nullptr) {
         frame->SetMessageBarText(LoadModuleString(kIdsWriteVector), 3, 1);
         frame->StartProgress(1);
     }
-    Cgeo_VectorObjectStream stream(vector, XF_STREAM_READ);
+    Cgeo_VectorObjectStream stream(&vector, XF_STREAM_READ);
     for (int64_t k = 0; k < count; ++k) {
         // Once a write has failed the save cannot succeed; writing on would only take time.
         if (IsCanceled(cancel) || file.WriteFailed()) {
@@ -199,34 +163,72 @@ int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int*
         frame->SetMessageBarText("", 3, 1);
         frame->EndProgress(1);
     }
+}
 
-    if (text != nullptr) {
-        int n = text->GetCount();
-        if (frame != nullptr) {
-            frame->StartProgress(1);
-            frame->SetMessageBarText(LoadModuleString(kIdsWriteText), 3, 1);
-        }
-        for (int i = 0; i < n && !file.WriteFailed(); ++i) {
-            CMifObjectPtr record(ConvertTextItem(text->GetAt(i)));
-            if (record != nullptr) {
-                // A record of empty values, so that readers pair every later object (and
-                // these texts) with the right record.
-                file.WriteObject(record.get());
-                for (int j = 0; j < file.columns.GetCount(); ++j) {
-                    file.SetValue(j, "");
-                }
-                file.WriteValues();
+// Writes every item of the text layer as a Text object, until a write fails.
+void WriteTextLayer(CMifFile& file, Cgeo_Text& text, Cgeo_MainFrame* frame) {
+    int n = text.GetCount();
+    if (frame != nullptr) {
+        frame->StartProgress(1);
+        frame->SetMessageBarText(LoadModuleString(kIdsWriteText), 3, 1);
+    }
+    for (int i = 0; i < n && !file.WriteFailed(); ++i) {
+        CMifObjectPtr record(ConvertTextItem(text.GetAt(i)));
+        if (record != nullptr) {
+            // A record of empty values, so that readers pair every later object (and these
+            // texts) with the right record.
+            file.WriteObject(record.get());
+            for (int j = 0; j < file.columns.GetCount(); ++j) {
+                file.SetValue(j, "");
             }
-            if (frame != nullptr) {
-                frame->IncreaseProgress(100.0 / n);
-            }
+            file.WriteValues();
         }
         if (frame != nullptr) {
-            frame->EndProgress(1);
-            frame->SetMessageBarText("", 3, 1);
+            frame->IncreaseProgress(100.0 / n);
         }
     }
-    stream.Close();
+    if (frame != nullptr) {
+        frame->EndProgress(1);
+        frame->SetMessageBarText("", 3, 1);
+    }
+}
+
+// Writes the chosen layer and its companion text layer when index is the chosen layer's index;
+// any other index has nothing to write. Returns 0 when the layer could not be written.
+int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int* cancel) {
+    auto* context = static_cast<CMifContext*>(info->userData);
+    if (index != context->layerIndex) {
+        return 1;
+    }
+    if (document == nullptr || document->GetLayers() == nullptr) {
+        return 0;
+    }
+    Cgeo_Layers* layers = document->GetLayers();
+    Cgeo_Layer* layer = layers->GetLayer(context->layerIndex);
+    Cgeo_Vector* vector = layer != nullptr ? layer->GetVector() : nullptr;
+    Cgeo_Text* text = nullptr;
+    if (context->textLayerIndex != -1) {
+        Cgeo_Layer* textLayer = layers->GetLayer(context->textLayerIndex);
+        text = textLayer != nullptr ? textLayer->GetText() : nullptr;
+    }
+    if (vector == nullptr) {
+        // A text layer is written only as the companion of a vector layer: nothing to save.
+        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
+        return 0;
+    }
+
+    CMifFile& file = *context->mifFile;
+    SetColumns(file.columns, *vector->GetVectorTable()->GetVectorColumns());
+    if (file.Create(context->fileName.c_str()) == 0) {
+        info->errorCode = XF_ERROR_WRITE;
+        return 0;
+    }
+    Cgeo_MainApp* app = info->mainApp;
+    Cgeo_MainFrame* frame = app != nullptr ? app->GetMainFrame() : nullptr;
+    WriteVectorLayer(file, *vector, app, frame, cancel);
+    if (text != nullptr) {
+        WriteTextLayer(file, *text, frame);
+    }
     return 1;
 }
 
@@ -245,7 +247,7 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
                  CMifContext*& made) {
     if (info->GetSize() < 1 || document == nullptr || document->GetLayers() == nullptr ||
         path == nullptr) {
-        info->errorCode = 6;
+        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
         return 0;
     }
     const int* cancel = document->GetCanceledSignal();
@@ -255,7 +257,7 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
         chosen = layers->GetLayerActive("TEXT");
     }
     if (chosen < 0) {
-        info->errorCode = 6;
+        info->errorCode = XF_ERROR_NOTHING_TO_SAVE;
         return 0;
     }
 
@@ -291,7 +293,7 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
     // one during the loop. What was written stays on disk.
     file->Close();
     if (file->WriteFailed()) {
-        info->errorCode = 8;
+        info->errorCode = XF_ERROR_WRITE;
         result = 0;
     }
     XF_Close(info);
@@ -309,24 +311,24 @@ int32_t MifColumnTypeOf(int hostType) {
     // Each type goes to the narrowest MIF type that holds all its values: unsigned 16-bit values
     // do not fit a SmallInt, nor unsigned 32-bit ones an Integer.
     switch (hostType) {
-        case 1:
+        case XF_COL_TEXT:
             return kColChar;
-        case 2:
-        case 4:
+        case XF_COL_UINT8:
+        case XF_COL_INT16:
             return kColSmallInt;
-        case 3:
-        case 6:
+        case XF_COL_UINT16:
+        case XF_COL_INT32:
             return kColInteger;
-        case 5:
+        case XF_COL_UINT32:
             return kColDecimal;
-        case 7:
-        case 8:
+        case XF_COL_FLOAT:
+        case XF_COL_DOUBLE:
             return kColFloat;
-        case 9:
+        case XF_COL_DECIMAL:
             return kColDecimal;
-        case 10:
+        case XF_COL_DATE:
             return kColDate;
-        case 11:
+        case XF_COL_LOGICAL:
             return kColLogical;
         default:
             return kColChar;
@@ -338,28 +340,28 @@ std::string FormatColumnValue(const CVectorColumn& column, const void* value) {
         return std::string();
     }
     switch (column.type) {
-        case 1:
+        case XF_COL_TEXT:
             return std::string(static_cast<const char*>(value));
-        case 2:
-            return FormatInt(Load<uint8_t>(value));
-        case 3:
-            return FormatInt(Load<uint16_t>(value));
-        case 4:
-            return FormatInt(Load<int16_t>(value));
-        case 5:
-            return FormatInt(Load<uint32_t>(value));
-        case 6:
-            return FormatInt(Load<int32_t>(value));
-        case 7:
-            return FormatShortest(Load<float>(value));
-        case 8:
-            return FormatShortest(Load<double>(value));
-        case 9: {
+        case XF_COL_UINT8:
+            return FormatInt(XF_LoadValue<uint8_t>(value));
+        case XF_COL_UINT16:
+            return FormatInt(XF_LoadValue<uint16_t>(value));
+        case XF_COL_INT16:
+            return FormatInt(XF_LoadValue<int16_t>(value));
+        case XF_COL_UINT32:
+            return FormatInt(XF_LoadValue<uint32_t>(value));
+        case XF_COL_INT32:
+            return FormatInt(XF_LoadValue<int32_t>(value));
+        case XF_COL_FLOAT:
+            return FormatShortest(XF_LoadValue<float>(value));
+        case XF_COL_DOUBLE:
+            return FormatShortest(XF_LoadValue<double>(value));
+        case XF_COL_DECIMAL: {
             // The value rounded to the column's decimals, without padding.
-            double number = Load<double>(value);
+            double number = XF_LoadValue<double>(value);
             return std::isfinite(number) ? FormatFixed(number, column.decimals) : std::string();
         }
-        case 10: {
+        case XF_COL_DATE: {
             uint16_t date[3];
             std::memcpy(date, value, sizeof date);
             if (date[0] == 0) {
@@ -369,8 +371,8 @@ std::string FormatColumnValue(const CVectorColumn& column, const void* value) {
             std::snprintf(buffer, sizeof buffer, "%04i%02i%02i", date[0], date[1], date[2]);
             return buffer;
         }
-        case 11:
-            return Load<int32_t>(value) != 0 ? "T" : "F";
+        case XF_COL_LOGICAL:
+            return XF_LoadValue<int32_t>(value) != 0 ? "T" : "F";
         default:
             return std::string();
     }
@@ -387,7 +389,7 @@ extern "C" int XF_Save(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, c
     try {
         return SaveDocument(geo, info, document, path, made);
     } catch (...) {
-        info->errorCode = 8;
+        info->errorCode = XF_ERROR_WRITE;
         if (made != nullptr && info->userData == made) {
             XF_Close(info);
         }

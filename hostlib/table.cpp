@@ -7,22 +7,22 @@
 
 int CVectorColumn::GetSize() const {
     switch (type) {
-        case 1:
+        case XF_COL_TEXT:
             return std::clamp(width, 1, XF_MAX_TEXT_WIDTH) + 1;
-        case 2:
+        case XF_COL_UINT8:
             return 1;
-        case 3:
-        case 4:
+        case XF_COL_UINT16:
+        case XF_COL_INT16:
             return 2;
-        case 5:
-        case 6:
-        case 7:
-        case 11:
+        case XF_COL_UINT32:
+        case XF_COL_INT32:
+        case XF_COL_FLOAT:
+        case XF_COL_LOGICAL:
             return 4;
-        case 8:
-        case 9:
+        case XF_COL_DOUBLE:
+        case XF_COL_DECIMAL:
             return 8;
-        case 10:
+        case XF_COL_DATE:
             return 6;
         default:
             return 0;
@@ -59,7 +59,7 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
     ColumnData& d = data[static_cast<size_t>(column)];
     if (d.size == 0) {
         d.size = size;
-        d.text = description->type == 1;
+        d.text = description->type == XF_COL_TEXT;
     }
     size_t row = static_cast<size_t>(id);
     if (d.present.size() <= row) {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
+#include "convert/line_styles.h"
 #include "import/host_styles.h"
-#include "import/line_styles.h"
 #include "plugin/host/fnc_string.h"
 #include "plugin/host/vector.h"
 
@@ -189,13 +189,13 @@ void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
         case kMifLine: {
             auto& r = *static_cast<CMifLine*>(record);
             MakeLine(r, object->GetObjLine());
-            SetLineStyle(app, vector, r.pen, object->GetObjLine());
+            SetLineStyle(app, vector, r.pen, LineKind::kLine, object->GetObjLine());
             break;
         }
         case kMifPline: {
             auto& r = *static_cast<CMifPline*>(record);
             MakePline(r, object->GetObjLine());
-            SetLineStyle(app, vector, r.pen, object->GetObjLine());
+            SetLineStyle(app, vector, r.pen, LineKind::kLine, object->GetObjLine());
             break;
         }
         case kMifRegion: {
@@ -217,7 +217,7 @@ void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
             object->GetObjLine()->CreateLineFromArc(box,
                                                     ArcEndPoint(r.corner1, r.corner2, r.startAngle),
                                                     ArcEndPoint(r.corner1, r.corner2, r.endAngle));
-            SetArcLineStyle(app, vector, r.pen, object->GetObjLine());
+            SetLineStyle(app, vector, r.pen, LineKind::kArc, object->GetObjLine());
             break;
         }
         case kMifEllipse: {

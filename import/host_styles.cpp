@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "import/line_styles.h"
+#include "convert/line_styles.h"
 #include "plugin/host/app.h"
 #include "plugin/host/style.h"
 #include "plugin/host/vector.h"
@@ -66,34 +66,21 @@ void SetPointStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifSymbol& sym
     point->SetStyle(&record);
 }
 
-void SetLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
+void SetLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen, LineKind kind,
                   Cgeo_VectorLine* line) {
     CXF_ManagerVectorStyle* manager = Manager(app);
+    const bool arc = kind == LineKind::kArc;
     VECTOR_LINE_STYLE record{};
     record.color = static_cast<uint32_t>(pen.color);
-    int32_t width = ScalePenWidth(pen.width, pen.pattern);
+    int32_t width = arc ? pen.width : ScalePenWidth(pen.width, pen.pattern);
     record.width = static_cast<uint32_t>(width);
-    record.widthValue = AsUnsignedDouble(width);
+    record.widthValue = arc ? 0.0 : AsUnsignedDouble(width);
     record.flags = 0;
-    CXF_StyleObject* source = GetLinePatternStyle(pen.pattern);
+    CXF_StyleObject* source = arc ? nullptr : GetLinePatternStyle(pen.pattern);
     if (source == nullptr && manager != nullptr) {
         source = manager->GetDefaultLineStyle();
     }
     CXF_StyleObject* style = Register(vector, source);
-    record.style = style != nullptr ? style->GetLine() : nullptr;
-    line->SetStyle(&record);
-}
-
-void SetArcLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
-                     Cgeo_VectorLine* line) {
-    CXF_ManagerVectorStyle* manager = Manager(app);
-    VECTOR_LINE_STYLE record{};
-    record.color = static_cast<uint32_t>(pen.color);
-    record.width = static_cast<uint32_t>(pen.width);
-    record.widthValue = 0.0;
-    record.flags = 0;
-    CXF_StyleObject* style =
-        Register(vector, manager != nullptr ? manager->GetDefaultLineStyle() : nullptr);
     record.style = style != nullptr ? style->GetLine() : nullptr;
     line->SetStyle(&record);
 }
@@ -136,17 +123,18 @@ void SetTextStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifText& record
         unsigned bits = static_cast<unsigned>(font.style);
         face->SetFaceName(font.name.c_str());
         face->SetSettingA(15);
-        // MIF bold and italic keep their bits; underline (4) becomes bit 3.
-        face->SetFlags((bits & 3u) | ((bits & 4u) * 2u));
-        int alignment = 1;
-        if (record.justify == 1) {
-            alignment = 0;
-        } else if (record.justify == 3) {
-            alignment = 2;
+        face->SetFlags(((bits & kFontBold) != 0 ? XF_TEXT_BOLD : 0u) |
+                       ((bits & kFontItalic) != 0 ? XF_TEXT_ITALIC : 0u) |
+                       ((bits & kFontUnderline) != 0 ? XF_TEXT_UNDERLINE : 0u));
+        int alignment = XF_ALIGN_CENTER;
+        if (record.justify == kJustifyLeft) {
+            alignment = XF_ALIGN_LEFT;
+        } else if (record.justify == kJustifyRight) {
+            alignment = XF_ALIGN_RIGHT;
         }
         face->SetAlignment(alignment);
         face->SetSettingB(1);
-        if ((bits & 32u) != 0) {
+        if ((bits & kFontShadow) != 0) {
             face->GetShadow()->SetColor(0x808080);
             face->GetShadow()->SetOffsets(2.0, 2.0);
         }

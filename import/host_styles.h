@@ -16,11 +16,12 @@ class CXF_StyleObject;
 // style in the layer's style set, fills the object's style record with it and sets it.
 void SetPointStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifSymbol& symbol,
                    Cgeo_VectorPoint* point);
-void SetLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
+// A line's pen width is scaled by its pattern's width factor and drawn in the pattern's line
+// style; an arc keeps the pen's width unscaled (with no width value) and the default line style
+// whatever the pattern.
+enum class LineKind { kLine, kArc };
+void SetLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen, LineKind kind,
                   Cgeo_VectorLine* line);
-// Arcs keep the pen's width unscaled and use the default line style whatever the pattern.
-void SetArcLineStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
-                     Cgeo_VectorLine* line);
 void SetFilledStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,
                     const CMifBrush& brush, Cgeo_VectorPolygon* polygon);
 void SetFilledStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen,

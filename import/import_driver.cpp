@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -23,26 +22,26 @@
 namespace {
 
 // Host column type of each MIF column type.
-int HostColumnType(int32_t mifType) {
+XF_ColumnType HostColumnType(int32_t mifType) {
     switch (mifType) {
         case kColChar:
-            return 1;
+            return XF_COL_TEXT;
         case kColInteger:
-            return 6;
+            return XF_COL_INT32;
         case kColSmallInt:
-            return 4;
+            return XF_COL_INT16;
         case kColDecimal:
-            return 9;
+            return XF_COL_DECIMAL;
         case kColFloat:
-            return 7;
+            return XF_COL_FLOAT;
         case kColDate:
-            return 10;
+            return XF_COL_DATE;
         case kColLogical:
-            return 11;
+            return XF_COL_LOGICAL;
         default:
             // A type the reader does not know (LargeInt, Time, DateTime of newer files): its
             // values are kept as text rather than dropped.
-            return 1;
+            return XF_COL_TEXT;
     }
 }
 
@@ -53,7 +52,7 @@ constexpr int kUnknownTypeTextWidth = 254;
 // the zero byte, whatever width the file gave.
 size_t BufferSize(const CVectorColumn& column) {
     size_t size = static_cast<size_t>(std::max(column.GetSize(), 8));
-    if (column.type == 1) {
+    if (column.type == XF_COL_TEXT) {
         size =
             std::max(size, static_cast<size_t>(std::clamp(column.width, 1, XF_MAX_TEXT_WIDTH)) + 1);
     }
@@ -63,18 +62,6 @@ size_t BufferSize(const CVectorColumn& column) {
 template <typename T>
 void Put(std::vector<unsigned char>& buffer, T value) {
     std::memcpy(buffer.data(), &value, sizeof value);
-}
-
-// Single precision keeps the value's sign and magnitude class: beyond its range it is infinite
-// rather than undefined.
-float ToFloat(double value) {
-    if (value > static_cast<double>(FLT_MAX)) {
-        return HUGE_VALF;
-    }
-    if (value < -static_cast<double>(FLT_MAX)) {
-        return -HUGE_VALF;
-    }
-    return static_cast<float>(value);
 }
 
 bool AllDigits(std::string_view text) {
@@ -120,32 +107,32 @@ bool IsTrue(std::string_view text) {
 bool BuildValue(const CVectorColumn& column, const std::string& text,
                 std::vector<unsigned char>& buffer) {
     switch (column.type) {
-        case 1: {
+        case XF_COL_TEXT: {
             size_t width = static_cast<size_t>(std::clamp(column.width, 1, XF_MAX_TEXT_WIDTH));
             size_t n = std::min(text.size(), width);
             std::memcpy(buffer.data(), text.data(), n);
             buffer[n] = 0;
             return true;
         }
-        case 2:
+        case XF_COL_UINT8:
             Put(buffer, static_cast<uint8_t>(static_cast<uint32_t>(ParseInt(text))));
             return true;
-        case 3:
-        case 4:
+        case XF_COL_UINT16:
+        case XF_COL_INT16:
             Put(buffer, static_cast<uint16_t>(static_cast<uint32_t>(ParseInt(text))));
             return true;
-        case 5:
-        case 6:
+        case XF_COL_UINT32:
+        case XF_COL_INT32:
             Put(buffer, ParseInt(text));
             return true;
-        case 7:
+        case XF_COL_FLOAT:
             Put(buffer, ToFloat(ParseDouble(text)));
             return true;
-        case 8:
-        case 9:
+        case XF_COL_DOUBLE:
+        case XF_COL_DECIMAL:
             Put(buffer, ParseDouble(text));
             return true;
-        case 10: {
+        case XF_COL_DATE: {
             uint16_t date[3];
             if (!ParseDate(text, date)) {
                 return false;
@@ -153,7 +140,7 @@ bool BuildValue(const CVectorColumn& column, const std::string& text,
             std::memcpy(buffer.data(), date, sizeof date);
             return true;
         }
-        case 11:
+        case XF_COL_LOGICAL:
             Put(buffer, int32_t{IsTrue(text) ? 1 : 0});
             return true;
         default:
@@ -285,7 +272,7 @@ extern "C" int XF_Read(CXF_FileInfo* info, int32_t, void* host, Cgeo_Vector* vec
     auto* context = static_cast<CMifContext*>(info->userData);
     if (context == nullptr || context->mifFile == nullptr) {
         // Not opened, or already closed: the host learns that the file is not open.
-        info->errorCode = 2;
+        info->errorCode = XF_ERROR_OPEN;
         return 0;
     }
     try {
@@ -297,7 +284,7 @@ extern "C" int XF_Read(CXF_FileInfo* info, int32_t, void* host, Cgeo_Vector* vec
     } catch (...) {
         // What was imported before the failure stays in the layer; the host is told the import
         // did not finish.
-        info->errorCode = 2;
+        info->errorCode = XF_ERROR_OPEN;
         return 0;
     }
 }

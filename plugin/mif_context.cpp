@@ -6,9 +6,28 @@
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
+#include "plugin/host/fnc_string.h"
+#include "plugin/host/main_frame.h"
 
 CMifContext::CMifContext() = default;
 CMifContext::~CMifContext() = default;
+
+namespace {
+
+// Pen widths in points become device pixels at the screen's vertical resolution.
+double ScreenPixelsPerPoint(double fallback) {
+    CGEO geo;
+    Cgeo_MainFrame* frame = geo.GetMainFrame();
+    if (frame == nullptr) {
+        return fallback;
+    }
+    HDC dc = frame->GetDC();
+    int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSY);
+    frame->ReleaseDC(dc);
+    return pixelsPerInch > 0 ? pixelsPerInch / 72.0 : fallback;
+}
+
+}  // namespace
 
 extern "C" int XF_Open(CGEO* geo, CXF_FileInfo* info, const char* path) {
     if (info == nullptr) {
@@ -18,8 +37,10 @@ extern "C" int XF_Open(CGEO* geo, CXF_FileInfo* info, const char* path) {
     // cannot be read.
     try {
         auto file = std::make_unique<CMifFile>();
+        file->pixelsPerPoint = ScreenPixelsPerPoint(file->pixelsPerPoint);
+        file->decodeText = fncString::ConvertStringToSequences;
         if (path == nullptr || file->Open(path) == 0) {
-            info->errorCode = 2;
+            info->errorCode = XF_ERROR_OPEN;
             return 0;
         }
         auto context = std::make_unique<CMifContext>();
@@ -34,7 +55,7 @@ extern "C" int XF_Open(CGEO* geo, CXF_FileInfo* info, const char* path) {
         info->userData = context.release();
         return 1;
     } catch (...) {
-        info->errorCode = 2;
+        info->errorCode = XF_ERROR_OPEN;
         return 0;
     }
 }

@@ -5,4 +5,6 @@
 #define FAKE_EXPORT
 #endif
 
-extern "C" FAKE_EXPORT int XF_Identify(int, void*) { return 1; }
+extern "C" FAKE_EXPORT int XF_Identify(int, void*) {
+    return 1;
+}

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "export/export.h"
+#include "mif/model/mif_object.h"
+#include "resources/module_strings.h"
 #include "test_export_util.h"
 #include "textfile/text_file.h"
 
@@ -22,6 +28,27 @@ struct CStyle {
 };
 
 // Objects
+
+// Up to 7 pixels a pen is written in pixels; wider, in points (10 plus tenths of a point at 96
+// pixels to the inch) up to the form's end, 2047.
+TEST(ExportObjects, PenWidthsInPixelsThenInPoints) {
+    CGEO geo;
+    CXF_StyleObject* solid = geo.GetApp()->GetStyleManager()->GetDefaultLineStyle();
+    const uint32_t widths[][2] = {{0, 0}, {7, 7}, {8, 70}, {13, 108}, {271, 2043}, {300, 2047}};
+    for (const auto& w : widths) {
+        Cgeo_Vector vector;
+        Cgeo_VectorObject* line = vector.CreateObject(XF_OBJ_LINE);
+        const tagXF_POINT3DD ends[2] = {{0, 0, 0}, {1, 1, 0}};
+        line->GetObjLine()->SetPoints(0, 2, ends);
+        VECTOR_LINE_STYLE style{0, w[0], 0.0, 0, solid->GetLine()};
+        line->GetObjLine()->SetStyle(&style);
+        CMifObjectPtr record(ConvertVectorObject(line, geo.GetApp()));
+        line->DeleteObject();
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(static_cast<CMifLine*>(record.get())->pen.width, static_cast<int32_t>(w[1]))
+            << w[0] << " pixels";
+    }
+}
 
 TEST(ExportObjects, EveryHostKindWithItsStyle) {
     TempDir dir;
@@ -89,7 +116,7 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     font->GetText()->SetFaceName("Times \"New\"");
     font->GetText()->SetFlags(XF_TEXT_BOLD | XF_TEXT_UNDERLINE);
     font->GetText()->GetShadow()->SetOffsets(0.0, 0.5);
-    font->GetText()->SetAlignment(2);
+    font->GetText()->SetAlignment(XF_ALIGN_RIGHT);
     VECTOR_TEXT_STYLE textStyle{0x0000FF, 9, 10.0, 30.0, 1, font->GetText()};
     Cgeo_VectorObject* text = vector->CreateObject(XF_OBJ_TEXT);
     text->GetObjText()->SetText("a \"b\"\r\nc\\d");
@@ -115,7 +142,7 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     hollow->GetObjPolygon()->SetPolygonSize(2);
     doc.Add(hollow);
 
-    doc.AddColumn("row", 6);
+    doc.AddColumn("row", XF_COL_INT32);
     for (int32_t row = 0; row < 16; ++row) {
         doc.SetValue(row, 0, row);
     }
@@ -172,30 +199,30 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     CExportDocument doc;
     doc.AddPoints({{1, 1, 0}});
     doc.AddPoints({{2, 2, 0}});
-    doc.AddColumn("name", 1, 20);
-    doc.AddColumn("byte", 2);
-    doc.AddColumn("word", 3);
-    doc.AddColumn("short", 4);
-    doc.AddColumn("unsigned", 5, 4, 2);
-    doc.AddColumn("signed", 6);
-    doc.AddColumn("single", 7);
-    doc.AddColumn("double", 8);
-    doc.AddColumn("money", 9, 8, 2);
-    doc.AddColumn("whole", 9, 6, 0);
-    doc.AddColumn("day", 10);
-    doc.AddColumn("flag", 11);
-    doc.AddColumn("strange", 12, 10);
-    doc.AddColumn("my col", 8);
-    doc.AddColumn("fine", 9, 30, 20);
-    doc.AddColumn("odd", 9, 4, -2);
+    doc.AddColumn("name", XF_COL_TEXT, 20);
+    doc.AddColumn("byte", XF_COL_UINT8);
+    doc.AddColumn("word", XF_COL_UINT16);
+    doc.AddColumn("short", XF_COL_INT16);
+    doc.AddColumn("unsigned", XF_COL_UINT32, 4, 2);
+    doc.AddColumn("signed", XF_COL_INT32);
+    doc.AddColumn("single", XF_COL_FLOAT);
+    doc.AddColumn("double", XF_COL_DOUBLE);
+    doc.AddColumn("money", XF_COL_DECIMAL, 8, 2);
+    doc.AddColumn("whole", XF_COL_DECIMAL, 6, 0);
+    doc.AddColumn("day", XF_COL_DATE);
+    doc.AddColumn("flag", XF_COL_LOGICAL);
+    doc.AddColumn("strange", XF_COLUMN_TYPE_COUNT, 10);  // a type this host does not know
+    doc.AddColumn("my col", XF_COL_DOUBLE);
+    doc.AddColumn("fine", XF_COL_DECIMAL, 30, 20);
+    doc.AddColumn("odd", XF_COL_DECIMAL, 4, -2);
     // Names readers take for keywords, or that repeat one (without regard to case), and Char
     // widths outside 1..254.
-    doc.AddColumn("Data", 1, 0);
-    doc.AddColumn("point", 1, 300);
-    doc.AddColumn("Columns", 6);
-    doc.AddColumn("MY_COL", 6);
-    doc.AddColumn("", 6);
-    doc.AddColumn("_", 6);
+    doc.AddColumn("Data", XF_COL_TEXT, 0);
+    doc.AddColumn("point", XF_COL_TEXT, 300);
+    doc.AddColumn("Columns", XF_COL_INT32);
+    doc.AddColumn("MY_COL", XF_COL_INT32);
+    doc.AddColumn("", XF_COL_INT32);
+    doc.AddColumn("_", XF_COL_INT32);
 
     doc.SetText(0, 0, "a, \"b\" c:\\d\r\ne");
     doc.SetValue(0, 1, uint8_t{200});
@@ -303,7 +330,7 @@ TEST(ExportText, CompanionTextLayerIsTheFirstOfTheGroup) {
     attributes.alignment = XF_TA_CENTER;
     attributes.backColor = 0x00FFFF;
     attributes.scaleX = 2.0;
-    attributes.scaleY = 2.0;
+    attributes.scaleY = 3.0;
     placed->SetAttributes(attributes);
     placed->SetRect(CXF_Rect3DD(0, 0, 20, 10));
     placed->SetBinding(CXF_Point3DD(1000, 2000));
@@ -328,7 +355,7 @@ TEST(ExportText, CompanionTextLayerIsTheFirstOfTheGroup) {
     size_t text = body.find("Text");
     ASSERT_NE(text, std::string::npos) << body;
     EXPECT_EQ(body.substr(text),
-              "Text \"Hello\\ncd\"\r\n980.000000 1990.000000 1020.000000 2010.000000\r\n"
+              "Text \"Hello\\ncd\"\r\n980.000000 1985.000000 1020.000000 2015.000000\r\n"
               "Font (\"Arial\",3,0,16711680,16776960)\r\nJustify Center\r\nAngle 45.000000\r\n\r\n"
               "Text \"\\nx\\\\yz\"\r\n0.000000 0.000000 0.000000 0.000000\r\n"
               "Font (\"Cour\"\"ier\",4,0,0)\r\n\r\n"
@@ -353,26 +380,31 @@ TEST(ExportDriver, ResultsErrorCodesAndTheFilesNamed) {
     {
         CXF_FileInfo empty;
         EXPECT_EQ(save(&geo, &empty, &doc.document, path.c_str(), 0), 0);
-        EXPECT_EQ(empty.errorCode, 6) << "a file info without items";
+        EXPECT_EQ(empty.errorCode, XF_ERROR_NOTHING_TO_SAVE) << "a file info without items";
     }
     CXF_FileInfo info;
     info.AddPtrItem(new CXF_VectorInfo(geo.GetApp()));
-    EXPECT_EQ(save(&geo, &info, nullptr, path.c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 6) << "no document";
     Cgeo_Document nothingActive;
     nothingActive.GetLayers()->AddLayer("VECTOR", false, 1);
-    info.errorCode = 0;
-    EXPECT_EQ(save(&geo, &info, &nothingActive, path.c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 6) << "no active layer";
     Cgeo_Document textOnly;
     textOnly.GetLayers()->AddLayer("TEXT", true, 1);
-    info.errorCode = 0;
-    EXPECT_EQ(save(&geo, &info, &textOnly, path.c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 6) << "a text layer alone has nothing to save";
+    const struct {
+        Cgeo_Document* document;
+        std::string path;
+        int errorCode;
+        const char* why;
+    } failures[] = {
+        {nullptr, path, XF_ERROR_NOTHING_TO_SAVE, "no document"},
+        {&nothingActive, path, XF_ERROR_NOTHING_TO_SAVE, "no active layer"},
+        {&textOnly, path, XF_ERROR_NOTHING_TO_SAVE, "a text layer alone has nothing to save"},
+        {&doc.document, dir.Path("missing/out.mif"), XF_ERROR_WRITE, "no such output folder"},
+    };
+    for (const auto& f : failures) {
+        info.errorCode = 0;
+        EXPECT_EQ(save(&geo, &info, f.document, f.path.c_str(), 0), 0) << f.why;
+        EXPECT_EQ(info.errorCode, f.errorCode) << f.why;
+    }
     EXPECT_FALSE(std::filesystem::exists(path));
-    info.errorCode = 0;
-    EXPECT_EQ(save(&geo, &info, &doc.document, dir.Path("missing/out.mif").c_str(), 0), 0);
-    EXPECT_EQ(info.errorCode, 8) << "an output folder that does not exist";
 
     info.errorCode = 0;
     info.fileNames.clear();
@@ -420,16 +452,11 @@ TEST(ExportDriver, ProgressAndMessagesInTheUsersLanguage) {
         EXPECT_EQ(frame->GetProgressStarts(), 2);
         EXPECT_EQ(frame->GetProgressEnds(), 2);
         EXPECT_EQ(frame->GetCancelChecks(), 4);
+        // The strings themselves, in both languages, are the string table test's.
+        ModuleLanguage language = russian ? ModuleLanguage::kRussian : ModuleLanguage::kEnglish;
         EXPECT_EQ(frame->GetMessages(),
-                  (std::vector<std::string>{
-                      russian ? "\xC7\xE0\xEF\xE8\xF1\xFC \xE2\xE5\xEA\xF2\xEE\xF0\xED\xFB\xF5 "
-                                "\xEE\xE1\xFA\xE5\xEA\xF2\xEE\xE2"
-                              : "Write vector features",
-                      "",
-                      russian ? "\xC7\xE0\xEF\xE8\xF1\xFC \xF2\xE5\xEA\xF1\xF2\xEE\xE2\xFB\xF5 "
-                                "\xEE\xE1\xFA\xE5\xEA\xF2\xEE\xE2"
-                              : "Write text",
-                      ""}));
+                  (std::vector<std::string>{LoadModuleString(kIdsWriteVector, language), "",
+                                            LoadModuleString(kIdsWriteText, language), ""}));
     }
     testos::SetUserLanguage(false);
 }
@@ -453,7 +480,7 @@ private:
 TEST(ExportDriver, CancellingKeepsWhatWasWrittenAndFails) {
     TempDir dir;
     CExportDocument doc;
-    doc.AddColumn("n", 6);
+    doc.AddColumn("n", XF_COL_INT32);
     for (int32_t k = 0; k < 5; ++k) {
         doc.AddPoints({{1.0 * k, 0, 0}});
         doc.SetValue(k, 0, k);
@@ -475,7 +502,7 @@ TEST(ExportDriver, CancellingKeepsWhatWasWrittenAndFails) {
 
 // A document big enough to pass the platform's write buffer many times over.
 void FillLarge(CExportDocument& doc, int count) {
-    doc.AddColumn("name", 1, 40);
+    doc.AddColumn("name", XF_COL_TEXT, 40);
     for (int k = 0; k < count; ++k) {
         doc.AddLine({{{1.0 * k, 2, 0}, {3, 4.0 * k, 0}}});
         doc.SetText(k, 0, "a value of some length");
@@ -495,7 +522,7 @@ TEST(ExportFailures, FullDeviceGivesErrorCode8) {
             std::filesystem::create_symlink(testos::FullDevice(), dir.Path(full));
             CSaveResult saved = SaveThroughPlugin(*document, dir.Path("full.mif"));
             EXPECT_EQ(saved.result, 0) << full;
-            EXPECT_EQ(saved.errorCode, 8) << full;
+            EXPECT_EQ(saved.errorCode, XF_ERROR_WRITE) << full;
         }
     }
 }
@@ -519,7 +546,7 @@ TEST(ExportFailures, MidFileThatCannotBeOpenedLeavesTheOldFiles) {
         }
         CSaveResult saved = SaveThroughPlugin(doc.document, mif);
         EXPECT_EQ(saved.result, 0);
-        EXPECT_EQ(saved.errorCode, 8);
+        EXPECT_EQ(saved.errorCode, XF_ERROR_WRITE);
         EXPECT_EQ(ReadFile(mif), "old MIF");
         if (how[0] == 'h') {
             EXPECT_EQ(ReadFile(dir.Path("old.mid")), "old MID");
@@ -535,10 +562,118 @@ TEST(ExportFailures, FileSizeLimitGivesErrorCode8AndKeepsWhatWasWritten) {
     std::string path = dir.Path("limited.mif");
     int code = testos::RunWithFileSizeLimit(200000, [&] {
         CSaveResult saved = SaveThroughPlugin(doc.document, path);
-        return saved.result == 0 && saved.errorCode == 8 ? 0 : 1;
+        return saved.result == 0 && saved.errorCode == XF_ERROR_WRITE ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
     EXPECT_GT(ReadFile(path).size(), 100000u);
+}
+
+// The cases other readers lose data on, written through XF_Save and read back by ogrinfo: texts
+// of a companion text layer, wide and unlisted pens, values at the edges of their types, column
+// names readers take for keywords, empty sections and rings, quotes in font names.
+TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
+    if (const char* why = NoOgrinfo()) {
+        GTEST_SKIP() << why;
+    }
+    TempDir dir;
+    CExportDocument doc;
+    Cgeo_Vector* vector = doc.vector;
+    CGEO geo;
+    doc.AddPoints({{1, 2, 0}});
+    VECTOR_LINE_STYLE wide{0x0000FF, 13, 0.0, 0,
+                           geo.GetApp()->GetStyleManager()->GetDefaultLineStyle()->GetLine()};
+    doc.AddLine({{{0, 0, 0}, {5, 5, 0}}}, &wide);
+    CXF_StyleObject* own = CXF_StyleObject::Create("own");
+    VECTOR_LINE_STYLE ownStyle{0x00FF00, 1, 0.0, 0, own->GetLine()};
+    doc.AddLine({{{0, 0, 0}, {1, 1, 0}, {2, 0, 0}}}, &ownStyle);
+    own->Release();
+    doc.AddLine({{}, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}});
+    Cgeo_VectorObject* hollow = vector->CreateObject(XF_OBJ_POLYGON);
+    hollow->GetObjPolygon()->SetPolygonSize(2);
+    doc.Add(hollow);
+    Cgeo_VectorObject* polygon = vector->CreateObject(XF_OBJ_POLYGON);
+    polygon->GetObjPolygon()->SetPolygonSize(2);
+    CXF_PolygonD* ring = polygon->GetObjPolygon()->GetRegion()->GetPolygon(1);
+    const tagXF_POINT3DD square[4] = {{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
+    ring->SetSize(4);
+    std::copy(square, square + 4, ring->GetData());
+    doc.Add(polygon);
+    CXF_StyleObject* font = CXF_StyleObject::Create("font");
+    font->GetText()->SetFaceName("Ari\"al");
+    font->GetText()->SetFlags(XF_TEXT_BOLD);
+    VECTOR_TEXT_STYLE textStyle{0x0000FF, 0, 2.0, 0.0, 0, font->GetText()};
+    Cgeo_VectorObject* label = vector->CreateObject(XF_OBJ_TEXT);
+    label->GetObjText()->SetText("t");
+    label->GetObjText()->SetStyle(&textStyle);
+    doc.Add(label);
+    font->Release();
+    Cgeo_Layers* layers = doc.document.GetLayers();
+    Cgeo_Text* text = layers->GetLayer(layers->AddLayer("TEXT", false, 7))->GetText();
+    for (const char* item : {"a", "b", "c", "d"}) {
+        text->AddItem()->AddLine()->AddPart(item, XF_MakeFontAttributes("Ari\"al", 700));
+    }
+
+    doc.AddColumn("Data", XF_COL_UINT16);
+    doc.AddColumn("Point", XF_COL_UINT32);
+    doc.AddColumn("Columns", XF_COL_FLOAT);
+    doc.AddColumn("my col", XF_COL_DOUBLE);
+    doc.AddColumn("my_col", XF_COL_TEXT, 0);
+    doc.AddColumn("", XF_COL_TEXT, 300);
+    doc.AddColumn("day", XF_COL_DATE);
+    const int kObjects = 7;
+    auto single = [](int k) { return k == 0 ? 1.25e-7f : k == 1 ? 1234567.891f : 0.5f * k; };
+    auto real = [](int k) {
+        return k == 2   ? std::numeric_limits<double>::infinity()
+               : k == 3 ? std::numeric_limits<double>::quiet_NaN()
+                        : k + 0.5;
+    };
+    for (int k = 0; k < kObjects; ++k) {
+        doc.SetValue(k, 0, static_cast<uint16_t>(60000 - k));
+        doc.SetValue(k, 1, static_cast<uint32_t>(3000000000u + k));
+        doc.SetValue(k, 2, single(k));
+        doc.SetValue(k, 3, real(k));
+        doc.SetText(k, 4, "x");
+        doc.SetText(k, 5, ("v" + std::to_string(k)).c_str());
+        const uint16_t day[3] = {static_cast<uint16_t>(k == 0 ? 0 : 2024), 1,
+                                 static_cast<uint16_t>(k)};
+        doc.SetValue(k, 6, day);
+    }
+    std::string path = dir.Path("items.mif");
+    ASSERT_EQ(SaveThroughPlugin(doc.document, path).result, 2);
+
+    std::string report;
+    std::vector<COgrFeature> got = OgrFeatures(path, report);
+    ASSERT_EQ(got.size(), static_cast<size_t>(kObjects + 4)) << report;
+    EXPECT_EQ(report.find("ERROR"), std::string::npos) << report;
+    for (int k = 0; k < kObjects + 4; ++k) {
+        SCOPED_TRACE("ogrinfo, object " + std::to_string(k));
+        std::map<std::string, std::string>& v = got[static_cast<size_t>(k)].values;
+        const std::string& style = got[static_cast<size_t>(k)].style;
+        if (k >= kObjects) {
+            EXPECT_NE(
+                style.find("LABEL(t:\"" + std::string(1, static_cast<char>('a' + k - kObjects))),
+                std::string::npos)
+                << style;
+        }
+        if (k >= kObjects - 1) {
+            EXPECT_NE(style.find("bo:1"), std::string::npos) << style;
+            continue;
+        }
+        EXPECT_EQ(v["Data_1"], std::to_string(60000 - k));
+        EXPECT_EQ(std::atof(v["Point_1"].c_str()), 3000000000.0 + k);
+        EXPECT_EQ(static_cast<float>(std::atof(v["Columns_1"].c_str())), single(k));
+        if (std::isfinite(real(k))) {
+            EXPECT_EQ(std::atof(v["my_col"].c_str()), real(k));
+        }
+        EXPECT_EQ(v["my_col_1"], "x");
+        EXPECT_EQ(v["_"], "v" + std::to_string(k));
+        if (k == 1 || k == 2) {
+            EXPECT_NE(style.find("mapinfo-pen-2,"), std::string::npos) << "a visible pen";
+        }
+    }
+    EXPECT_NE(got[1].style.find("w:9"), std::string::npos) << got[1].style;
+    EXPECT_EQ(got[4].geometry, "") << "the None object";
+    EXPECT_EQ(got[5].geometry, "POLYGON ((0 0,4 0,4 4,0 4,0 0))");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -132,4 +133,95 @@ inline bool ImportThroughPlugin(const std::string& path, CExportDocument& doc) {
     int result = read(&info, 0, &geo, doc.vector, 0);
     close(&info);
     return result == 1;
+}
+
+// Points as "x,y x,y ...", numbers as %g prints them.
+inline std::string PointsText(const tagXF_POINT3DD* p, int n) {
+    std::string out;
+    char text[64];
+    for (int i = 0; i < n; ++i) {
+        std::snprintf(text, sizeof text, "%s%g,%g", i > 0 ? " " : "", p[i].x, p[i].y);
+        out += text;
+    }
+    return out;
+}
+
+// A host object as its type and its point lists, each in brackets: the points, every line
+// section, every ring, the ellipse's corners, or the text point followed by the text.
+inline std::string ObjectText(Cgeo_VectorObject* object) {
+    std::string out;
+    auto add = [&out](const tagXF_POINT3DD* p, int n) { out += "[" + PointsText(p, n) + "]"; };
+    if (Cgeo_VectorPoint* point = object->GetObjPoint()) {
+        add(point->GetData(), point->GetNumPoints());
+    } else if (Cgeo_VectorLine* line = object->GetObjLine()) {
+        for (int k = 0; k < line->GetNumSection(); ++k) {
+            add(line->GetData(k), line->GetNumPoints(k));
+        }
+    } else if (Cgeo_VectorPolygon* polygon = object->GetObjPolygon()) {
+        for (int k = 0; k < polygon->GetPolygonSize(); ++k) {
+            CXF_PolygonD* ring = polygon->GetRegion()->GetPolygon(k);
+            add(ring->GetData(), ring->GetSize());
+        }
+    } else if (Cgeo_VectorEllipse* ellipse = object->GetObjEllipse()) {
+        const tagXF_RECT3DD& r = ellipse->GetRect();
+        const tagXF_POINT3DD corners[2] = {{r.x1, r.y1, r.z1}, {r.x2, r.y2, r.z2}};
+        add(corners, 2);
+    } else if (Cgeo_VectorText* text = object->GetObjText()) {
+        const tagXF_POINT3DD at = text->GetTextPoint();
+        add(&at, 1);
+        out += std::string(" '") + text->GetText() + "'";
+    }
+    return std::to_string(object->GetType()) + (out.empty() ? "" : " " + out);
+}
+
+// An attribute value as text: a text between single quotes, numbers as the C library prints
+// them (floats to their own precision), a date as YYYY/MM/DD, a logical as T or F; "-" for no
+// value.
+inline std::string ValueText(const CVectorColumn& column, const void* value) {
+    if (value == nullptr) {
+        return "-";
+    }
+    char text[64];
+    switch (column.type) {
+        case XF_COL_TEXT:
+            return std::string("'") + static_cast<const char*>(value) + "'";
+        case XF_COL_UINT8:
+            return std::to_string(XF_LoadValue<uint8_t>(value));
+        case XF_COL_UINT16:
+            return std::to_string(XF_LoadValue<uint16_t>(value));
+        case XF_COL_INT16:
+            return std::to_string(XF_LoadValue<int16_t>(value));
+        case XF_COL_UINT32:
+            return std::to_string(XF_LoadValue<uint32_t>(value));
+        case XF_COL_INT32:
+            return std::to_string(XF_LoadValue<int32_t>(value));
+        case XF_COL_FLOAT:
+            std::snprintf(text, sizeof text, "%.9g", double{XF_LoadValue<float>(value)});
+            return text;
+        case XF_COL_DOUBLE:
+        case XF_COL_DECIMAL:
+            std::snprintf(text, sizeof text, "%.17g", XF_LoadValue<double>(value));
+            return text;
+        case XF_COL_DATE: {
+            auto* d = static_cast<const uint16_t*>(value);
+            std::snprintf(text, sizeof text, "%04u/%02u/%02u", unsigned{d[0]}, unsigned{d[1]},
+                          unsigned{d[2]});
+            return text;
+        }
+        case XF_COL_LOGICAL:
+            return XF_LoadValue<int32_t>(value) != 0 ? "T" : "F";
+        default:
+            return "?";
+    }
+}
+
+// Every attribute value of a layer's object k, as ValueText gives them, joined by commas.
+inline std::string RowText(Cgeo_Vector* vector, int64_t k) {
+    Cgeo_VectorTable* table = vector->GetVectorTable();
+    std::string out;
+    for (int j = 0; j < table->GetVectorColumns()->GetSize(); ++j) {
+        out += (j > 0 ? "," : "") +
+               ValueText(*table->GetVectorColumns()->Get(j), table->GetColumnValue(k, j));
+    }
+    return out;
 }

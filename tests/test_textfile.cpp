@@ -5,7 +5,6 @@
 #include <string>
 
 #include "test_util.h"
-#include "textfile/record_file.h"
 #include "textfile/text_file.h"
 
 namespace {
@@ -54,9 +53,6 @@ TEST(TextFileRead, SizesAroundThePage) {
         f.SeekToStart();
         EXPECT_EQ(ReadAll(f), data) << size;
     }
-    CTextFile f;
-    EXPECT_EQ(f.OpenRead(dir.Path("missing.mif").c_str()), 0);
-    EXPECT_EQ(f.OpenRead(dir.Root().string().c_str()), 0) << "a folder is not a text file";
 }
 
 // Only ordinary files are read, and no open waits: a FIFO without a writer (or, for writing,
@@ -128,9 +124,6 @@ TEST(TextFileRead, PageBeyondTwoGiBInASparseFile) {
     EXPECT_EQ(f.FileSize(), offset + 8);
     ASSERT_EQ(f.LoadPage(2051), 1);
     EXPECT_EQ(f.PageLength(), 17u + 8u);
-    // Walk to the data through the page the way the reader does.
-    f.SetMark();
-    f.RestoreMark();
     std::string tail;
     char c;
     while (f.GetChar(c)) {
@@ -138,26 +131,6 @@ TEST(TextFileRead, PageBeyondTwoGiBInASparseFile) {
     }
     EXPECT_EQ(tail.substr(17), "Region 1");
     EXPECT_EQ(f.ReadOffset(), offset + 8);
-}
-
-TEST(TextFileRead, LockedFilesRefuseTheOtherSide) {
-    TempDir dir;
-    std::string path = dir.Path("locked.mif");
-    WriteFile(path, "Version 300\r\n");
-    {
-        CTextFile writer;
-        ASSERT_EQ(writer.OpenWrite(path.c_str()), 1);
-        CTextFile reader;
-        EXPECT_EQ(reader.OpenRead(path.c_str()), 0) << "a file being written cannot be read";
-        EXPECT_EQ(reader.IsOpen(), 0);
-        writer.CloseFile();
-    }
-    WriteFile(path, "Version 300\r\n");
-    CTextFile reader1, reader2, writer;
-    ASSERT_EQ(reader1.OpenRead(path.c_str()), 1);
-    EXPECT_EQ(reader2.OpenRead(path.c_str()), 1) << "readers share the file";
-    EXPECT_EQ(writer.OpenWrite(path.c_str()), 0) << "a file being read cannot be written";
-    EXPECT_EQ(ReadFile(path), "Version 300\r\n") << "the refused writer truncated nothing";
 }
 
 TEST(TextFileWrite, LinesEndInCrLfArriveWholeAndReplaceTheOldFile) {
@@ -178,65 +151,6 @@ TEST(TextFileWrite, LinesEndInCrLfArriveWholeAndReplaceTheOldFile) {
     EXPECT_FALSE(f.HasWriteError());
     EXPECT_EQ(ReadFile(path), expected);
     EXPECT_EQ(f.OpenWrite(dir.Path("no/such/folder.mif").c_str()), 0);
-}
-
-TEST(TextFileWrite, FullDiskIsReported) {
-    SKIP_WITHOUT_POSIX("/dev/full");
-    CTextFile f;
-    ASSERT_EQ(f.OpenWrite(testos::FullDevice()), 1);
-    int failed = 0;
-    for (int i = 0; i < 10000; ++i) {
-        if (f.WriteLine("Pline 2 0.000000 0.000000 1.000000 1.000000") == 0) {
-            ++failed;
-        }
-    }
-    EXPECT_GT(failed, 0) << "writes past the buffer reach the full device and fail";
-    f.CloseFile();
-    EXPECT_TRUE(f.HasWriteError());
-
-    CTextFile g;
-    ASSERT_EQ(g.OpenWrite(testos::FullDevice()), 1);
-    EXPECT_NE(g.WriteLine("one short line"), 0) << "buffered, not yet written";
-    g.CloseFile();
-    EXPECT_TRUE(g.HasWriteError()) << "the failed flush at close is not lost";
-}
-
-TEST(TextFileWrite, FileSizeLimitIsReported) {
-    SKIP_WITHOUT_POSIX("file size limits");
-    TempDir dir;
-    std::string path = dir.Path("limited.mif");
-    int code = testos::RunWithFileSizeLimit(100000, [&path] {
-        CTextFile f;
-        if (f.OpenWrite(path.c_str()) != 1) {
-            return 2;
-        }
-        bool lineFailed = false;
-        for (int i = 0; i < 20000; ++i) {
-            lineFailed |= f.WriteLine("10.000000 20.000000") == 0;
-        }
-        f.CloseFile();
-        return lineFailed && f.HasWriteError() ? 0 : 1;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadFile(path).size(), 100000u) << "what was written up to the limit stays on disk";
-}
-
-TEST(RecordBuffer, GrowsOnSetAndAnswersEmptyPastTheEnd) {
-    CRecordFile r;
-    r.SetField(4, "x");
-    EXPECT_EQ(r.FieldCount(), 5);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(r.GetField(i), "");
-    }
-    EXPECT_EQ(r.GetField(4), "x");
-    EXPECT_EQ(r.GetField(5), "");
-    EXPECT_EQ(r.FieldCount(), 5) << "reading past the end does not grow the record";
-    EXPECT_THROW(r.GetField(-1), std::invalid_argument);
-    EXPECT_THROW(r.SetField(-1, "y"), std::invalid_argument);
-    r.ClearFields();
-    EXPECT_EQ(r.FieldCount(), 0);
-    r.SetField(1, "b");
-    EXPECT_EQ(r.GetField(0), "") << "a field reused after clearing starts empty";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,23 @@ inline std::string TestDataPath(const std::string& name) {
 inline std::string SamplesDir() {
     const char* dir = std::getenv("MIF_SAMPLES_DIR");
     return dir != nullptr ? std::string(dir) : std::string();
+}
+
+// The MIF files of the samples folder, sorted; none when it is not configured.
+inline std::vector<std::string> SampleFiles() {
+    std::vector<std::string> files;
+    std::string dir = SamplesDir();
+    if (dir.empty() || !std::filesystem::is_directory(dir)) {
+        return files;
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        std::string ext = entry.path().extension().string();
+        if (entry.is_regular_file() && (ext == ".mif" || ext == ".MIF")) {
+            files.push_back(entry.path().string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 // The shared plug-in, loaded as a host loads it.

@@ -63,29 +63,22 @@ TEST(HeaderWriter, UnknownTypesAsCharAndNamesKeptOneWord) {
     AddColumn(f, "i", kColInteger, 9);  // the width of a non-char type is not written
     AddColumn(f, "n8", 8);
     AddColumn(f, "nm", -1);
-    AddColumn(f, "Main Street", kColChar, 10);
+    AddColumn(f, "Main St\treet", kColChar, 10);
     AddColumn(f, "", kColInteger);
     ASSERT_EQ(f.Create(dir.Path("t.mif").c_str()), 1);
     f.Close();
     EXPECT_EQ(ReadFile(dir.Path("t.mif")), std::string(kFixedHeader) +
                                                "Columns 5\r\ni integer\r\nn8 char (32)\r\n"
-                                               "nm char (32)\r\nMain_Street char (10)\r\n"
+                                               "nm char (32)\r\nMain_St_reet char (10)\r\n"
                                                "_ integer\r\n\r\nData\r\n");
 }
 
-TEST(HeaderWriter, CreateFailsWhenEitherFileCannotBeMade) {
+// (Folders and files held elsewhere are the export failure tests'.)
+TEST(HeaderWriter, AMifPathEndingInMidIsNotItsOwnMidFile) {
     TempDir dir;
     CMifFile f;
-    EXPECT_EQ(f.Create(dir.Path("no/such/folder/a.mif").c_str()), 0);
-    EXPECT_EQ(f.Create(nullptr), 0);
-    EXPECT_EQ(f.IsOpen(), 0);
-
-    std::filesystem::create_directory(dir.Path("b.mid"));
-    EXPECT_EQ(f.Create(dir.Path("b.mif").c_str()), 0) << "records would be lost";
-    EXPECT_EQ(f.IsOpen(), 0);
-    EXPECT_EQ(f.midFile.IsOpen(), 0);
-    EXPECT_EQ(f.Create(dir.Path("c.mid").c_str()), 0)
-        << "a MIF path ending in .mid must not be truncated again as its own MID file";
+    EXPECT_EQ(f.Create(dir.Path("c.mid").c_str()), 0);
+    EXPECT_EQ(f.IsOpen() + f.midFile.IsOpen(), 0);
 }
 
 // Records the round trip does not hold: defaults that write no clause, a z that is never
@@ -97,12 +90,11 @@ TEST(ObjectWriter, AbsentStylesLongLinesAndBrokenRecords) {
     EXPECT_EQ(ObjectBytes(region), "Region 0\r\n\r\n") << "pattern -1: no clause";
     CMifPoint point;
     point.point = {37.6175, 55.7558, 9.0};
-    point.symbol.form = 3;
-    EXPECT_EQ(ObjectBytes(point), "Point 37.617500 55.755800\r\n\r\n") << "z never, form 3 no";
+    EXPECT_EQ(ObjectBytes(point), "Point 37.617500 55.755800\r\n\r\n") << "z never, no symbol";
     CMifText text;
     text.text = "Say \"hi\"\r\nthen\nbye\\n";
     text.font = {"Arial", 0, 9, 0, -1};
-    text.justify = 2;
+    text.justify = kJustifyCenter;
     EXPECT_EQ(ObjectBytes(text),
               "Text \"Say \"\"hi\"\"\\nthen\\nbye\\n\"\r\n0.000000 0.000000 0.000000 0.000000\r\n"
               "Font (\"Arial\",0,9,0)\r\nJustify Center\r\n\r\n")
@@ -110,16 +102,6 @@ TEST(ObjectWriter, AbsentStylesLongLinesAndBrokenRecords) {
     text.font.name = std::string(3000, 'F');
     EXPECT_NE(ObjectBytes(text).find("Font (\"" + text.font.name + "\",0,9,0)\r\n"),
               std::string::npos);
-    text.font.name.clear();
-    EXPECT_EQ(ObjectBytes(text).find("Font"), std::string::npos);
-
-    CMifLine wide;
-    wide.start = {1e300, -1e300};
-    wide.end = {-0.0078125, 0.0000005};
-    char expected[1400];
-    std::snprintf(expected, sizeof expected, "Line %f %f %f %f\r\n\r\n", 1e300, -1e300, -0.0078125,
-                  0.0000005);
-    EXPECT_EQ(ObjectBytes(wide), expected);
 
     CMifPline broken;  // a start past the nodes gives an empty section, not missing node lines
     broken.sectionStarts = {0, 5};
@@ -127,8 +109,6 @@ TEST(ObjectWriter, AbsentStylesLongLinesAndBrokenRecords) {
     EXPECT_EQ(ObjectBytes(broken), "Pline Multiple 2\r\n1\r\n1.000000 1.000000\r\n0\r\n\r\n");
     CMifPline noSections;
     EXPECT_EQ(ObjectBytes(noSections), "Pline Multiple 0\r\n\r\n");
-    CMifMultiPoint noPoints;
-    EXPECT_EQ(ObjectBytes(noPoints), "MultiPoint 0\r\n\r\n");
 
     CMifObject unknown(12);
     TempDir dir;
@@ -159,9 +139,7 @@ std::string MidBytes(std::initializer_list<std::initializer_list<const char*>> r
 }
 
 TEST(MidWriter, RecordsQuotedDelimitedAndOneLineEach) {
-    EXPECT_EQ(MidBytes({{"abc", "5", "1.500000"}}), "\"abc\",5,1.500000\r\n");
     EXPECT_EQ(MidBytes({{"", "", "", ""}}), "\"\",,,\"\"\r\n") << "empty text is two quotes";
-    EXPECT_EQ(MidBytes({{}, {}}), "\r\n\r\n") << "records with no value set are empty lines";
     EXPECT_EQ(MidBytes({{"x", "1"}}), "\"x\",1\r\n") << "only up to the highest value set";
     EXPECT_EQ(MidBytes({{"1\"b", nullptr, "a,b"}}), "\"1\"\"b\",,a,b\r\n")
         << "a quote in text is doubled; other columns are written as handed over";
@@ -184,44 +162,6 @@ TEST(MidWriter, RecordsQuotedDelimitedAndOneLineEach) {
     EXPECT_EQ(ReadFile(dir.Path("n.mid")), "\r\n");
 }
 
-// Many objects with their records: enough to go past the platform's write buffer.
-bool WriteManyObjects(CMifFile& f, int count) {
-    bool allWritten = true;
-    CMifLine line;
-    line.pen = {1, 2, 0};
-    for (int k = 0; k < count; ++k) {
-        allWritten &= f.WriteObject(&line) != 0;
-        f.SetValue(0, "a value of some length");
-        allWritten &= f.WriteValues() != 0;
-    }
-    return allWritten;
-}
-
-TEST(WriteFailures, FullDeviceForEitherFileIsReported) {
-    SKIP_WITHOUT_POSIX("/dev/full");
-    for (const char* full : {"full.mif", "full.mid"}) {
-        TempDir dir;
-        std::filesystem::create_symlink(testos::FullDevice(), dir.Path(full));
-        CMifFile f;
-        AddColumn(f, "c", kColChar, 40);
-        ASSERT_EQ(f.Create(dir.Path("full.mif").c_str()), 1) << full;
-        EXPECT_FALSE(WriteManyObjects(f, 20000)) << full;
-        EXPECT_TRUE(f.WriteFailed()) << full;
-        f.Close();
-        EXPECT_TRUE(f.WriteFailed()) << full << ": closing keeps the answer";
-    }
-    // Less than one buffer: the failure shows only when the file is flushed at close.
-    TempDir dir;
-    std::filesystem::create_symlink(testos::FullDevice(), dir.Path("short.mid"));
-    CMifFile f;
-    AddColumn(f, "c", kColChar, 40);
-    ASSERT_EQ(f.Create(dir.Path("short.mif").c_str()), 1);
-    EXPECT_TRUE(WriteManyObjects(f, 1));
-    EXPECT_FALSE(f.WriteFailed());
-    f.Close();
-    EXPECT_TRUE(f.WriteFailed());
-}
-
 // Every kind with its styles and options. Numbers have at most six decimals, so a reader gets
 // them back exactly.
 std::vector<CMifObjectPtr> EveryKind() {
@@ -231,9 +171,9 @@ std::vector<CMifObjectPtr> EveryKind() {
         return records.back().get();
     };
     add(kMifNone);
-    const CMifSymbol symbols[] = {{0, 35, 0x0000FF, 12, "", "", 0, 0.0},
-                                  {1, 35, 0x0000FF, 12, "Wingdings", "", 1, 45.5},
-                                  {2, 0, 0x0000FF, 12, "", "pin.bmp", 1, 0.0}};
+    const CMifSymbol symbols[] = {{kSymbolVector, 35, 0x0000FF, 12, "", "", 0, 0.0},
+                                  {kSymbolFont, 35, 0x0000FF, 12, "Wingdings", "", 1, 45.5},
+                                  {kSymbolBitmap, 0, 0x0000FF, 12, "", "pin.bmp", 1, 0.0}};
     for (const CMifSymbol& symbol : symbols) {
         auto* point = static_cast<CMifPoint*>(add(kMifPoint));
         point->point = {37.617512, -55.755801};
@@ -246,7 +186,7 @@ std::vector<CMifObjectPtr> EveryKind() {
     auto* pline = static_cast<CMifPline*>(add(kMifPline));
     pline->sectionStarts = {0, 2};
     pline->nodes = {{0, 0}, {1.5, 1}, {5, 5}, {6, 6.25}, {7, 7}};
-    pline->smooth = 1;
+    pline->smooth = true;
     pline->pen = {1, 5, 0xFF};
     auto* single = static_cast<CMifPline*>(add(kMifPline));
     single->BeginSection();
@@ -254,7 +194,7 @@ std::vector<CMifObjectPtr> EveryKind() {
     auto* region = static_cast<CMifRegion*>(add(kMifRegion));
     region->sectionStarts = {0, 4};
     region->nodes = {{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {3, 2}, {2, 3}};
-    region->hasCenter = 1;
+    region->hasCenter = true;
     region->center = {5, 5};
     region->pen = {2, 2, 0};
     region->brush = {2, 0x00FF00, 0xFFFFFF};
@@ -278,15 +218,15 @@ std::vector<CMifObjectPtr> EveryKind() {
     text->corner2 = {3, 4};
     text->font = {"Times New Roman", 1, 10, 0xFF, 0xFFFF00};
     text->spacing = 1.5f;
-    text->justify = 3;
+    text->justify = kJustifyRight;
     text->angle = 45.0f;
-    text->labelLine = 2;
+    text->labelLine = kLabelArrow;
     text->labelPoint = {9, 8};
     auto* multi = static_cast<CMifMultiPoint*>(add(kMifMultiPoint));
     multi->points.resize(3);
     multi->points[1] = {1, 1};
     multi->points[2] = {-2, 2.5};
-    multi->symbol = {0, 33, 0, 9, "", "", 0, 0.0};
+    multi->symbol = {kSymbolVector, 33, 0, 9, "", "", 0, 0.0};
     auto* collection = static_cast<CMifCollection*>(add(kMifCollection));
     collection->region = std::make_unique<CMifRegion>(*region);
     collection->pline = std::make_unique<CMifPline>(*pline);
@@ -410,8 +350,8 @@ TEST(InteropWrite, OgrinfoReadsEveryKindAndEveryColumnType) {
         "LINESTRING (",
         "POINT (",  // the text's anchor
         "MULTIPOINT ((0 0),(1 1),(-2 2.5))",
-        "GEOMETRYCOLLECTION (POLYGON ((0 0,10 0,10 10,0 0),(2 2,3 2,2 3,2 2)),MULTILINESTRING ((0 "
-        "0,1.5 1.0),(5 5,6.0 6.25,7 7)),MULTIPOINT ((0 0),(1 1),(-2 2.5)))"};
+        ("GEOMETRYCOLLECTION (POLYGON ((0 0,10 0,10 10,0 0),(2 2,3 2,2 3,2 2)),MULTILINESTRING ((0 "
+         "0,1.5 1.0),(5 5,6.0 6.25,7 7)),MULTIPOINT ((0 0),(1 1),(-2 2.5)))")};
     ASSERT_EQ(std::size(geometry), records.size());
     for (size_t k = 0; k < got.size(); ++k) {
         SCOPED_TRACE("object " + std::to_string(k));

@@ -2,17 +2,24 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Appends text so that it stays on one line of a text file: every line break (CR LF, a lone CR or
-// a lone LF) becomes the two characters \n, and, when asked, every double quote is doubled so
-// that the text can stand between double quotes.
-inline void AppendAsOneLine(std::string& out, const char* text, size_t length, bool doubleQuotes) {
+// a lone LF) becomes the two characters \n, and every byte listed in doubled is written twice (a
+// double quote, so that the text can stand between double quotes; a backslash, so that it cannot
+// start an escape).
+inline void AppendAsOneLine(std::string& out, const char* text, size_t length,
+                            std::string_view doubled) {
     size_t start = 0;
     for (size_t k = 0; k < length; ++k) {
         char c = text[k];
-        if (c == '"' && doubleQuotes) {
+        bool twice = false;
+        for (char d : doubled) {
+            twice = twice || c == d;
+        }
+        if (twice) {
             out.append(text + start, k + 1 - start);
-            out.push_back('"');
+            out.push_back(c);
             start = k + 1;
         } else if (c == '\r' || c == '\n') {
             out.append(text + start, k - start);

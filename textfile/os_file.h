@@ -53,6 +53,10 @@ public:
 
 private:
     bool Flush();
+    // The platform's part of writing and closing: every byte handed to the system (false when it
+    // refused one), and the descriptor closed.
+    bool SystemWrite(const char* data, size_t length);
+    bool SystemClose();
 
     int fd = -1;
     char* writeBuffer = nullptr;

@@ -9,10 +9,6 @@
 
 #include "textfile/os_file.h"
 
-COsFile::~COsFile() {
-    Close();
-}
-
 namespace {
 
 // Opens without waiting: a FIFO without a writer (or, for writing, without a reader) would block
@@ -138,88 +134,23 @@ int64_t COsFile::ReadAt(int64_t offset, void* data, uint32_t length) {
     return done;
 }
 
-bool COsFile::Write(const void* data, size_t length) {
-    if (fd < 0 || writeBuffer == nullptr) {
-        return false;
-    }
-    const char* in = static_cast<const char*>(data);
-    if (writeUsed + length > kWriteBufferSize) {
-        if (!Flush()) {
-            return false;
-        }
-    }
-    if (length >= kWriteBufferSize) {
-        // Too big to buffer: hand it over directly.
-        while (length > 0) {
-            ssize_t n = ::write(fd, in, length);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                writeFailed = true;
-                return false;
-            }
-            in += n;
-            length -= static_cast<size_t>(n);
-        }
-        return true;
-    }
-    std::memcpy(writeBuffer + writeUsed, in, length);
-    writeUsed += length;
-    return true;
-}
-
-bool COsFile::WriteLine(const char* text, size_t length) {
-    if (fd < 0 || writeBuffer == nullptr) {
-        return false;
-    }
-    if (writeUsed + length + 2 > kWriteBufferSize) {
-        // A line that does not fit goes through the general path as two pieces.
-        return Write(text, length) && Write("\r\n", 2);
-    }
-    std::memcpy(writeBuffer + writeUsed, text, length);
-    writeBuffer[writeUsed + length] = '\r';
-    writeBuffer[writeUsed + length + 1] = '\n';
-    writeUsed += length + 2;
-    return true;
-}
-
-bool COsFile::Flush() {
-    size_t done = 0;
-    while (done < writeUsed) {
-        ssize_t n = ::write(fd, writeBuffer + done, writeUsed - done);
+bool COsFile::SystemWrite(const char* data, size_t length) {
+    while (length > 0) {
+        ssize_t n = ::write(fd, data, length);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            // Whatever could not be written is dropped: the failure is what the caller learns.
-            writeUsed = 0;
-            writeFailed = true;
             return false;
         }
-        done += static_cast<size_t>(n);
+        data += n;
+        length -= static_cast<size_t>(n);
     }
-    writeUsed = 0;
     return true;
 }
 
-bool COsFile::Close() {
-    if (fd < 0) {
-        return true;
-    }
-    bool ok = true;
-    if (writeBuffer != nullptr) {
-        ok = Flush() && !writeFailed;
-        delete[] writeBuffer;
-        writeBuffer = nullptr;
-    }
-    if (::close(fd) != 0) {
-        ok = false;
-    }
-    fd = -1;
-    writeUsed = 0;
-    writeFailed = false;
-    return ok;
+bool COsFile::SystemClose() {
+    return ::close(fd) == 0;
 }
 
 char* COsFile::AllocPage(size_t size) {

@@ -49,10 +49,6 @@ bool WriteAll(HANDLE h, const char* data, size_t length) {
 
 }  // namespace
 
-COsFile::~COsFile() {
-    Close();
-}
-
 bool COsFile::OpenRead(const char* path) {
     Close();
     if (path == nullptr) {
@@ -157,71 +153,12 @@ int64_t COsFile::ReadAt(int64_t offset, void* data, uint32_t length) {
     return done;
 }
 
-bool COsFile::Write(const void* data, size_t length) {
-    if (fd < 0 || writeBuffer == nullptr) {
-        return false;
-    }
-    const char* in = static_cast<const char*>(data);
-    if (writeUsed + length > kWriteBufferSize) {
-        if (!Flush()) {
-            return false;
-        }
-    }
-    if (length >= kWriteBufferSize) {
-        // Too big to buffer: hand it over directly.
-        if (!WriteAll(ToHandle(fd), in, length)) {
-            writeFailed = true;
-            return false;
-        }
-        return true;
-    }
-    std::memcpy(writeBuffer + writeUsed, in, length);
-    writeUsed += length;
-    return true;
+bool COsFile::SystemWrite(const char* data, size_t length) {
+    return WriteAll(ToHandle(fd), data, length);
 }
 
-bool COsFile::WriteLine(const char* text, size_t length) {
-    if (fd < 0 || writeBuffer == nullptr) {
-        return false;
-    }
-    if (writeUsed + length + 2 > kWriteBufferSize) {
-        // A line that does not fit goes through the general path as two pieces.
-        return Write(text, length) && Write("\r\n", 2);
-    }
-    std::memcpy(writeBuffer + writeUsed, text, length);
-    writeBuffer[writeUsed + length] = '\r';
-    writeBuffer[writeUsed + length + 1] = '\n';
-    writeUsed += length + 2;
-    return true;
-}
-
-bool COsFile::Flush() {
-    bool ok = WriteAll(ToHandle(fd), writeBuffer, writeUsed);
-    // Whatever could not be written is dropped: the failure is what the caller learns.
-    writeUsed = 0;
-    if (!ok) {
-        writeFailed = true;
-    }
-    return ok;
-}
-
-bool COsFile::Close() {
-    if (fd < 0) {
-        return true;
-    }
-    bool ok = true;
-    if (writeBuffer != nullptr) {
-        ok = Flush() && !writeFailed;
-        delete[] writeBuffer;
-        writeBuffer = nullptr;
-    }
-    if (!CloseHandle(ToHandle(fd))) {
-        ok = false;
-    }
-    fd = -1;
-    writeUsed = 0;
-    writeFailed = false;
-    return ok;
+bool COsFile::SystemClose() {
+    return CloseHandle(ToHandle(fd)) != 0;
 }
 
 // Page buffers come straight from the system's page allocator.

@@ -10,7 +10,7 @@ int CRecordFile::WriteRecord() {
             line.push_back(delimiter);
         }
         const std::string& field = fields[i];
-        AppendAsOneLine(line, field.data(), field.size(), false);
+        AppendAsOneLine(line, field.data(), field.size(), {});
     }
     int written = WriteLine(line);
     ClearFields();

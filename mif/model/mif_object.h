@@ -45,8 +45,16 @@ struct CMifBrush {
     int32_t backColor = -1;  // -1: transparent background
 };
 
+// The three forms of a Symbol clause, told apart by their value counts (3, 6 and 4).
+enum MifSymbolForm : int32_t {
+    kSymbolNone = -1,  // no symbol clause
+    kSymbolVector = 0,
+    kSymbolFont = 1,
+    kSymbolBitmap = 2,
+};
+
 struct CMifSymbol {
-    int32_t form = -1;  // -1 none, 0 vector symbol, 1 font symbol, 2 bitmap symbol
+    MifSymbolForm form = kSymbolNone;
     int32_t shape = 0;
     int32_t color = 0;
     int32_t size = 0;
@@ -56,9 +64,17 @@ struct CMifSymbol {
     double rotation = 0.0;
 };
 
+// Bits of a Font clause's style value.
+enum : int32_t {
+    kFontBold = 1,
+    kFontItalic = 2,
+    kFontUnderline = 4,
+    kFontShadow = 32,
+};
+
 struct CMifFont {
-    std::string name;  // empty: no font clause
-    int32_t style = 0;
+    std::string name;   // empty: no font clause
+    int32_t style = 0;  // kFontBold, kFontItalic, kFontUnderline, kFontShadow and others
     int32_t size = 0;
     int32_t foreColor = 0;
     int32_t backColor = -1;
@@ -101,13 +117,13 @@ struct CMifSections : CMifObject {
 
 struct CMifPline : CMifSections {
     CMifPline() : CMifSections(kMifPline) {}
-    int32_t smooth = 0;
+    bool smooth = false;
     CMifPen pen;
 };
 
 struct CMifRegion : CMifSections {
     CMifRegion() : CMifSections(kMifRegion) {}
-    int32_t hasCenter = 0;
+    bool hasCenter = false;
     CNode center;
     CMifPen pen;
     CMifBrush brush;
@@ -142,15 +158,30 @@ struct CMifArc : CMifObject {
     CMifPen pen;
 };
 
+// A Text's Justify clause.
+enum MifJustify : int32_t {
+    kJustifyNone = 0,  // no Justify clause
+    kJustifyLeft = 1,
+    kJustifyCenter = 2,
+    kJustifyRight = 3,
+};
+
+// A Text's Label Line clause: a line from the text to its label point, plain or with an arrow.
+enum MifLabelLine : int32_t {
+    kLabelNone = 0,
+    kLabelSimple = 1,
+    kLabelArrow = 2,
+};
+
 struct CMifText : CMifObject {
     CMifText() : CMifObject(kMifText) {}
     CNode corner1;
     CNode corner2;
     std::string text;
     float spacing = 0.0f;
-    int32_t justify = 0;  // 0 not given, 1 left, 2 centre, 3 right
+    MifJustify justify = kJustifyNone;
     float angle = 0.0f;
-    int32_t labelLine = 0;  // 0 none, 1 simple, 2 arrow
+    MifLabelLine labelLine = kLabelNone;
     CNode labelPoint;
     CMifFont font;
 };

@@ -1,9 +1,6 @@
 #include "mif/reader/clause_reader.h"
 
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "mif/reader/mif_file.h"
@@ -84,16 +81,6 @@ bool ReadPoint(CMifFile& file, CNode& node) {
     return more;
 }
 
-float ToFloat(double value) {
-    if (value > static_cast<double>(FLT_MAX)) {
-        return std::numeric_limits<float>::infinity();
-    }
-    if (value < -static_cast<double>(FLT_MAX)) {
-        return -std::numeric_limits<float>::infinity();
-    }
-    return static_cast<float>(value);
-}
-
 bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword) {
     file.ReadLine(line);
     if (StartsWithNoCase(line, keyword)) {
@@ -104,22 +91,22 @@ bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword)
 }
 
 void ReadPlineClauses(CMifFile& file, CMifPline& pline, std::string& word) {
-    pline.smooth = 0;
+    pline.smooth = false;
     ForEachClauseWord(file, word, [&](std::string_view w) {
         if (StartsWithNoCase(w, "Pen")) {
             file.ParsePen(pline.pen);
         } else if (EqualsNoCase(w, "Smooth")) {
-            pline.smooth = 1;
+            pline.smooth = true;
         }
     });
 }
 
 void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
-    region.hasCenter = 0;
+    region.hasCenter = false;
     file.ReadWord(word);
     ForEachClauseWord(file, word, [&](std::string_view w) {
         if (!ReadPenOrBrush(file, w, region.pen, region.brush) && EqualsNoCase(w, "Center")) {
-            region.hasCenter = 1;
+            region.hasCenter = true;
             ReadPoint(file, region.center);
         }
     });
@@ -132,9 +119,9 @@ void ReadRectClauses(CMifFile& file, CMifRect& rect, std::string& word) {
 }
 
 void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
-    text.justify = 0;
+    text.justify = kJustifyNone;
     text.angle = 0.0f;
-    text.labelLine = 0;
+    text.labelLine = kLabelNone;
     text.spacing = 1.0f;
     file.ReadWord(word);
     ForEachClauseWord(file, word, [&](std::string_view w) {
@@ -147,16 +134,16 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
         } else if (EqualsNoCase(w, "Justify")) {
             ReadClauseWord(file, word);
             if (EqualsNoCase(word, "Left")) {
-                text.justify = 1;
+                text.justify = kJustifyLeft;
             } else if (EqualsNoCase(word, "Center")) {
-                text.justify = 2;
+                text.justify = kJustifyCenter;
             } else if (EqualsNoCase(word, "Right")) {
-                text.justify = 3;
+                text.justify = kJustifyRight;
             }
         } else if (EqualsNoCase(w, "Label")) {
             ReadClauseWord(file, word, "Line");
             ReadClauseWord(file, word);
-            text.labelLine = EqualsNoCase(word, "Arrow") ? 2 : 1;
+            text.labelLine = EqualsNoCase(word, "Arrow") ? kLabelArrow : kLabelSimple;
             CNode point;
             ReadPoint(file, point);
             // The label point is kept at 32-bit precision.
@@ -211,20 +198,20 @@ void CMifFile::ParseSymbol(CMifSymbol& symbol) {
     SplitQuoted(inner, ',', values);
     switch (values.size()) {
         case 3:
-            symbol.form = 0;
+            symbol.form = kSymbolVector;
             symbol.shape = ParseInt(values[0]);
             symbol.color = SwapColor(ParseInt(values[1]));
             symbol.size = ParseInt(values[2]);
             break;
         case 4:
-            symbol.form = 2;
+            symbol.form = kSymbolBitmap;
             symbol.fileName = values[0];
             symbol.color = SwapColor(ParseInt(values[1]));
             symbol.size = ParseInt(values[2]);
             symbol.style = ParseInt(values[3]);
             break;
         case 6:
-            symbol.form = 1;
+            symbol.form = kSymbolFont;
             symbol.shape = ParseInt(values[0]);
             symbol.color = SwapColor(ParseInt(values[1]));
             symbol.size = ParseInt(values[2]);

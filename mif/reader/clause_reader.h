@@ -25,7 +25,3 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word);
 
 // Reads x and y (0 for a missing number) and sets z to 0. False when the file ended before x.
 bool ReadPoint(CMifFile& file, CNode& node);
-
-// Narrows to 32-bit floating point; a value beyond its range becomes infinite instead of an
-// undefined conversion.
-float ToFloat(double value);

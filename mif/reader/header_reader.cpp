@@ -172,7 +172,7 @@ int CMifFile::Open(const char* path) {
         coordSys = ReadLine();
     }
     if (find("Transform")) {
-        hasTransform = 1;
+        hasTransform = true;
         ParseDoubleList(ReadLine(), transform);
     }
     // A transformation that is not four finite numbers is none: it would make every coordinate
@@ -180,7 +180,7 @@ int CMifFile::Open(const char* path) {
     if (transform.size() != 4 || !std::all_of(transform.begin(), transform.end(),
                                               [](double t) { return std::isfinite(t); })) {
         transform.clear();
-        hasTransform = 0;
+        hasTransform = false;
     }
     SeekTo(0);
     if (FindKeyword("Columns", "Data")) {

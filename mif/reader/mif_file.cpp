@@ -1,21 +1,6 @@
 #include "mif/reader/mif_file.h"
 
-#include "plugin/host/app.h"
-#include "plugin/host/main_frame.h"
-
-CMifFile::CMifFile() {
-    // Pen widths in points become device pixels at the screen's vertical resolution.
-    CGEO geo;
-    Cgeo_MainFrame* frame = geo.GetMainFrame();
-    if (frame != nullptr) {
-        HDC dc = frame->GetDC();
-        int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSY);
-        if (pixelsPerInch > 0) {
-            pixelsPerPoint = pixelsPerInch / 72.0;
-        }
-        geo.GetMainFrame()->ReleaseDC(dc);
-    }
-}
+CMifFile::CMifFile() = default;
 
 CMifFile::~CMifFile() {
     Close();
@@ -30,7 +15,7 @@ void CMifFile::Close() {
     charset.clear();
     coordSys.clear();
     delimiterText.clear();
-    hasTransform = 0;
+    hasTransform = false;
     uniqueColumns.clear();
     indexColumns.clear();
     transform.clear();

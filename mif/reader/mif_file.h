@@ -60,11 +60,19 @@ public:
     void CreateCurrentObject(int32_t kind);
     void DeleteCurrentObject();
 
-    // Object bodies and clauses.
+    // Object bodies, one reader per kind, and clauses.
     void ApplyTransform(CNode& node) const;
+    // Two points (the corners of a box, the ends of a line) in the header's transformation.
+    void ReadCorners(CNode& first, CNode& second);
+    void ParsePoint(CMifPoint& record);
+    void ParseLine(CMifLine& record);
     void ParsePline(CMifPline& record);
     void ParseRegion(CMifRegion& record);
+    void ParseRect(CMifRect& record);
+    void ParseArc(CMifArc& record);
+    void ParseText(CMifText& record);
     void ParseMultiPoint(CMifMultiPoint& record);
+    void ParseCollection(CMifCollection& record);
     void ParsePen(CMifPen& pen);
     void ParseBrush(CMifBrush& brush);
     void ParseSymbol(CMifSymbol& symbol);
@@ -91,12 +99,16 @@ public:
     std::string delimiterText;
     std::vector<int32_t> uniqueColumns;
     std::vector<int32_t> indexColumns;
-    int32_t hasTransform = 0;
+    bool hasTransform = false;
     std::vector<double> transform;
     CMifObject* currentObject = nullptr;
     int32_t nextKind = -1;
-    double pixelsPerPoint = 96.0 / 72.0;
     double progress = 0.0;
+    // What reading takes from the host, handed in by whoever opens the file: the screen's device
+    // pixels per point, for pen widths given in points, and the host's decoder of the escapes in
+    // Text strings (null: DecodeEscapes, which reads them the same way).
+    double pixelsPerPoint = 96.0 / 72.0;
+    std::string (*decodeText)(const std::string&) = nullptr;
     CMifColumnList columns;
 
 private:
@@ -104,6 +116,9 @@ private:
     std::string scanWord;
     // A number word that runs across a page boundary is gathered here.
     std::string numberWord;
+    // Sets the mark, skips blanks and takes the first byte after them; false at the end of the
+    // file. Words, numbers and lines all start so.
+    bool StartWord(char& c);
     // Appends the rest of the word whose first byte has been read, and consumes its terminator.
     void AppendWordRest(std::string& word);
     // Where the objects begin: just behind the word Data that ends the header; -1 when closed.

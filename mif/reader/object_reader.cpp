@@ -5,7 +5,6 @@
 #include "mif/reader/clause_reader.h"
 #include "mif/reader/mif_file.h"
 #include "mif/reader/scanner.h"
-#include "plugin/host/fnc_string.h"
 
 // Counts read from the file (sections, nodes, points) are never used to reserve memory, and every
 // loop over one also ends at the end of the file: a file announcing two billion nodes that holds
@@ -66,7 +65,7 @@ bool HasFiniteCoordinates(const CMifObject& record) {
             return AllFinite(static_cast<const CMifPline&>(record).nodes);
         case kMifRegion: {
             auto& region = static_cast<const CMifRegion&>(record);
-            return AllFinite(region.nodes) && (region.hasCenter == 0 || Finite(region.center));
+            return AllFinite(region.nodes) && (!region.hasCenter || Finite(region.center));
         }
         case kMifRect:
         case kMifRoundRect:
@@ -81,7 +80,7 @@ bool HasFiniteCoordinates(const CMifObject& record) {
         case kMifText: {
             auto& text = static_cast<const CMifText&>(record);
             return Finite(text.corner1) && Finite(text.corner2) &&
-                   (text.labelLine == 0 || Finite(text.labelPoint));
+                   (text.labelLine == kLabelNone || Finite(text.labelPoint));
         }
         case kMifMultiPoint:
             return AllFinite(static_cast<const CMifMultiPoint&>(record).points);
@@ -90,10 +89,15 @@ bool HasFiniteCoordinates(const CMifObject& record) {
     }
 }
 
-// A Text string: the host decodes its escapes; the quotes around it go, and a doubled quote
-// inside it stands for one quote.
-std::string DecodeText(const std::string& line) {
-    std::string text = fncString::ConvertStringToSequences(line);
+// A Text string: its escapes are decoded; the quotes around it go, and a doubled quote inside it
+// stands for one quote.
+std::string DecodeText(const std::string& line, std::string (*decode)(const std::string&)) {
+    std::string text = line;
+    if (decode != nullptr) {
+        text = decode(line);
+    } else {
+        DecodeEscapes(text);
+    }
     if (!text.empty() && text.front() == '"') {
         // Blanks after the closing quote are not part of the text.
         text.erase(text.find_last_not_of(" \t") + 1);
@@ -193,6 +197,92 @@ void CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
     }
 }
 
+void CMifFile::ParsePoint(CMifPoint& record) {
+    ReadPoint(*this, record.point);
+    if (hasTransform) {
+        ApplyTransform(record.point);
+    }
+    if (ReadClauseLine(*this, scanWord, "Symbol")) {
+        ParseSymbol(record.symbol);
+    }
+}
+
+void CMifFile::ReadCorners(CNode& first, CNode& second) {
+    ReadPoint(*this, first);
+    ReadPoint(*this, second);
+    if (hasTransform) {
+        ApplyTransform(first);
+        ApplyTransform(second);
+    }
+}
+
+void CMifFile::ParseLine(CMifLine& record) {
+    ReadCorners(record.start, record.end);
+    if (ReadClauseLine(*this, scanWord, "Pen")) {
+        ParsePen(record.pen);
+    }
+}
+
+// Rect, RoundRect and Ellipse share the record of a rectangle; a RoundRect adds its radius.
+void CMifFile::ParseRect(CMifRect& record) {
+    ReadCorners(record.corner1, record.corner2);
+    if (record.kind == kMifRoundRect) {
+        double radius = 0.0;
+        ReadNumber(radius);
+        static_cast<CMifRoundRect&>(record).radius = ToFloat(radius);
+    }
+    ReadRectClauses(*this, record, scanWord);
+}
+
+void CMifFile::ParseArc(CMifArc& record) {
+    ReadCorners(record.corner1, record.corner2);
+    double angle = 0.0;
+    ReadNumber(angle);
+    record.startAngle = ToFloat(angle);
+    ReadNumber(angle);
+    record.endAngle = ToFloat(angle);
+    if (ReadClauseLine(*this, scanWord, "Pen")) {
+        ParsePen(record.pen);
+    }
+}
+
+void CMifFile::ParseText(CMifText& record) {
+    std::string& word = scanWord;
+    // The string is the rest of the keyword's line or the next line; a line that starts like a
+    // number, or with an object keyword, is no string but what follows it.
+    ReadLine(word);
+    std::string_view first = std::string_view(word).substr(0, word.find_first_of(" \t"));
+    if (StartsLikeNumber(word) || MifObjectTypeFromKeyword(first) != -1) {
+        RestoreMark();
+        word.clear();
+    }
+    record.text = DecodeText(word, decodeText);
+    ReadCorners(record.corner1, record.corner2);
+    ReadTextClauses(*this, record, word);
+    if (hasTransform && record.labelLine != kLabelNone) {
+        ApplyTransform(record.labelPoint);
+    }
+}
+
+void CMifFile::ParseCollection(CMifCollection& record) {
+    ReadWord(scanWord);
+    int32_t parts = ParseInt(scanWord);
+    // Parts are taken by position: region, then polyline, then multipoint. A keyword of another
+    // kind is consumed and leaves its part empty.
+    if (parts >= 1 && ReadObjectKeyword() == kMifRegion) {
+        record.region = std::make_unique<CMifRegion>();
+        ParseRegion(*record.region);
+    }
+    if (parts >= 2 && ReadObjectKeyword() == kMifPline) {
+        record.pline = std::make_unique<CMifPline>();
+        ParsePline(*record.pline);
+    }
+    if (parts >= 3 && ReadObjectKeyword() == kMifMultiPoint) {
+        record.multiPoint = std::make_unique<CMifMultiPoint>();
+        ParseMultiPoint(*record.multiPoint);
+    }
+}
+
 CMifObject* CMifFile::ReadObject() {
     if (nextKind < 0) {
         DeleteCurrentObject();
@@ -202,32 +292,13 @@ CMifObject* CMifFile::ReadObject() {
     if (currentObject == nullptr) {
         return nullptr;
     }
-    std::string& word = scanWord;
     switch (currentObject->kind) {
-        case kMifPoint: {
-            auto& point = *static_cast<CMifPoint*>(currentObject);
-            ReadPoint(*this, point.point);
-            if (hasTransform) {
-                ApplyTransform(point.point);
-            }
-            if (ReadClauseLine(*this, word, "Symbol")) {
-                ParseSymbol(point.symbol);
-            }
+        case kMifPoint:
+            ParsePoint(*static_cast<CMifPoint*>(currentObject));
             break;
-        }
-        case kMifLine: {
-            auto& line = *static_cast<CMifLine*>(currentObject);
-            ReadPoint(*this, line.start);
-            ReadPoint(*this, line.end);
-            if (hasTransform) {
-                ApplyTransform(line.start);
-                ApplyTransform(line.end);
-            }
-            if (ReadClauseLine(*this, word, "Pen")) {
-                ParsePen(line.pen);
-            }
+        case kMifLine:
+            ParseLine(*static_cast<CMifLine*>(currentObject));
             break;
-        }
         case kMifPline:
             ParsePline(*static_cast<CMifPline*>(currentObject));
             break;
@@ -236,86 +307,21 @@ CMifObject* CMifFile::ReadObject() {
             break;
         case kMifRect:
         case kMifRoundRect:
-        case kMifEllipse: {
-            auto& rect = *static_cast<CMifRect*>(currentObject);
-            ReadPoint(*this, rect.corner1);
-            ReadPoint(*this, rect.corner2);
-            if (rect.kind == kMifRoundRect) {
-                double radius = 0.0;
-                ReadNumber(radius);
-                static_cast<CMifRoundRect&>(rect).radius = ToFloat(radius);
-            }
-            if (hasTransform) {
-                ApplyTransform(rect.corner1);
-                ApplyTransform(rect.corner2);
-            }
-            ReadRectClauses(*this, rect, word);
+        case kMifEllipse:
+            ParseRect(*static_cast<CMifRect*>(currentObject));
             break;
-        }
-        case kMifArc: {
-            auto& arc = *static_cast<CMifArc*>(currentObject);
-            ReadPoint(*this, arc.corner1);
-            ReadPoint(*this, arc.corner2);
-            double angle = 0.0;
-            ReadNumber(angle);
-            arc.startAngle = ToFloat(angle);
-            ReadNumber(angle);
-            arc.endAngle = ToFloat(angle);
-            if (hasTransform) {
-                ApplyTransform(arc.corner1);
-                ApplyTransform(arc.corner2);
-            }
-            if (ReadClauseLine(*this, word, "Pen")) {
-                ParsePen(arc.pen);
-            }
+        case kMifArc:
+            ParseArc(*static_cast<CMifArc*>(currentObject));
             break;
-        }
-        case kMifText: {
-            auto& text = *static_cast<CMifText*>(currentObject);
-            // The string is the rest of the keyword's line or the next line; a line that starts
-            // like a number, or with an object keyword, is no string but what follows it.
-            ReadLine(word);
-            std::string_view first = std::string_view(word).substr(0, word.find_first_of(" \t"));
-            if (StartsLikeNumber(word) || MifObjectTypeFromKeyword(first) != -1) {
-                RestoreMark();
-                word.clear();
-            }
-            text.text = DecodeText(word);
-            ReadPoint(*this, text.corner1);
-            ReadPoint(*this, text.corner2);
-            ReadTextClauses(*this, text, word);
-            if (hasTransform) {
-                ApplyTransform(text.corner1);
-                ApplyTransform(text.corner2);
-                if (text.labelLine != 0) {
-                    ApplyTransform(text.labelPoint);
-                }
-            }
+        case kMifText:
+            ParseText(*static_cast<CMifText*>(currentObject));
             break;
-        }
         case kMifMultiPoint:
             ParseMultiPoint(*static_cast<CMifMultiPoint*>(currentObject));
             break;
-        case kMifCollection: {
-            auto& collection = *static_cast<CMifCollection*>(currentObject);
-            ReadWord(word);
-            int32_t parts = ParseInt(word);
-            // Parts are taken by position: region, then polyline, then multipoint. A keyword of
-            // another kind is consumed and leaves its part empty.
-            if (parts >= 1 && ReadObjectKeyword() == kMifRegion) {
-                collection.region = std::make_unique<CMifRegion>();
-                ParseRegion(*collection.region);
-            }
-            if (parts >= 2 && ReadObjectKeyword() == kMifPline) {
-                collection.pline = std::make_unique<CMifPline>();
-                ParsePline(*collection.pline);
-            }
-            if (parts >= 3 && ReadObjectKeyword() == kMifMultiPoint) {
-                collection.multiPoint = std::make_unique<CMifMultiPoint>();
-                ParseMultiPoint(*collection.multiPoint);
-            }
+        case kMifCollection:
+            ParseCollection(*static_cast<CMifCollection*>(currentObject));
             break;
-        }
         default:
             break;  // None: no body
     }

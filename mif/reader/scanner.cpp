@@ -1,5 +1,6 @@
 #include "mif/reader/scanner.h"
 
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -135,6 +136,16 @@ double ParseDouble(std::string_view text) {
     return negative ? -value : value;
 }
 
+float ToFloat(double value) {
+    if (value > static_cast<double>(FLT_MAX)) {
+        return std::numeric_limits<float>::infinity();
+    }
+    if (value < -static_cast<double>(FLT_MAX)) {
+        return -std::numeric_limits<float>::infinity();
+    }
+    return static_cast<float>(value);
+}
+
 std::string StripQuotes(std::string_view text) {
     if (text.size() >= 2) {
         if (text.back() == '"') {
@@ -244,15 +255,22 @@ void DecodeEscapes(std::string& text) {
 // The scanner takes its bytes a page run at a time: the per-byte step is a compare and an
 // increment, and a word or line still runs across a page boundary.
 
-bool CMifFile::ReadWord(std::string& word) {
+bool CMifFile::StartWord(char& c) {
     SetMark();
-    word.clear();
-    char c;
     do {
         if (!GetChar(c)) {
             return false;
         }
     } while (IsBlank(c));
+    return true;
+}
+
+bool CMifFile::ReadWord(std::string& word) {
+    word.clear();
+    char c;
+    if (!StartWord(c)) {
+        return false;
+    }
     word.push_back(c);
     AppendWordRest(word);
     return true;
@@ -279,14 +297,11 @@ void CMifFile::AppendWordRest(std::string& word) {
 }
 
 bool CMifFile::ReadNumber(double& value) {
-    SetMark();
     char c;
-    do {
-        if (!GetChar(c)) {
-            value = 0.0;
-            return false;
-        }
-    } while (IsBlank(c));
+    if (!StartWord(c)) {
+        value = 0.0;
+        return false;
+    }
     // The first byte was just taken from the loaded page, so the word starts one byte back.
     const char* start = PageCursor() - 1;
     const char* end = PageEnd();
@@ -314,14 +329,11 @@ bool CMifFile::ReadNumber(double& value) {
 }
 
 bool CMifFile::ReadLine(std::string& line) {
-    SetMark();
     line.clear();
     char c;
-    do {
-        if (!GetChar(c)) {
-            return false;
-        }
-    } while (IsBlank(c));
+    if (!StartWord(c)) {
+        return false;
+    }
     line.push_back(c);
     for (;;) {
         const char* p = PageCursor();

@@ -14,6 +14,9 @@ int32_t ParseInt(std::string_view text);
 // Floating-point value of the text; out of range gives +-HUGE_VAL or 0, as strtod does. Also
 // reads nan and inf, and 1.#INF, 1.#QNAN, 1.#IND as other writers print them.
 double ParseDouble(std::string_view text);
+// Narrows to 32-bit floating point; a value beyond its range becomes infinite of its sign instead
+// of an undefined conversion.
+float ToFloat(double value);
 
 // The text without one leading and one trailing double quote (text of fewer than 2 bytes is
 // returned unchanged).

@@ -47,14 +47,14 @@ int CMifFile::WriteBrush(const CMifBrush& brush) {
 
 int CMifFile::WriteSymbol(const CMifSymbol& symbol) {
     switch (symbol.form) {
-        case 0:
+        case kSymbolVector:
             return WriteFormattedLine(*this, "Symbol (%i,%i,%i)", symbol.shape,
                                       SwapColor(symbol.color), symbol.size);
-        case 1:
+        case kSymbolFont:
             return WriteFormattedLine(
                 *this, "Symbol (%i,%i,%i,\"%s\",%i,%f)", symbol.shape, SwapColor(symbol.color),
                 symbol.size, Quotable(symbol.fontName).c_str(), symbol.style, symbol.rotation);
-        case 2:
+        case kSymbolBitmap:
             return WriteFormattedLine(*this, "Symbol (\"%s\",%i,%i,%i)",
                                       Quotable(symbol.fileName).c_str(), SwapColor(symbol.color),
                                       symbol.size, symbol.style);

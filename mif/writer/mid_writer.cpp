@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "mif/reader/mif_file.h"
+#include "textfile/one_line.h"
 
 namespace {
 
@@ -27,23 +28,7 @@ void CMifFile::SetValue(int i, const char* value) {
     // written as \n, so a quote, a delimiter or a line break in the value cannot end the field
     // or the record early, and a backslash cannot be read as the start of an escape.
     valueScratch.assign(1, '"');
-    size_t start = 0;
-    for (size_t k = 0; k < length; ++k) {
-        char c = value[k];
-        if (c == '"' || c == '\\') {
-            valueScratch.append(value + start, k + 1 - start);
-            valueScratch.push_back(c);
-            start = k + 1;
-        } else if (c == '\r' || c == '\n') {
-            valueScratch.append(value + start, k - start);
-            valueScratch.append("\\n", 2);
-            if (c == '\r' && k + 1 < length && value[k + 1] == '\n') {
-                ++k;
-            }
-            start = k + 1;
-        }
-    }
-    valueScratch.append(value + start, length - start);
+    AppendAsOneLine(valueScratch, value, length, "\"\\");
     valueScratch.push_back('"');
     midFile.SetField(i, valueScratch);
 }

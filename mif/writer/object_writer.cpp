@@ -51,7 +51,7 @@ void WriteText(CMifFile& file, const CMifText& text, CWriteResult& result) {
     // neither end early nor spill onto the lines that follow it.
     std::string line = "Text \"";
     line.reserve(text.text.size() + 8);
-    AppendAsOneLine(line, text.text.data(), text.text.size(), true);
+    AppendAsOneLine(line, text.text.data(), text.text.size(), "\"");
     line.push_back('"');
     result.Add(file.WriteLine(line));
     result.Add(WriteFormattedLine(file, "%f %f %f %f", text.corner1.x, text.corner1.y,
@@ -65,13 +65,13 @@ void WriteText(CMifFile& file, const CMifText& text, CWriteResult& result) {
         result.Add(file.WriteLine("Spacing 2.0", 11));
     }
     switch (text.justify) {
-        case 1:
+        case kJustifyLeft:
             result.Add(file.WriteLine("Justify Left", 12));
             break;
-        case 2:
+        case kJustifyCenter:
             result.Add(file.WriteLine("Justify Center", 14));
             break;
-        case 3:
+        case kJustifyRight:
             result.Add(file.WriteLine("Justify Right", 13));
             break;
         default:
@@ -80,10 +80,10 @@ void WriteText(CMifFile& file, const CMifText& text, CWriteResult& result) {
     if (text.angle != 0.0f) {
         result.Add(WriteFormattedLine(file, "Angle %f", static_cast<double>(text.angle)));
     }
-    if (text.labelLine == 1 || text.labelLine == 2) {
+    if (text.labelLine == kLabelSimple || text.labelLine == kLabelArrow) {
         result.Add(WriteFormattedLine(file, "Label Line %s %f %f",
-                                      text.labelLine == 1 ? "simple" : "arrow", text.labelPoint.x,
-                                      text.labelPoint.y));
+                                      text.labelLine == kLabelSimple ? "simple" : "arrow",
+                                      text.labelPoint.x, text.labelPoint.y));
     }
 }
 
@@ -97,7 +97,7 @@ int CMifFile::WritePline(const CMifPline& pline) {
         result.Add(WriteFormattedLine(*this, "Pline Multiple %i", pline.GetSectionCount()));
     }
     WriteSections(*this, pline, result);
-    if (pline.smooth != 0) {
+    if (pline.smooth) {
         result.Add(WriteLine("Smooth", 6));
     }
     result.Add(WritePen(pline.pen));
@@ -108,7 +108,7 @@ int CMifFile::WriteRegion(const CMifRegion& region) {
     CWriteResult result;
     result.Add(WriteFormattedLine(*this, "Region %i", region.GetSectionCount()));
     WriteSections(*this, region, result);
-    if (region.hasCenter != 0) {
+    if (region.hasCenter) {
         result.Add(WriteFormattedLine(*this, "Center %f %f", region.center.x, region.center.y));
     }
     result.Add(WritePen(region.pen));

@@ -43,6 +43,13 @@ private:
     bool added = false;
 };
 
+// The failures a plug-in reports in a file info's errorCode.
+enum XF_ErrorCode : int {
+    XF_ERROR_OPEN = 2,             // the file to import cannot be opened or read
+    XF_ERROR_NOTHING_TO_SAVE = 6,  // the document has no layer to export
+    XF_ERROR_WRITE = 8,            // an output file cannot be created or written
+};
+
 // What the host tells a plug-in about one file it opens or saves.
 class FNC_API CXF_FileInfo {
 public:
@@ -61,6 +68,7 @@ public:
     int GetFreeMemCount() const { return freeMemCalls; }
 
     void* userData = nullptr;
+    // Why an entry point failed, for the host to show: one of XF_ErrorCode.
     int errorCode = 0;
     Cgeo_MainApp* mainApp = nullptr;
     std::vector<std::string> fileNames;

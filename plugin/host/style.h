@@ -146,6 +146,9 @@ constexpr unsigned XF_TEXT_BOLD = 1;
 constexpr unsigned XF_TEXT_ITALIC = 2;
 constexpr unsigned XF_TEXT_UNDERLINE = 8;
 
+// Text face alignments.
+enum : int { XF_ALIGN_LEFT = 0, XF_ALIGN_CENTER = 1, XF_ALIGN_RIGHT = 2 };
+
 // The face of a style object used by text objects.
 class FNC_API CXF_StyleText {
 public:
@@ -160,7 +163,7 @@ public:
     // XF_TEXT_BOLD, XF_TEXT_ITALIC, XF_TEXT_UNDERLINE.
     unsigned GetFlags() const { return flags; }
     void SetFlags(unsigned value) { flags = value; }
-    // 0 left, 1 centre, 2 right.
+    // XF_ALIGN_LEFT, XF_ALIGN_CENTER, XF_ALIGN_RIGHT.
     int GetAlignment() const { return alignment; }
     void SetAlignment(int value) { alignment = value; }
     CXF_StyleShadow* GetShadow() { return &shadow; }
@@ -172,7 +175,7 @@ private:
     int settingA = 0;
     int settingB = 0;
     unsigned flags = 0;
-    int alignment = 1;
+    int alignment = XF_ALIGN_CENTER;
     CXF_StyleShadow shadow;
 };
 

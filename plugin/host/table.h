@@ -1,26 +1,38 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "plugin/host/host_api.h"
 
-// Column type codes of the attribute table and the layout of one value of each:
-//   0  none: holds no value (GetSize 0)
-//   1  text: up to width bytes and a terminating zero (GetSize width + 1)
-//   2  unsigned 8-bit integer
-//   3  unsigned 16-bit integer
-//   4  signed 16-bit integer
-//   5  unsigned 32-bit integer
-//   6  signed 32-bit integer
-//   7  32-bit float
-//   8  64-bit float
-//   9  64-bit float shown with a fixed number of decimals
-//   10 date: three unsigned 16-bit integers year, month, day
-//   11 logical: 32-bit integer, 0 false, anything else true
-//   12 and above: unknown to this host, hold no value (GetSize 0)
+// Column type codes of the attribute table and the layout of one value of each (GetSize gives
+// its bytes). Codes of 12 and above are unknown to this host and hold no value, as none does.
+enum XF_ColumnType : int {
+    XF_COL_NONE = 0,      // holds no value
+    XF_COL_TEXT = 1,      // up to width bytes and a terminating zero
+    XF_COL_UINT8 = 2,     // unsigned 8-bit integer
+    XF_COL_UINT16 = 3,    // unsigned 16-bit integer
+    XF_COL_INT16 = 4,     // signed 16-bit integer
+    XF_COL_UINT32 = 5,    // unsigned 32-bit integer
+    XF_COL_INT32 = 6,     // signed 32-bit integer
+    XF_COL_FLOAT = 7,     // 32-bit float
+    XF_COL_DOUBLE = 8,    // 64-bit float
+    XF_COL_DECIMAL = 9,   // 64-bit float shown with a fixed number of decimals
+    XF_COL_DATE = 10,     // three unsigned 16-bit integers: year, month, day
+    XF_COL_LOGICAL = 11,  // 32-bit integer, 0 false, anything else true
+};
 constexpr int XF_COLUMN_TYPE_COUNT = 12;
+
+// A value of type T read from a stored value of the table, which need not be aligned for T.
+template <typename T>
+T XF_LoadValue(const void* value) {
+    T v;
+    std::memcpy(&v, value, sizeof v);
+    return v;
+}
+
 // Widest text column the table stores; a text width outside 1 to this is clamped for its values.
 constexpr int XF_MAX_TEXT_WIDTH = 32767;
 

@@ -10,13 +10,6 @@
 
 namespace {
 
-template <typename T>
-T Load(const void* data) {
-    T value;
-    std::memcpy(&value, data, sizeof value);
-    return value;
-}
-
 std::string Coord(const tagXF_POINT3DD& p) {
     return "[" + NumberText(p.x) + "," + NumberText(p.y) + "]";
 }
@@ -48,24 +41,24 @@ std::string ValueText(const CVectorColumn& column, const void* value, const Code
         return "null";
     }
     switch (column.type) {
-        case 1:
+        case XF_COL_TEXT:
             return JsonString(cp.ToUtf8(static_cast<const char*>(value)));
-        case 2:
-            return std::to_string(Load<std::uint8_t>(value));
-        case 3:
-            return std::to_string(Load<std::uint16_t>(value));
-        case 4:
-            return std::to_string(Load<std::int16_t>(value));
-        case 5:
-            return std::to_string(Load<std::uint32_t>(value));
-        case 6:
-            return std::to_string(Load<std::int32_t>(value));
-        case 7:
-            return NumberText(Load<float>(value));
-        case 8:
-        case 9:
-            return NumberText(Load<double>(value));
-        case 10: {
+        case XF_COL_UINT8:
+            return std::to_string(XF_LoadValue<std::uint8_t>(value));
+        case XF_COL_UINT16:
+            return std::to_string(XF_LoadValue<std::uint16_t>(value));
+        case XF_COL_INT16:
+            return std::to_string(XF_LoadValue<std::int16_t>(value));
+        case XF_COL_UINT32:
+            return std::to_string(XF_LoadValue<std::uint32_t>(value));
+        case XF_COL_INT32:
+            return std::to_string(XF_LoadValue<std::int32_t>(value));
+        case XF_COL_FLOAT:
+            return NumberText(XF_LoadValue<float>(value));
+        case XF_COL_DOUBLE:
+        case XF_COL_DECIMAL:
+            return NumberText(XF_LoadValue<double>(value));
+        case XF_COL_DATE: {
             std::uint16_t ymd[3];
             std::memcpy(ymd, value, sizeof ymd);
             char text[32];
@@ -73,8 +66,8 @@ std::string ValueText(const CVectorColumn& column, const void* value, const Code
                           unsigned{ymd[1]}, unsigned{ymd[2]});
             return text;
         }
-        case 11:
-            return Load<std::int32_t>(value) != 0 ? "true" : "false";
+        case XF_COL_LOGICAL:
+            return XF_LoadValue<std::int32_t>(value) != 0 ? "true" : "false";
         default:
             return "null";
     }
@@ -229,9 +222,9 @@ FeatureParts Describe(Cgeo_VectorObject* object, CXF_ManagerVectorStyle* manager
                 unsigned flags = face->GetFlags();
                 CXF_StyleShadow* shadow = face->GetShadow();
                 bool hasShadow = shadow->GetOffsetX() != 0.0 || shadow->GetOffsetY() != 0.0;
-                const char* align = face->GetAlignment() == 0   ? "left"
-                                    : face->GetAlignment() == 2 ? "right"
-                                                                : "center";
+                const char* align = face->GetAlignment() == XF_ALIGN_LEFT    ? "left"
+                                    : face->GetAlignment() == XF_ALIGN_RIGHT ? "right"
+                                                                             : "center";
                 f.style =
                     "{\"color\":\"" + ColorText(s.color) + "\",\"size\":" + std::to_string(s.size) +
                     ",\"height\":" + NumberText(s.height) + ",\"angle\":" + NumberText(s.angle) +

@@ -108,6 +108,9 @@ RingBox BoxOf(const CXF_PolygonD& ring) {
 // among a few: grids of halving cell widths and heights; a ring lies in the grid whose cells are
 // the smallest it fits in, in the two to four cells its box touches. A ring that holds another
 // is at least as wide and as high, so it lies in a grid of cells at least as large.
+// The host's outer-ring marking (hostlib/ring_nesting.cpp) indexes boxes as well, but to count
+// every ring that holds a group of rings; this finds one outer ring per hole, with box equality
+// and file order deciding ties, so the two keep their own index.
 class OuterIndex {
 public:
     OuterIndex(const CXF_RegionCmx& rings, const std::vector<RingBox>& boxes,
@@ -349,7 +352,7 @@ bool LayerTextIsUtf8(Cgeo_Vector* vector) {
         if (!IsValidUtf8(column->name)) {
             return false;
         }
-        for (std::int64_t id = 0; column->type == 1 && id < count; ++id) {
+        for (std::int64_t id = 0; column->type == XF_COL_TEXT && id < count; ++id) {
             const void* value = table->GetColumnValue(id, c);
             if (value != nullptr && !IsValidUtf8(static_cast<const char*>(value))) {
                 return false;

@@ -306,15 +306,16 @@ int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const Cod
                 EscapeControls(choice.reason).c_str());
     Cgeo_VectorColumns* columns = vector->GetVectorTable()->GetVectorColumns();
     std::printf("columns: %d\n", columns->GetSize());
-    static const char* const typeNames[] = {"none",   "text",    "uint8", "uint16",
-                                            "int16",  "uint32",  "int32", "float",
-                                            "double", "decimal", "date",  "logical"};
+    static const char* const typeNames[XF_COLUMN_TYPE_COUNT] = {
+        "none",  "text",  "uint8",  "uint16",  "int16", "uint32",
+        "int32", "float", "double", "decimal", "date",  "logical"};
     for (int c = 0; c < columns->GetSize(); ++c) {
         const CVectorColumn* col = columns->Get(c);
         std::string name = PadToWidth(EscapeControls(cp.ToUtf8(col->name)), 20);
-        std::printf("  %s %-8s width %d decimals %d\n", name.c_str(),
-                    col->type >= 0 && col->type < 12 ? typeNames[col->type] : "unknown", col->width,
-                    col->decimals);
+        std::printf(
+            "  %s %-8s width %d decimals %d\n", name.c_str(),
+            col->type >= 0 && col->type < XF_COLUMN_TYPE_COUNT ? typeNames[col->type] : "unknown",
+            col->width, col->decimals);
     }
     std::int64_t counts[7] = {};
     std::int64_t total = vector->GetObjectCount();
@@ -442,8 +443,9 @@ int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std:
                     "export cancelled: " + out + " keeps the objects written before the cancel");
     }
     if (result == 0) {
-        if (info.errorCode == 6) {
-            return Fail(kExitCannotSave, "nothing to save (error code 6)");
+        if (info.errorCode == XF_ERROR_NOTHING_TO_SAVE) {
+            return Fail(kExitCannotSave,
+                        "nothing to save (error code " + std::to_string(info.errorCode) + ")");
         }
         std::string mid = MidPath(out, ".mid");
         std::string reason = platform::WriteFailureReason(out);

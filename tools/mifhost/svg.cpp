@@ -178,8 +178,9 @@ void DrawText(BufferedOut& out, const View& v, Cgeo_VectorText* text, const Code
     double cy = v.Y(p.y);
     double size = std::max(1.0, box.lineHeight * v.scale);
     double halfWidth = box.width * v.scale / 2;
-    int align = s.style != nullptr ? s.style->GetAlignment() : 1;
-    double x = align == 0 ? cx - halfWidth : (align == 2 ? cx + halfWidth : cx);
+    int align = s.style != nullptr ? s.style->GetAlignment() : XF_ALIGN_CENTER;
+    double x =
+        align == XF_ALIGN_LEFT ? cx - halfWidth : (align == XF_ALIGN_RIGHT ? cx + halfWidth : cx);
     std::string attrs = " font-size=\"" + Num(size) + "\" fill=\"" +
                         ColorText(s.style != nullptr ? s.color : 0) + "\"";
     if (s.style != nullptr) {
@@ -189,8 +190,9 @@ void DrawText(BufferedOut& out, const View& v, Cgeo_VectorText* text, const Code
         attrs += (flags & XF_TEXT_ITALIC) ? " font-style=\"italic\"" : "";
         attrs += (flags & XF_TEXT_UNDERLINE) ? " text-decoration=\"underline\"" : "";
     }
-    attrs += align == 0 ? " text-anchor=\"start\""
-                        : (align == 2 ? " text-anchor=\"end\"" : " text-anchor=\"middle\"");
+    attrs += align == XF_ALIGN_LEFT
+                 ? " text-anchor=\"start\""
+                 : (align == XF_ALIGN_RIGHT ? " text-anchor=\"end\"" : " text-anchor=\"middle\"");
     if (s.angle != 0.0 && std::isfinite(s.angle)) {
         attrs += " transform=\"rotate(" + Num(-s.angle) + " " + Num(cx) + " " + Num(cy) + ")\"";
     }

@@ -1,6 +1,7 @@
-#include "import/line_styles.h"
+#include "convert/line_styles.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "plugin/host/app.h"
 #include "plugin/host/style.h"
@@ -10,8 +11,12 @@ namespace {
 // The one piece of global state of the plug-in: built on the first conversion, then read only.
 // When the library is unloaded it hands back the references it holds, so that the host can free
 // its line styles.
-struct CLineStyleTableHolder : CLineStyleTable {
-    ~CLineStyleTableHolder() {
+struct CLineStyleTable {
+    CXF_StyleObject* styles[kLineStyleCount] = {};  // references held by the table, or null
+    double widthFactors[kLineStyleCount] = {};
+    bool built = false;
+
+    ~CLineStyleTable() {
         for (CXF_StyleObject*& style : styles) {
             if (style != nullptr) {
                 style->Release();
@@ -20,7 +25,7 @@ struct CLineStyleTableHolder : CLineStyleTable {
         }
     }
 };
-CLineStyleTableHolder table;
+CLineStyleTable table;
 
 void Fill(CXF_ManagerVectorStyle* manager) {
     for (int i = 0; i < kLineStyleCount; ++i) {
@@ -58,10 +63,6 @@ int EntryOf(int32_t pattern) {
 
 }  // namespace
 
-const CLineStyleTable& LineStyleTable() {
-    return table;
-}
-
 void BuildLineStyleTable(Cgeo_MainApp* app) {
     if (table.built) {
         return;
@@ -98,4 +99,15 @@ int32_t ScalePenWidth(int32_t width, int32_t pattern) {
 CXF_StyleObject* GetLinePatternStyle(int32_t pattern) {
     int entry = EntryOf(pattern);
     return entry >= 0 ? table.styles[entry] : nullptr;
+}
+
+int32_t FindLinePattern(const CXF_StyleObject& style) {
+    for (int i = 0; i < kLineStyleCount; ++i) {
+        const CXF_StyleObject* entry = table.styles[i];
+        if (entry != nullptr &&
+            std::memcmp(entry->GetIdentifier(), style.GetIdentifier(), XF_STYLE_ID_SIZE) == 0) {
+            return i + 1;
+        }
+    }
+    return 0;
 }

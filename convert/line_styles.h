@@ -10,15 +10,6 @@ class CXF_StyleObject;
 // pattern i+1. Built once per process from the host's style manager, then only read.
 constexpr int kLineStyleCount = 128;
 
-struct CLineStyleTable {
-    CXF_StyleObject* styles[kLineStyleCount] = {};  // references held by the table, or null
-    double widthFactors[kLineStyleCount] = {};
-    bool built = false;
-};
-
-// The process's table.
-const CLineStyleTable& LineStyleTable();
-
 // Builds the table from the application's style manager the first time; later calls do nothing.
 void BuildLineStyleTable(Cgeo_MainApp* app);
 // Builds it again from the given manager (tests of other managers; null empties the table).
@@ -29,3 +20,6 @@ void RebuildLineStyleTable(CXF_ManagerVectorStyle* manager);
 int32_t ScalePenWidth(int32_t width, int32_t pattern);
 // The host line style of a MIF pen pattern, or null (the caller then uses the default style).
 CXF_StyleObject* GetLinePatternStyle(int32_t pattern);
+// The reverse: the MIF pen pattern (1 to 128) of the table's entry with the style's identifier,
+// or 0 when no entry has it.
+int32_t FindLinePattern(const CXF_StyleObject& style);
