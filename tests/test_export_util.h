@@ -196,7 +196,8 @@ inline std::string ValueText(const CVectorColumn& column, const void* value) {
         case XF_COL_INT32:
             return std::to_string(XF_LoadValue<int32_t>(value));
         case XF_COL_FLOAT:
-            std::snprintf(text, sizeof text, "%.9g", double{XF_LoadValue<float>(value)});
+            std::snprintf(text, sizeof text, "%.9g",
+                          static_cast<double>(XF_LoadValue<float>(value)));
             return text;
         case XF_COL_DOUBLE:
         case XF_COL_DECIMAL:
