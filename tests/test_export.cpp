@@ -572,7 +572,7 @@ TEST(ExportFailures, FileSizeLimitGivesErrorCode8AndKeepsWhatWasWritten) {
 // of a companion text layer, wide and unlisted pens, values at the edges of their types, column
 // names readers take for keywords, empty sections and rings, quotes in font names.
 TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
-    if (const char* why = NoOgrinfo()) {
+    if (const char* why = NoProgram("ogrinfo")) {
         GTEST_SKIP() << why;
     }
     TempDir dir;

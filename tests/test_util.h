@@ -102,14 +102,14 @@ private:
     void* handle;
 };
 
-// Why ogrinfo cannot be run, or null when it can. It is a Linux program, so the Windows tests
-// under Wine do without it.
-inline const char* NoOgrinfo() {
-    if (const char* posixOnly = testos::PosixOnly("ogrinfo (a Linux program)")) {
+// Why a Linux program (ogrinfo, ogr2ogr, xmllint) cannot be run here, or null when it can. The
+// Windows tests under Wine run none.
+inline const char* NoProgram(const char* name) {
+    if (const char* posixOnly = testos::PosixOnly(name)) {
         return posixOnly;
     }
-    bool installed = std::system("ogrinfo --version >/dev/null 2>&1") == 0;
-    return installed ? nullptr : "ogrinfo is not installed (Debian package gdal-bin)";
+    std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 ? nullptr : "not installed (Debian: gdal-bin)";
 }
 
 // One feature as `ogrinfo -al` reports it: field values by name, the style string and the
