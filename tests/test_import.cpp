@@ -81,52 +81,6 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept {
 
 namespace {
 
-// The shared plug-in driven as the host drives it: XF_Open, XF_Read into a fresh layer, and
-// XF_Close when the import goes.
-class Import {
-public:
-    Import() {
-        open = lib.Get<XF_OpenFn>("XF_Open");
-        read = lib.Get<XF_ReadFn>("XF_Read");
-        close = lib.Get<XF_CloseFn>("XF_Close");
-        info.mainApp = geo.GetApp();
-        frame()->ResetRecord();
-    }
-    ~Import() {
-        if (close != nullptr) {
-            close(&info);
-        }
-    }
-    Import(const Import&) = delete;
-    Import& operator=(const Import&) = delete;
-
-    bool Ready() const { return lib.Loaded() && open != nullptr && read != nullptr && close; }
-    // Writes the MIF text (and the MID text unless it is null) and opens the pair.
-    int Open(const std::string& mif, const char* mid = nullptr) {
-        WriteFile(dir.Path("t.mif"), mif);
-        if (mid != nullptr) {
-            WriteFile(dir.Path("t.mid"), mid);
-        }
-        return OpenPath(dir.Path("t.mif"));
-    }
-    int OpenPath(const std::string& path) { return open(&geo, &info, path.c_str()); }
-    int Read() { return read(&info, 0, &geo, &vector, 0); }
-
-    Cgeo_MainFrame* frame() { return geo.GetApp()->GetMainFrame(); }
-    Cgeo_VectorObject* At(int64_t id) { return vector.GetObjectAt(id); }
-    // The values of object k as RowText gives them.
-    std::string Row(int64_t k) { return RowText(&vector, k); }
-
-    PluginLibrary lib;
-    XF_OpenFn open = nullptr;
-    XF_ReadFn read = nullptr;
-    XF_CloseFn close = nullptr;
-    TempDir dir;
-    CGEO geo;
-    CXF_FileInfo info;
-    Cgeo_Vector vector;
-};
-
 std::string Header(const std::string& columns) {
     return "Version 300\r\nCharset \"WindowsCyrillic\"\r\nDelimiter \",\"\r\n"
            "CoordSys Earth Projection 1, 0\r\n" +
@@ -638,15 +592,12 @@ TEST(ImportPairs, AsOtherProgramsWriteThem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mif);
-        TempDir dir;
-        WriteFile(dir.Path("t.mif"), c.mif);
-        WriteFile(dir.Path("t.mid"), c.mid);
-        CExportDocument doc;
-        ASSERT_TRUE(ImportThroughPlugin(dir.Path("t.mif"), doc));
+        Import im;
+        ASSERT_EQ(im.Open(c.mif, c.mid), 1);
+        ASSERT_EQ(im.Read(), 1);
         std::vector<std::string> objects;
-        for (int64_t k = 0; k < doc.vector->GetObjectCount(); ++k) {
-            objects.push_back(ObjectText(doc.vector->GetObjectAt(k)) + " " +
-                              RowText(doc.vector, k));
+        for (int64_t k = 0; k < im.vector.GetObjectCount(); ++k) {
+            objects.push_back(ObjectText(im.At(k)) + " " + im.Row(k));
         }
         EXPECT_EQ(objects, c.objects);
     }

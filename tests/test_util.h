@@ -120,19 +120,6 @@ struct COgrFeature {
     std::string geometry;
 };
 
-// The feature count of a file's first layer as `ogrinfo -so` reports it; -1 when it reports none.
-inline long OgrFeatureCount(const std::string& path) {
-    std::string command = "ogrinfo -ro -al -so '" + path + "' 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(testos::OpenCommand(command), testos::CloseCommand);
-    char line[4096];
-    while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr) {
-        if (std::strncmp(line, "Feature Count: ", 15) == 0) {
-            return std::atol(line + 15);
-        }
-    }
-    return -1;
-}
-
 // Runs ogrinfo -al on a file and splits its report into features.
 inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string& report) {
     std::string command = "ogrinfo -ro -al '" + path + "' 2>&1";
