@@ -179,6 +179,7 @@ TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
     EXPECT_EQ(convert.code, 3);
     EXPECT_NE(convert.err.find("cannot write out.mif: File too large"), std::string::npos)
         << convert.err;
+    EXPECT_GT(ReadFile(dir.Path("out.mif")).size(), 50000u) << "what was written stays";
 }
 
 TEST(Mifhost, HelpVersionAndTheEndOfOptions) {
