@@ -87,24 +87,12 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     fill->GetPolygon()->AddElement(false);
     fill->GetPolygon()->AddElement(true, 0x112233);
     VECTOR_POLYGON_STYLE polygonStyle{0x0000FF, 2, 0.0, 0, fill->GetPolygon()};
-    Cgeo_VectorObject* polygon = vector->CreateObject(XF_OBJ_POLYGON);
-    polygon->GetObjPolygon()->SetPolygonSize(3);
-    CXF_RegionCmx* region = polygon->GetObjPolygon()->GetRegion();
-    tagXF_POINT3DD square[4] = {{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
-    tagXF_POINT3DD triangle[3] = {{1, 1, 0}, {2, 1, 0}, {1, 2, 0}};
-    region->GetPolygon(0)->SetSize(4);
-    std::copy(square, square + 4, region->GetPolygon(0)->GetData());
-    region->GetPolygon(2)->SetSize(3);  // ring 1 stays empty
-    std::copy(triangle, triangle + 3, region->GetPolygon(2)->GetData());
-    polygon->GetObjPolygon()->SetStyle(&polygonStyle);
-    doc.Add(polygon);
-
-    Cgeo_VectorObject* bare = vector->CreateObject(XF_OBJ_POLYGON);
-    bare->GetObjPolygon()->SetPolygonSize(1);
-    bare->GetObjPolygon()->GetRegion()->GetPolygon(0)->SetSize(3);
+    // Ring 1 stays empty.
+    doc.AddPolygon(
+        {{{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}}, {}, {{1, 1, 0}, {2, 1, 0}, {1, 2, 0}}},
+        &polygonStyle);
     VECTOR_POLYGON_STYLE bareStyle{0x0000FF, 5, 0.0, 0, nullptr};
-    bare->GetObjPolygon()->SetStyle(&bareStyle);
-    doc.Add(bare);
+    doc.AddPolygon({{{}, {}, {}}}, &bareStyle);
 
     Cgeo_VectorObject* ellipse = vector->CreateObject(XF_OBJ_ELLIPSE);
     ellipse->GetObjEllipse()->SetRect({-1, -2, 3, 4, 0, 0});
@@ -138,9 +126,7 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
     VECTOR_LINE_STYLE wide{0x0000FF, 13, 0.0, 0,
                            geo.GetApp()->GetStyleManager()->GetDefaultLineStyle()->GetLine()};
     doc.AddLine({{}, {{7, 7, 0}}, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, &wide);
-    Cgeo_VectorObject* hollow = vector->CreateObject(XF_OBJ_POLYGON);
-    hollow->GetObjPolygon()->SetPolygonSize(2);
-    doc.Add(hollow);
+    doc.AddPolygon({{}, {}});
 
     doc.AddColumn("row", XF_COL_INT32);
     for (int32_t row = 0; row < 16; ++row) {
@@ -569,16 +555,8 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
     doc.AddLine({{{0, 0, 0}, {1, 1, 0}, {2, 0, 0}}}, &ownStyle);
     own->Release();
     doc.AddLine({{}, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}});
-    Cgeo_VectorObject* hollow = vector->CreateObject(XF_OBJ_POLYGON);
-    hollow->GetObjPolygon()->SetPolygonSize(2);
-    doc.Add(hollow);
-    Cgeo_VectorObject* polygon = vector->CreateObject(XF_OBJ_POLYGON);
-    polygon->GetObjPolygon()->SetPolygonSize(2);
-    CXF_PolygonD* ring = polygon->GetObjPolygon()->GetRegion()->GetPolygon(1);
-    const tagXF_POINT3DD square[4] = {{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
-    ring->SetSize(4);
-    std::copy(square, square + 4, ring->GetData());
-    doc.Add(polygon);
+    doc.AddPolygon({{}, {}});
+    doc.AddPolygon({{}, {{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}}});
     CXF_StyleObject* font = CXF_StyleObject::Create("font");
     font->GetText()->SetFaceName("Ari\"al");
     font->GetText()->SetFlags(XF_TEXT_BOLD);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -48,6 +49,22 @@ public:
         }
         if (style != nullptr) {
             object->GetObjLine()->SetStyle(style);
+        }
+        return Add(object);
+    }
+    // One ring per list.
+    int64_t AddPolygon(std::initializer_list<std::initializer_list<tagXF_POINT3DD>> rings,
+                       const VECTOR_POLYGON_STYLE* style = nullptr) {
+        Cgeo_VectorObject* object = vector->CreateObject(XF_OBJ_POLYGON);
+        object->GetObjPolygon()->SetPolygonSize(static_cast<int>(rings.size()));
+        int k = 0;
+        for (const auto& ring : rings) {
+            CXF_PolygonD* polygon = object->GetObjPolygon()->GetRegion()->GetPolygon(k++);
+            polygon->SetSize(static_cast<int>(ring.size()));
+            std::copy(ring.begin(), ring.end(), polygon->GetData());
+        }
+        if (style != nullptr) {
+            object->GetObjPolygon()->SetStyle(style);
         }
         return Add(object);
     }

@@ -24,22 +24,17 @@ struct HostRun {
     std::string err;
 };
 
-// Where the child's standard output goes and what file size limit it has (-1: none).
-struct RunSetup {
-    std::string stdoutPath;
-    long fileSizeLimit = -1;
-};
-
 // Runs mifhost in the test's folder with the arguments; standard output and standard error go to
-// files there (or to setup.stdoutPath).
+// files there (standard output to stdoutPath when one is given), and its files may grow to
+// fileSizeLimit bytes (-1: no limit).
 HostRun RunHost(const std::vector<std::string>& args, const TempDir& dir,
-                const RunSetup& setup = {}) {
-    std::string outPath = setup.stdoutPath.empty() ? dir.Path("stdout.txt") : setup.stdoutPath;
+                const std::string& stdoutPath = "", long fileSizeLimit = -1) {
+    std::string outPath = stdoutPath.empty() ? dir.Path("stdout.txt") : stdoutPath;
     std::string errPath = dir.Path("stderr.txt");
     HostRun r;
-    r.code = testos::Run(MIFHOST_PATH, args,
-                         {dir.Root().string(), outPath, errPath, setup.fileSizeLimit});
-    r.out = setup.stdoutPath.empty() ? ReadFile(outPath) : "";
+    r.code =
+        testos::Run(MIFHOST_PATH, args, {dir.Root().string(), outPath, errPath, fileSizeLimit});
+    r.out = stdoutPath.empty() ? ReadFile(outPath) : "";
     r.err = ReadFile(errPath);
     return r;
 }
@@ -157,7 +152,7 @@ TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
     // Standard output that cannot be written, and a file size limit, are errors, not deaths.
     SKIP_WITHOUT_POSIX("/dev/full or file size limits");
     for (const char* command : {"info", "dump"}) {
-        HostRun full = RunHost({command, "a.mif"}, dir, {"/dev/full"});
+        HostRun full = RunHost({command, "a.mif"}, dir, "/dev/full");
         EXPECT_EQ(full.code, 3) << command;
         EXPECT_NE(full.err.find("cannot write standard output: No space left on device"),
                   std::string::npos)
@@ -165,7 +160,7 @@ TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
     }
     WriteFile(dir.Path("old.geojson"), "old");
     WriteBigPair(dir.Path("big.mif"), 20000);
-    HostRun limited = RunHost({"dump", "big.mif", "-o", "old.geojson"}, dir, {"", 100000});
+    HostRun limited = RunHost({"dump", "big.mif", "-o", "old.geojson"}, dir, "", 100000);
     EXPECT_EQ(limited.code, 3);
     EXPECT_NE(limited.err.find("cannot write old.geojson: File too large; it keeps its old"),
               std::string::npos)
@@ -175,7 +170,7 @@ TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
         EXPECT_NE(entry.path().filename().string().rfind(".old.geojson", 0), 0u)
             << "the temporary file is removed";
     }
-    HostRun convert = RunHost({"convert", "big.mif", "out.mif"}, dir, {"", 100000});
+    HostRun convert = RunHost({"convert", "big.mif", "out.mif"}, dir, "", 100000);
     EXPECT_EQ(convert.code, 3);
     EXPECT_NE(convert.err.find("cannot write out.mif: File too large"), std::string::npos)
         << convert.err;

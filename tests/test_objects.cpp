@@ -174,11 +174,7 @@ TEST(ObjectBodies, TextStringsAreDecoded) {
         {"Text unquoted \"\"x\n0 0 1 1", "unquoted \"\"x"},
     };
     for (const Case& c : cases) {
-        MifText mif(c.mif);
-        CMifObject* o = mif.Next();
-        ASSERT_EQ(o != nullptr ? o->kind : -1, kMifText) << c.mif;
-        EXPECT_EQ(static_cast<CMifText*>(o)->text, c.expected) << c.mif;
-        EXPECT_EQ(Pt(static_cast<CMifText*>(o)->corner2), "1,1") << c.mif;
+        ExpectObjects(c.mif, {std::string("Text '") + c.expected + "' 0,0 1,1 sp1 j0 a0"});
     }
 }
 
