@@ -550,14 +550,13 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
     VECTOR_LINE_STYLE wide{0x0000FF, 13, 0.0, 0,
                            geo.GetApp()->GetStyleManager()->GetDefaultLineStyle()->GetLine()};
     doc.AddLine({{{0, 0, 0}, {5, 5, 0}}}, &wide);
-    CXF_StyleObject* own = CXF_StyleObject::Create("own");
+    CStyle own("own");
     VECTOR_LINE_STYLE ownStyle{0x00FF00, 1, 0.0, 0, own->GetLine()};
     doc.AddLine({{{0, 0, 0}, {1, 1, 0}, {2, 0, 0}}}, &ownStyle);
-    own->Release();
     doc.AddLine({{}, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}});
     doc.AddPolygon({{}, {}});
     doc.AddPolygon({{}, {{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}}});
-    CXF_StyleObject* font = CXF_StyleObject::Create("font");
+    CStyle font("font");
     font->GetText()->SetFaceName("Ari\"al");
     font->GetText()->SetFlags(XF_TEXT_BOLD);
     VECTOR_TEXT_STYLE textStyle{0x0000FF, 0, 2.0, 0.0, 0, font->GetText()};
@@ -565,7 +564,6 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
     label->GetObjText()->SetText("t");
     label->GetObjText()->SetStyle(&textStyle);
     doc.Add(label);
-    font->Release();
     Cgeo_Layers* layers = doc.document.GetLayers();
     Cgeo_Text* text = layers->GetLayer(layers->AddLayer("TEXT", false, 7))->GetText();
     for (const char* item : {"a", "b", "c", "d"}) {

@@ -79,8 +79,7 @@ TEST(ObjectBodies, WordsThatAreNotNumbersReadAsZero) {
         {"Arc 0 0 1 1 x 1e40", "Arc 0,0 1,1 0..inf"},
     };
     for (const Case& c : cases) {
-        MifText mif(c.mif);
-        EXPECT_EQ(Dump(mif.Next()), c.expected) << c.mif;
+        ExpectObjects(c.mif, {c.expected});
     }
 }
 

@@ -89,19 +89,12 @@ CImported Gather(CExportDocument& doc) {
 }
 
 // The text with every line break (CR LF, CR, LF) made a line feed.
-std::string LineBreaksAsLf(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            out += '\n';
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            out += text[i];
-        }
+std::string LineBreaksAsLf(std::string text) {
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.erase(at, 1);
     }
-    return out;
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    return text;
 }
 
 bool Near(double a, double b, double tolerance) {
