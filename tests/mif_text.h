@@ -4,9 +4,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -57,17 +56,8 @@ TEST(ExportObjects, EveryHostKindWithItsStyle) {
 
     CStyle marker;
     VECTOR_POINT_STYLE pointStyle{0x0000FF, 12, 12.0, 0.0, 0, marker->GetMarker()};
-    Cgeo_VectorObject* point = vector->CreateObject(XF_OBJ_POINT);
-    tagXF_POINT3DD p{10, 20, 0};
-    point->GetObjPoint()->SetPoints(1, &p);
-    point->GetObjPoint()->SetStyle(&pointStyle);
-    doc.Add(point);
-
-    Cgeo_VectorObject* multi = vector->CreateObject(XF_OBJ_POINT);
-    tagXF_POINT3DD three[3] = {{1, 2, 0}, {3, 4, 0}, {5, 6, 0}};
-    multi->GetObjPoint()->SetPoints(3, three);
-    multi->GetObjPoint()->SetStyle(&pointStyle);
-    doc.Add(multi);
+    doc.AddPoints({{10, 20, 0}}, &pointStyle);
+    doc.AddPoints({{1, 2, 0}, {3, 4, 0}, {5, 6, 0}}, &pointStyle);
     doc.AddPoints({});
 
     // Pattern 5 is the manager's line pattern entry 4; a style of our own has no entry.

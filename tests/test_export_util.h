@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -34,9 +33,13 @@ public:
         object->DeleteObject();
         return id;
     }
-    int64_t AddPoints(std::initializer_list<tagXF_POINT3DD> points) {
+    int64_t AddPoints(std::initializer_list<tagXF_POINT3DD> points,
+                      const VECTOR_POINT_STYLE* style = nullptr) {
         Cgeo_VectorObject* object = vector->CreateObject(XF_OBJ_POINT);
         object->GetObjPoint()->SetPoints(static_cast<int>(points.size()), points.begin());
+        if (style != nullptr) {
+            object->GetObjPoint()->SetStyle(style);
+        }
         return Add(object);
     }
     // One section per list.

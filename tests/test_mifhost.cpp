@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
