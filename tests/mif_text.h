@@ -4,9 +4,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -194,4 +191,24 @@ inline void ExpectObjects(const std::string& mif, const std::vector<std::string>
         EXPECT_EQ(Dump(text.Next()), e) << mif;
     }
     EXPECT_EQ(text.file.nextKind, -1) << "objects left over in " << mif;
+}
+
+using Records = std::vector<std::vector<std::string>>;
+
+// Walks the file as the import driver does and returns the value of every column per object, one
+// record per object, and each object as Dump gives it. Objects without a MID file give no values.
+inline Records Walk(CMifFile& file, std::vector<std::string>* objects = nullptr) {
+    Records out;
+    for (file.Rewind(); !file.IsEof(); file.MoveNext()) {
+        CMifObject* object = file.ReadObject();
+        if (objects != nullptr) {
+            objects->push_back(Dump(object));
+        }
+        out.emplace_back();
+        std::string value;
+        for (int i = 0; file.GetFieldValue(i, value) == 1; ++i) {
+            out.back().push_back(value);
+        }
+    }
+    return out;
 }

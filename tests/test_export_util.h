@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -33,9 +33,13 @@ public:
         object->DeleteObject();
         return id;
     }
-    int64_t AddPoints(std::initializer_list<tagXF_POINT3DD> points) {
+    int64_t AddPoints(std::initializer_list<tagXF_POINT3DD> points,
+                      const VECTOR_POINT_STYLE* style = nullptr) {
         Cgeo_VectorObject* object = vector->CreateObject(XF_OBJ_POINT);
         object->GetObjPoint()->SetPoints(static_cast<int>(points.size()), points.begin());
+        if (style != nullptr) {
+            object->GetObjPoint()->SetStyle(style);
+        }
         return Add(object);
     }
     // One section per list.
@@ -48,6 +52,22 @@ public:
         }
         if (style != nullptr) {
             object->GetObjLine()->SetStyle(style);
+        }
+        return Add(object);
+    }
+    // One ring per list.
+    int64_t AddPolygon(std::initializer_list<std::initializer_list<tagXF_POINT3DD>> rings,
+                       const VECTOR_POLYGON_STYLE* style = nullptr) {
+        Cgeo_VectorObject* object = vector->CreateObject(XF_OBJ_POLYGON);
+        object->GetObjPolygon()->SetPolygonSize(static_cast<int>(rings.size()));
+        int k = 0;
+        for (const auto& ring : rings) {
+            CXF_PolygonD* polygon = object->GetObjPolygon()->GetRegion()->GetPolygon(k++);
+            polygon->SetSize(static_cast<int>(ring.size()));
+            std::copy(ring.begin(), ring.end(), polygon->GetData());
+        }
+        if (style != nullptr) {
+            object->GetObjPolygon()->SetStyle(style);
         }
         return Add(object);
     }
@@ -114,43 +134,20 @@ inline std::string MifBody(const std::string& mif) {
     return data == std::string::npos ? std::string() : mif.substr(data + 8);
 }
 
-// Imports a MIF/MID pair through the shared plug-in into the document's vector layer, as the
-// host does; false when the plug-in refused it.
-inline bool ImportThroughPlugin(const std::string& path, CExportDocument& doc) {
-    PluginLibrary lib;
-    auto open = lib.Get<XF_OpenFn>("XF_Open");
-    auto read = lib.Get<XF_ReadFn>("XF_Read");
-    auto close = lib.Get<XF_CloseFn>("XF_Close");
-    if (open == nullptr || read == nullptr || close == nullptr) {
-        return false;
-    }
-    CGEO geo;
-    CXF_FileInfo info;
-    info.mainApp = geo.GetApp();
-    if (open(&geo, &info, path.c_str()) != 1) {
-        return false;
-    }
-    int result = read(&info, 0, &geo, doc.vector, 0);
-    close(&info);
-    return result == 1;
-}
-
-// Points as "x,y x,y ...", numbers as %g prints them.
-inline std::string PointsText(const tagXF_POINT3DD* p, int n) {
-    std::string out;
-    char text[64];
-    for (int i = 0; i < n; ++i) {
-        std::snprintf(text, sizeof text, "%s%g,%g", i > 0 ? " " : "", p[i].x, p[i].y);
-        out += text;
-    }
-    return out;
-}
-
 // A host object as its type and its point lists, each in brackets: the points, every line
-// section, every ring, the ellipse's corners, or the text point followed by the text.
+// section, every ring, the ellipse's corners, or the text point followed by the text; points
+// as "x,y x,y ...", numbers as %g prints them.
 inline std::string ObjectText(Cgeo_VectorObject* object) {
     std::string out;
-    auto add = [&out](const tagXF_POINT3DD* p, int n) { out += "[" + PointsText(p, n) + "]"; };
+    auto add = [&out](const tagXF_POINT3DD* p, int n) {
+        char text[64];
+        out += "[";
+        for (int i = 0; i < n; ++i) {
+            std::snprintf(text, sizeof text, "%s%g,%g", i > 0 ? " " : "", p[i].x, p[i].y);
+            out += text;
+        }
+        out += "]";
+    };
     if (Cgeo_VectorPoint* point = object->GetObjPoint()) {
         add(point->GetData(), point->GetNumPoints());
     } else if (Cgeo_VectorLine* line = object->GetObjLine()) {
@@ -225,4 +222,58 @@ inline std::string RowText(Cgeo_Vector* vector, int64_t k) {
                ValueText(*table->GetVectorColumns()->Get(j), table->GetColumnValue(k, j));
     }
     return out;
+}
+
+// The shared plug-in driven as the host drives it: XF_Open, XF_Read into a layer (a fresh one
+// unless another is given), and XF_Close when the import goes.
+class Import {
+public:
+    explicit Import(Cgeo_Vector* layer = nullptr) : target(layer != nullptr ? layer : &vector) {
+        open = lib.Get<XF_OpenFn>("XF_Open");
+        read = lib.Get<XF_ReadFn>("XF_Read");
+        close = lib.Get<XF_CloseFn>("XF_Close");
+        info.mainApp = geo.GetApp();
+        frame()->ResetRecord();
+    }
+    ~Import() {
+        if (close != nullptr) {
+            close(&info);
+        }
+    }
+    Import(const Import&) = delete;
+    Import& operator=(const Import&) = delete;
+
+    bool Ready() const { return lib.Loaded() && open != nullptr && read != nullptr && close; }
+    // Writes the MIF text (and the MID text unless it is null) and opens the pair.
+    int Open(const std::string& mif, const char* mid = nullptr) {
+        WriteFile(dir.Path("t.mif"), mif);
+        if (mid != nullptr) {
+            WriteFile(dir.Path("t.mid"), mid);
+        }
+        return OpenPath(dir.Path("t.mif"));
+    }
+    int OpenPath(const std::string& path) { return open(&geo, &info, path.c_str()); }
+    int Read() { return read(&info, 0, &geo, target, 0); }
+
+    Cgeo_MainFrame* frame() { return geo.GetApp()->GetMainFrame(); }
+    Cgeo_VectorObject* At(int64_t id) { return target->GetObjectAt(id); }
+    // The values of object k as RowText gives them.
+    std::string Row(int64_t k) { return RowText(target, k); }
+
+    PluginLibrary lib;
+    XF_OpenFn open = nullptr;
+    XF_ReadFn read = nullptr;
+    XF_CloseFn close = nullptr;
+    TempDir dir;
+    CGEO geo;
+    CXF_FileInfo info;
+    Cgeo_Vector vector;
+    Cgeo_Vector* target;
+};
+
+// Imports a MIF/MID pair through the shared plug-in into the document's vector layer, as the
+// host does; false when the plug-in refused it.
+inline bool ImportThroughPlugin(const std::string& path, CExportDocument& doc) {
+    Import im(doc.vector);
+    return im.Ready() && im.OpenPath(path) == 1 && im.Read() == 1;
 }

@@ -136,14 +136,10 @@ TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
         (Names{"Index/2/0/0", "Version/1/3/0", "Charset/0/0/0", "Delimiter/0/0/0", "Unique/6/0/0",
                "CoordSys/7/0/0", "Columns/5/0/0", "Transform/5/0/0", "Data/0/0/0", "Last/2/0/0"}));
     // Nor is the column named Data the start of the objects.
-    std::vector<std::string> ids;
-    std::string value;
-    for (m.file.Rewind(); !m.file.IsEof(); m.file.MoveNext()) {
-        EXPECT_EQ(m.file.nextKind, kMifPoint);
-        m.file.GetFieldValue(0, value);
-        ids.push_back(value);
-    }
-    EXPECT_EQ(ids, (Names{"1", "2"}));
+    Names objects;
+    Records records = Walk(m.file, &objects);
+    EXPECT_EQ(objects, (Names{"Point 1,2", "Point 3,4"}));
+    EXPECT_EQ(records.at(1).at(0), "2");
 }
 
 TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {

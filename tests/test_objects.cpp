@@ -79,8 +79,7 @@ TEST(ObjectBodies, WordsThatAreNotNumbersReadAsZero) {
         {"Arc 0 0 1 1 x 1e40", "Arc 0,0 1,1 0..inf"},
     };
     for (const Case& c : cases) {
-        MifText mif(c.mif);
-        EXPECT_EQ(Dump(mif.Next()), c.expected) << c.mif;
+        ExpectObjects(c.mif, {c.expected});
     }
 }
 
@@ -174,11 +173,7 @@ TEST(ObjectBodies, TextStringsAreDecoded) {
         {"Text unquoted \"\"x\n0 0 1 1", "unquoted \"\"x"},
     };
     for (const Case& c : cases) {
-        MifText mif(c.mif);
-        CMifObject* o = mif.Next();
-        ASSERT_EQ(o != nullptr ? o->kind : -1, kMifText) << c.mif;
-        EXPECT_EQ(static_cast<CMifText*>(o)->text, c.expected) << c.mif;
-        EXPECT_EQ(Pt(static_cast<CMifText*>(o)->corner2), "1,1") << c.mif;
+        ExpectObjects(c.mif, {std::string("Text '") + c.expected + "' 0,0 1,1 sp1 j0 a0"});
     }
 }
 
@@ -199,27 +194,11 @@ TEST(ObjectBodies, CollectionPartsAreTakenByPosition) {
     EXPECT_EQ(mif.file.currentObject, nullptr);
 }
 
-std::vector<std::string> ReadAll(const std::string& path, std::vector<std::string>* names) {
-    std::vector<std::string> objects;
-    CMifFile file;
-    if (file.Open(path.c_str()) != 1) {
-        return objects;
-    }
-    file.Rewind();
-    std::string value;
-    while (!file.IsEof()) {
-        objects.push_back(Dump(file.ReadObject()));
-        if (names != nullptr && file.GetFieldValue(0, value) == 1) {
-            names->push_back(value);
-        }
-        file.MoveNext();
-    }
-    return objects;
-}
-
 TEST(ObjectFile, EveryKindWithTheHeaderTransformAndItsRecord) {
-    std::vector<std::string> names;
-    std::vector<std::string> objects = ReadAll(TestDataPath("all_kinds.mif"), &names);
+    CMifFile file;
+    ASSERT_EQ(file.Open(TestDataPath("all_kinds.mif").c_str()), 1);
+    std::vector<std::string> objects;
+    Records records = Walk(file, &objects);
     const std::vector<std::string> expected = {
         "Point 102,206 sym(0,35,#ff0000,12,'','',0,0)",
         "Line 102,206 106,212 pen(2,2,#00ff00)",
@@ -237,6 +216,10 @@ TEST(ObjectFile, EveryKindWithTheHeaderTransformAndItsRecord) {
         "{MultiPoint [114,221]}",
         "None"};
     EXPECT_EQ(objects, expected);
+    std::vector<std::string> names;
+    for (const std::vector<std::string>& record : records) {
+        names.push_back(record.at(0));
+    }
     EXPECT_EQ(names, (std::vector<std::string>{
                          "point", "line", "pline \"multiple\"", "region", "rect", "roundrect",
                          "ellipse", "arc", "text\r\nagain", "multipoint", "collection", "none"}));

@@ -70,10 +70,6 @@ bool WriteSparse(const std::string& path, int64_t offset, const std::string& byt
 // A device that takes no byte ("disk full"), or null where there is none.
 const char* FullDevice();
 
-// Runs body in a child process whose files may grow to limit bytes at most; the child's exit
-// code (body's result), or -1 where there is no such limit.
-int RunWithFileSizeLimit(int64_t limit, const std::function<int()>& body);
-
 // Runs fn in a child process and returns what it returned (0 to 255), or -1 when the child died
 // or was still running after the given seconds: a call that blocks fails instead of hanging.
 // Where there is no fork, fn runs in this process without the time limit.

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 
@@ -182,17 +181,6 @@ bool WriteSparse(const std::string& path, int64_t offset, const std::string& byt
 
 const char* FullDevice() {
     return "/dev/full";
-}
-
-int RunWithFileSizeLimit(int64_t limit, const std::function<int()>& body) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit r = {static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
-        ::setrlimit(RLIMIT_FSIZE, &r);
-        ::_exit(body());
-    }
-    return WaitFor(child, true);
 }
 
 int InChild(unsigned seconds, const std::function<int()>& fn) {

@@ -237,10 +237,6 @@ const char* FullDevice() {
     return nullptr;
 }
 
-int RunWithFileSizeLimit(int64_t, const std::function<int()>&) {
-    return -1;
-}
-
 // No fork: fn runs in this process, without the time limit; tests of calls that could block
 // skip on Windows.
 int InChild(unsigned, const std::function<int()>& fn) {

@@ -1,38 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "resources/module_strings.h"
 #include "test_util.h"
 
 namespace {
-
-// Sets the locale variables for one test and restores them afterwards.
-class LocaleEnv {
-public:
-    LocaleEnv() {
-        for (int i = 0; i < 3; ++i) {
-            const char* v = std::getenv(kNames[i]);
-            saved[i] = v != nullptr ? v : "";
-            had[i] = v != nullptr;
-            testos::SetEnv(kNames[i], nullptr);
-        }
-    }
-    ~LocaleEnv() {
-        for (int i = 0; i < 3; ++i) {
-            testos::SetEnv(kNames[i], had[i] ? saved[i].c_str() : nullptr);
-        }
-    }
-    void Set(const char* name, const char* value) { testos::SetEnv(name, value); }
-
-private:
-    static constexpr const char* kNames[3] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-    std::string saved[3];
-    bool had[3] = {};
-};
 
 // "Запись векторных объектов" and "Запись текстовых объектов" in Windows-1251.
 const char kRussianVector[] =
@@ -68,14 +42,17 @@ TEST(StringTable, BothLanguages) {
 
 TEST(StringTable, LocaleVariablesInTheirOrder) {
     SKIP_WITHOUT_POSIX("locale variables that choose the language");
-    LocaleEnv env;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        testos::SetEnv(name, nullptr);
+    }
     EXPECT_EQ(UserLanguage(), ModuleLanguage::kEnglish);
-    env.Set("LANG", "ru_RU.UTF-8");
+    testos::SetEnv("LANG", "ru_RU.UTF-8");
     EXPECT_EQ(UserLanguage(), ModuleLanguage::kRussian);
-    env.Set("LC_MESSAGES", "en_GB.UTF-8");
+    testos::SetEnv("LC_MESSAGES", "en_GB.UTF-8");
     EXPECT_EQ(UserLanguage(), ModuleLanguage::kEnglish) << "LC_MESSAGES comes before LANG";
-    env.Set("LC_ALL", "ru_UA");
+    testos::SetEnv("LC_ALL", "ru_UA");
     EXPECT_EQ(UserLanguage(), ModuleLanguage::kRussian) << "LC_ALL comes first";
+    testos::SetUserLanguage(false);  // LC_ALL=C: English for the tests after this one
 }
 
 }  // namespace

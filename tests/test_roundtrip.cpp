@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -89,19 +88,12 @@ CImported Gather(CExportDocument& doc) {
 }
 
 // The text with every line break (CR LF, CR, LF) made a line feed.
-std::string LineBreaksAsLf(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            out += '\n';
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            out += text[i];
-        }
+std::string LineBreaksAsLf(std::string text) {
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.erase(at, 1);
     }
-    return out;
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    return text;
 }
 
 bool Near(double a, double b, double tolerance) {
@@ -190,8 +182,10 @@ TEST(RoundTrip, EverySampleSurvivesImportExportImport) {
             ASSERT_NE(out[pass].result, 0)
                 << "pass " << pass << ", error code " << out[pass].errorCode;
         }
-        if (NoOgrinfo() == nullptr) {
-            EXPECT_EQ(OgrFeatureCount(dir.Path("1.mif")), doc[0].vector->GetObjectCount())
+        std::string report;
+        if (NoProgram("ogrinfo") == nullptr) {
+            EXPECT_EQ(OgrFeatures(dir.Path("1.mif"), report).size(),
+                      static_cast<size_t>(doc[0].vector->GetObjectCount()))
                 << "GDAL reads every object we wrote, even of files it cannot read itself";
         }
         // What our own export wrote reads back and is written again the same, byte for byte.

@@ -131,10 +131,6 @@ TEST(Scanner, PeriodIsTheDecimalPointInACommaLocale) {
     EXPECT_EQ(list, (std::vector<double>{0.5, 2.25}));
 }
 
-}  // namespace
-
-namespace {
-
 // Decimal text reads to the same double as the C library's strtod gives, for every length of
 // mantissa and fraction (the fast path and the general conversion must agree bit for bit).
 TEST(Numbers, DecimalsReadExactlyAsStrtod) {

@@ -124,12 +124,7 @@ TEST(TextFileRead, PageBeyondTwoGiBInASparseFile) {
     EXPECT_EQ(f.FileSize(), offset + 8);
     ASSERT_EQ(f.LoadPage(2051), 1);
     EXPECT_EQ(f.PageLength(), 17u + 8u);
-    std::string tail;
-    char c;
-    while (f.GetChar(c)) {
-        tail.push_back(c);
-    }
-    EXPECT_EQ(tail.substr(17), "Region 1");
+    EXPECT_EQ(ReadAll(f).substr(17), "Region 1");
     EXPECT_EQ(f.ReadOffset(), offset + 8);
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -102,14 +101,14 @@ private:
     void* handle;
 };
 
-// Why ogrinfo cannot be run, or null when it can. It is a Linux program, so the Windows tests
-// under Wine do without it.
-inline const char* NoOgrinfo() {
-    if (const char* posixOnly = testos::PosixOnly("ogrinfo (a Linux program)")) {
+// Why a Linux program (ogrinfo, ogr2ogr, xmllint) cannot be run here, or null when it can. The
+// Windows tests under Wine run none.
+inline const char* NoProgram(const char* name) {
+    if (const char* posixOnly = testos::PosixOnly(name)) {
         return posixOnly;
     }
-    bool installed = std::system("ogrinfo --version >/dev/null 2>&1") == 0;
-    return installed ? nullptr : "ogrinfo is not installed (Debian package gdal-bin)";
+    std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 ? nullptr : "not installed (Debian: gdal-bin)";
 }
 
 // One feature as `ogrinfo -al` reports it: field values by name, the style string and the
@@ -119,19 +118,6 @@ struct COgrFeature {
     std::string style;
     std::string geometry;
 };
-
-// The feature count of a file's first layer as `ogrinfo -so` reports it; -1 when it reports none.
-inline long OgrFeatureCount(const std::string& path) {
-    std::string command = "ogrinfo -ro -al -so '" + path + "' 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(testos::OpenCommand(command), testos::CloseCommand);
-    char line[4096];
-    while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr) {
-        if (std::strncmp(line, "Feature Count: ", 15) == 0) {
-            return std::atol(line + 15);
-        }
-    }
-    return -1;
-}
 
 // Runs ogrinfo -al on a file and splits its report into features.
 inline std::vector<COgrFeature> OgrFeatures(const std::string& path, std::string& report) {

@@ -11,31 +11,6 @@
 namespace {
 
 constexpr uint32_t kPage = CTextFile::kPageSize;
-using Records = std::vector<std::vector<std::string>>;
-
-// Walks the file as the import driver does and returns the value of every column per object.
-// Objects without a MID file give no values.
-Records Walk(CMifFile& file, int* objects = nullptr) {
-    Records out;
-    int count = 0;
-    file.Rewind();
-    while (!file.IsEof()) {
-        file.ReadObject();
-        std::vector<std::string> values;
-        std::string value;
-        for (int i = 0; file.GetFieldValue(i, value) == 1; ++i) {
-            values.push_back(value);
-        }
-        out.push_back(values);
-        ++count;
-        file.MoveNext();
-    }
-    if (objects != nullptr) {
-        *objects = count;
-    }
-    return out;
-}
-
 std::string Header(const std::string& columns, const char* delimiter = nullptr) {
     std::string h = "Version 300\r\n";
     if (delimiter != nullptr) {
@@ -167,9 +142,7 @@ TEST(Walking, APageThatComesBackShortEndsTheText) {
     MifPair p(mif);
     ASSERT_TRUE(p.opened);
     std::filesystem::resize_file(p.dir.Path("t.mif"), kPage);
-    int objects = 0;
-    Walk(p.file, &objects);
-    EXPECT_EQ(static_cast<size_t>(objects), inFirstPage);
+    EXPECT_EQ(Walk(p.file).size(), inFirstPage);
     EXPECT_EQ(p.file.ReadOffset(), p.file.FileSize()) << "the read position is not past the data";
     EXPECT_EQ(p.file.FileSize(), kPage) << p.file.ReadOffset() << " " << p.file.Page();
 }
@@ -194,9 +167,8 @@ TEST(Walking, ObjectsAndRecordsAcrossThePageBoundary) {
     ASSERT_EQ(mid.substr(kPage - 1, 2), "\r\n");
     MifPair p(mif, mid.c_str());
     ASSERT_TRUE(p.opened);
-    int count = 0;
-    Records records = Walk(p.file, &count);
-    ASSERT_EQ(count, objects);
+    Records records = Walk(p.file);
+    ASSERT_EQ(records.size(), static_cast<size_t>(objects));
     for (int i = 0; i < objects; ++i) {
         ASSERT_EQ(records[static_cast<size_t>(i)][0], std::to_string(i)) << "object " << i;
         ASSERT_EQ(records[static_cast<size_t>(i)][1].substr(0, 5 + std::to_string(i).size()),
