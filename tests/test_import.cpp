@@ -505,6 +505,13 @@ TEST(Import, MemoryRunningOutFailsImportAndExportWithTheirCodes) {
     Import im;
     ASSERT_TRUE(im.Ready());
     ASSERT_EQ(im.Open(mif, "1\n"), 1);
+    size_t before = heap::inUse;
+    heap::peak = before;
+    ASSERT_EQ(im.Read(), 1) << "with memory enough";
+    if (heap::peak - before < 1000000) {
+        // A Windows DLL allocates through its own runtime, out of this program's reach.
+        GTEST_SKIP() << "the plug-in's allocations do not come through this program's operator new";
+    }
     heap::limit = heap::inUse + 200000;  // the points need 2.4 MB
     int read = im.Read();
     heap::limit = SIZE_MAX;
@@ -512,7 +519,6 @@ TEST(Import, MemoryRunningOutFailsImportAndExportWithTheirCodes) {
     EXPECT_EQ(im.info.errorCode, XF_ERROR_OPEN);
 
     CExportDocument doc;
-    ASSERT_EQ(im.Read(), 1) << "with memory enough";
     Cgeo_VectorObject* copy = im.vector.CreateObject(XF_OBJ_POINT);
     Cgeo_VectorPoint* source = im.At(im.vector.GetObjectCount() - 1)->GetObjPoint();
     copy->GetObjPoint()->SetPoints(source->GetNumPoints(), source->GetData());
