@@ -5,16 +5,19 @@
 #   - convert: `mifhost convert` against `ogr2ogr -f "MapInfo File"`, three runs each;
 #   - peak resident memory of both mifhost commands.
 # Usage: bash scripts/bench.sh [MEGABYTES] [RUNS]     (defaults 100 and 3)
-# An optimised build goes to build-rel/; the pair and the outputs to out/bench/.
+# An optimised build goes to build-rel/ (MIFHOST=PATH measures another mifhost instead, an older
+# build say); the pair and the outputs go to out/bench/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size=${1:-100}
 runs=${2:-3}
 bash scripts/setup.sh cmake make g++ python3 gdal-bin hyperfine time
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-rel -j "$jobs" --target mifhost mif >/dev/null
-host=build-rel/bin/mifhost
+host=${MIFHOST:-build-rel/bin/mifhost}
+if [ -z "${MIFHOST:-}" ]; then
+    cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+    cmake --build build-rel -j "$jobs" --target mifhost mif >/dev/null
+fi
 
 out=out/bench
 mkdir -p "$out"
