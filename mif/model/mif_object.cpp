@@ -1,6 +1,7 @@
 #include "mif/model/mif_object.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -118,6 +119,78 @@ void DeleteMifObject(CMifObject* record) {
         default:
             delete record;
             break;
+    }
+}
+
+namespace {
+
+template <typename Record>
+void ClearSections(Record& record) {
+    std::vector<CNode> nodes = std::move(record.nodes);
+    std::vector<int32_t> starts = std::move(record.sectionStarts);
+    nodes.clear();
+    starts.clear();
+    record = Record();
+    record.nodes = std::move(nodes);
+    record.sectionStarts = std::move(starts);
+}
+
+}  // namespace
+
+void ClearMifObject(CMifObject& record) {
+    switch (record.kind) {
+        case kMifPoint:
+            static_cast<CMifPoint&>(record) = CMifPoint();
+            break;
+        case kMifLine:
+            static_cast<CMifLine&>(record) = CMifLine();
+            break;
+        case kMifPline:
+            ClearSections(static_cast<CMifPline&>(record));
+            break;
+        case kMifRegion:
+            ClearSections(static_cast<CMifRegion&>(record));
+            break;
+        case kMifRect:
+            static_cast<CMifRect&>(record) = CMifRect();
+            break;
+        case kMifRoundRect:
+            static_cast<CMifRoundRect&>(record) = CMifRoundRect();
+            break;
+        case kMifArc:
+            static_cast<CMifArc&>(record) = CMifArc();
+            break;
+        case kMifEllipse:
+            static_cast<CMifEllipse&>(record) = CMifEllipse();
+            break;
+        case kMifText:
+            static_cast<CMifText&>(record) = CMifText();
+            break;
+        case kMifMultiPoint: {
+            auto& multiPoint = static_cast<CMifMultiPoint&>(record);
+            std::vector<CNode> points = std::move(multiPoint.points);
+            points.clear();
+            multiPoint = CMifMultiPoint();
+            multiPoint.points = std::move(points);
+            break;
+        }
+        case kMifCollection:
+            static_cast<CMifCollection&>(record) = CMifCollection();
+            break;
+        default:
+            break;
+    }
+}
+
+size_t MifObjectCapacity(const CMifObject& record) {
+    switch (record.kind) {
+        case kMifPline:
+        case kMifRegion:
+            return static_cast<const CMifSections&>(record).nodes.capacity();
+        case kMifMultiPoint:
+            return static_cast<const CMifMultiPoint&>(record).points.capacity();
+        default:
+            return 0;
     }
 }
 

@@ -209,6 +209,11 @@ struct CMifCollection : CMifObject {
 CMifObject* CreateMifObject(int32_t kind);
 // Destroys a record made by CreateMifObject according to its kind; null is accepted.
 void DeleteMifObject(CMifObject* record);
+// Gives a record made by CreateMifObject the defaults of its kind again, keeping the storage of
+// its node and point arrays for the next object read into it.
+void ClearMifObject(CMifObject& record);
+// Nodes or points the record's arrays can hold without growing.
+size_t MifObjectCapacity(const CMifObject& record);
 
 // Deleter for owning a record in a std::unique_ptr.
 struct CMifObjectDeleter {

@@ -9,6 +9,9 @@ CMifFile::~CMifFile() {
 void CMifFile::Close() {
     CloseFile();
     DeleteCurrentObject();
+    for (CMifObjectPtr& spare : spareObjects) {
+        spare.reset();
+    }
     nextKind = -1;
     dataOffset = -1;
     version = 0;
@@ -25,14 +28,30 @@ void CMifFile::Close() {
     }
 }
 
+namespace {
+
+// Nodes a record kept for reuse may hold: a record of a huge object is freed with the object, so
+// that the reader holds no more than this between objects.
+constexpr size_t kMaxSpareNodes = size_t{1} << 16;
+
+}  // namespace
+
 void CMifFile::CreateCurrentObject(int32_t kind) {
     DeleteCurrentObject();
-    currentObject = CreateMifObject(kind);
+    if (kind >= 0 && kind < kMifKindCount && spareObjects[kind] != nullptr) {
+        currentObject = spareObjects[kind].release();
+        ClearMifObject(*currentObject);
+    } else {
+        currentObject = CreateMifObject(kind);
+    }
 }
 
 void CMifFile::DeleteCurrentObject() {
-    DeleteMifObject(currentObject);
+    CMifObjectPtr record(currentObject);
     currentObject = nullptr;
+    if (record != nullptr && MifObjectCapacity(*record) <= kMaxSpareNodes) {
+        spareObjects[record->kind] = std::move(record);
+    }
 }
 
 std::string GetMidFileName(const std::string& path) {

@@ -114,6 +114,12 @@ private:
     std::string scanWord;
     // A number word that runs across a page boundary is gathered here.
     std::string numberWord;
+    // The values of the style clause being parsed, reused from clause to clause.
+    std::vector<int32_t> clauseInts;
+    std::vector<std::string> clauseTexts;
+    // Records of each kind kept for the next object of that kind, so that their node arrays are
+    // reused instead of grown again for every object.
+    CMifObjectPtr spareObjects[kMifKindCount];
     // Sets the mark, skips blanks and takes the first byte after them; false at the end of the
     // file. Words, numbers and lines all start so.
     bool StartWord(char& c);

@@ -212,6 +212,8 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list) {
+    // The list's strings are reused: a clause parsed for every object allocates nothing.
+    size_t count = 0;
     bool inQuotes = false;
     size_t start = 0;
     for (size_t i = 0; i <= text.size(); ++i) {
@@ -222,7 +224,11 @@ void SplitQuoted(std::string_view text, char separator, std::vector<std::string>
         // Blanks around an entry are not part of it; inside its quotes they are, and a doubled
         // quote there stands for one quote.
         std::string_view entry = TrimBlanks(text.substr(start, i - start));
-        std::string& out = list.emplace_back();
+        if (count == list.size()) {
+            list.emplace_back();
+        }
+        std::string& out = list[count++];
+        out.clear();
         bool quoted = false;
         for (size_t k = 0; k < entry.size(); ++k) {
             if (entry[k] != '"') {
@@ -236,6 +242,7 @@ void SplitQuoted(std::string_view text, char separator, std::vector<std::string>
         }
         start = i + 1;
     }
+    list.resize(count);
 }
 
 void DecodeEscapes(std::string& text) {
