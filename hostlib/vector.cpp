@@ -538,6 +538,10 @@ const CXF_MiniatureStyle& Cgeo_Vector::GetMiniatureStyle(int kind) const {
 
 void Cgeo_Vector::UpdateGrid(Cgeo_VectorObjectStream*) {
     ++gridUpdates;
+    if (!handedOut) {
+        gridBounds = addedBounds;
+        return;
+    }
     bool any = false;
     gridBounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
     for (const auto& object : objects) {
@@ -550,6 +554,15 @@ void Cgeo_Vector::UpdateGrid(Cgeo_VectorObjectStream*) {
 }
 
 Cgeo_VectorObject* Cgeo_Vector::GetObjectAt(std::int64_t id) {
+    if (id < 0 || id >= GetObjectCount()) {
+        return nullptr;
+    }
+    // The caller may change the object: the bounds kept as objects were added may go stale.
+    handedOut = true;
+    return objects[static_cast<size_t>(id)].get();
+}
+
+const Cgeo_VectorObject* Cgeo_Vector::GetObjectAt(std::int64_t id) const {
     if (id < 0 || id >= GetObjectCount()) {
         return nullptr;
     }
@@ -580,7 +593,13 @@ std::int64_t Cgeo_VectorObjectStream::AddObject(const Cgeo_VectorObject* object,
         return -1;
     }
     target->objects.push_back(std::make_unique<Cgeo_VectorObject>(*object));
-    target->objects.back()->ShareStyle(target->GetStyleSet());
+    Cgeo_VectorObject& stored = *target->objects.back();
+    stored.ShareStyle(target->GetStyleSet());
+    CXF_RectD r;
+    if (stored.GetBounds(&r) != 0) {
+        Extend(target->addedBounds, target->addedAny, r.x1, r.y1);
+        Extend(target->addedBounds, target->addedAny, r.x2, r.y2);
+    }
     return target->GetObjectCount() - 1;
 }
 

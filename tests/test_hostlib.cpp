@@ -383,10 +383,15 @@ TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
     ASSERT_EQ(stream.AddObject(object, 0), 0);
     line->GetData(1)[2].x = 99;  // the stored copy must not change
     object->DeleteObject();
+    vector.UpdateGrid(nullptr);
+    EXPECT_EQ(vector.GetGridBounds().x2, 5.0);
     Cgeo_VectorLine* stored = vector.GetObjectAt(0)->GetObjLine();
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(stored->GetData(1)[2].x, 5.0);
     EXPECT_EQ(stored->GetData(1)[2].z, 7.0);
+    stored->GetData(1)[2].x = 40;
+    vector.UpdateGrid(nullptr);
+    EXPECT_EQ(vector.GetGridBounds().x2, 40.0) << "a stored object changed after it was added";
 }
 
 // Objects and table

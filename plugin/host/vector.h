@@ -290,6 +290,7 @@ public:
     std::int64_t GetObjectCount() const { return static_cast<std::int64_t>(objects.size()); }
     // Object id, owned by the layer, or null.
     Cgeo_VectorObject* GetObjectAt(std::int64_t id);
+    const Cgeo_VectorObject* GetObjectAt(std::int64_t id) const;
 
 private:
     friend class Cgeo_VectorObjectStream;
@@ -302,6 +303,12 @@ private:
     CXF_MiniatureStyle miniatures[4];
     int gridUpdates = 0;
     CXF_RectD gridBounds{0.0, 0.0, 0.0, 0.0};
+    // Bounds of the objects as they were added, so that UpdateGrid need not visit every point
+    // again. They hold until an object is handed out for changing; from then on UpdateGrid
+    // measures every object.
+    CXF_RectD addedBounds{0.0, 0.0, 0.0, 0.0};
+    bool addedAny = false;
+    bool handedOut = false;
 };
 
 // Stream modes.
