@@ -78,6 +78,35 @@ void CXF_PolygonD::SetSize(int n) {
     points.resize(n > 0 ? static_cast<size_t>(n) : 0, tagXF_POINT3DD{0.0, 0.0, 0.0});
 }
 
+void CXF_PolygonD::Clear() {
+    points.clear();
+    bounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
+    external = true;
+}
+
+CXF_PolygonList::CXF_PolygonList(const CXF_PolygonList& other)
+    : lists(other.lists.begin(), other.lists.begin() + static_cast<std::ptrdiff_t>(other.used)),
+      used(other.used) {}
+
+void CXF_PolygonList::Resize(int n) {
+    size_t count = n > 0 ? static_cast<size_t>(n) : 0;
+    for (size_t i = count; i < used; ++i) {
+        lists[i].Clear();
+    }
+    if (count > lists.size()) {
+        lists.resize(count);
+    }
+    used = count;
+}
+
+size_t CXF_PolygonList::GetCapacity() const {
+    size_t capacity = 0;
+    for (const CXF_PolygonD& list : lists) {
+        capacity += list.GetCapacity();
+    }
+    return capacity;
+}
+
 void CXF_PolygonD::UpdateBoundRect() {
     bool any = false;
     bounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
@@ -85,21 +114,15 @@ void CXF_PolygonD::UpdateBoundRect() {
 }
 
 void CXF_RegionCmx::SetPolygonSize(int n) {
-    rings.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    rings.Resize(n);
 }
 
 CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) {
-    if (i < 0 || i >= GetPolygonSize()) {
-        return nullptr;
-    }
-    return &rings[static_cast<size_t>(i)];
+    return rings.Get(i);
 }
 
 const CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) const {
-    if (i < 0 || i >= GetPolygonSize()) {
-        return nullptr;
-    }
-    return &rings[static_cast<size_t>(i)];
+    return rings.Get(i);
 }
 
 Cgeo_VectorPoint::Cgeo_VectorPoint() {
@@ -150,14 +173,11 @@ Cgeo_VectorLine::~Cgeo_VectorLine() {
 }
 
 void Cgeo_VectorLine::SetNumSection(int s) {
-    sections.resize(s > 0 ? static_cast<size_t>(s) : 0);
+    sections.Resize(s);
 }
 
 CXF_PolygonD* Cgeo_VectorLine::GetPolygon(int section) {
-    if (section < 0 || section >= GetNumSection()) {
-        return nullptr;
-    }
-    return &sections[static_cast<size_t>(section)];
+    return sections.Get(section);
 }
 
 int Cgeo_VectorLine::SetPoints(int section, int n, const tagXF_POINT3DD* p) {
@@ -167,7 +187,7 @@ int Cgeo_VectorLine::SetPoints(int section, int n, const tagXF_POINT3DD* p) {
     if (section >= GetNumSection()) {
         SetNumSection(section + 1);
     }
-    CXF_PolygonD& target = sections[static_cast<size_t>(section)];
+    CXF_PolygonD& target = *sections.Get(section);
     target.SetSize(0);
     target.SetSize(n);
     if (n > 0 && p != nullptr) {
@@ -177,10 +197,8 @@ int Cgeo_VectorLine::SetPoints(int section, int n, const tagXF_POINT3DD* p) {
 }
 
 int Cgeo_VectorLine::GetNumPoints(int section) const {
-    if (section < 0 || section >= GetNumSection()) {
-        return 0;
-    }
-    return sections[static_cast<size_t>(section)].GetSize();
+    const CXF_PolygonD* target = sections.Get(section);
+    return target != nullptr ? target->GetSize() : 0;
 }
 
 tagXF_POINT3DD* Cgeo_VectorLine::GetData(int section) {
@@ -238,7 +256,7 @@ int Cgeo_VectorLine::CreateLineFromArc(const CXF_RectD& rect, CXF_Point3DD start
         }
     }
     out.push_back(end);
-    sections.clear();
+    sections.Resize(0);
     SetPoints(0, static_cast<int>(out.size()), out.data());
     return static_cast<int>(out.size());
 }
@@ -307,6 +325,36 @@ void Cgeo_VectorText::GetStyle(VECTOR_TEXT_STYLE* style) const {
     }
 }
 
+// The spare objects of a layer. Objects made by the layer's CreateObject point at it; it lives
+// until the layer and all those objects are gone, so that an object freed after its layer does
+// not reach a layer that no longer exists.
+class CXF_ObjectPool {
+public:
+    static constexpr int kTypes = XF_OBJ_TEXT + 1;
+    // A spare keeps its storage only up to this many points: a huge object is freed.
+    static constexpr size_t kMaxSparePoints = size_t{1} << 16;
+
+    void Hold() { ++refs; }
+    void Release() {
+        if (--refs == 0) {
+            delete this;
+        }
+    }
+    // The layer goes: its spares are freed, and later frees are deletes.
+    void Close() {
+        open = false;
+        for (Cgeo_VectorObject*& spare : spares) {
+            delete spare;
+            spare = nullptr;
+        }
+        Release();
+    }
+
+    int refs = 1;  // the layer's, and one per object it made that is not freed yet
+    bool open = true;
+    Cgeo_VectorObject* spares[kTypes] = {};
+};
+
 namespace {
 
 template <typename Kind>
@@ -366,6 +414,60 @@ Cgeo_VectorObject::~Cgeo_VectorObject() {
     delete Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON);
     delete Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE);
     delete Geometry<Cgeo_VectorText>(XF_OBJ_TEXT);
+    if (pool != nullptr) {
+        pool->Release();
+    }
+}
+
+void Cgeo_VectorObject::DeleteObject() {
+    CXF_ObjectPool* from = pool;
+    if (from == nullptr || !from->open || type < 0 || type >= CXF_ObjectPool::kTypes ||
+        from->spares[type] != nullptr || GetCapacity() > CXF_ObjectPool::kMaxSparePoints) {
+        delete this;
+        return;
+    }
+    // Emptied now, so that its style reference goes as it would with the object.
+    Clear();
+    pool = nullptr;
+    from->spares[type] = this;
+    from->Release();
+}
+
+void Cgeo_VectorObject::Clear() {
+    if (auto* point = Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT)) {
+        point->points.Clear();
+        point->SetStyle(nullptr);
+    } else if (auto* line = Geometry<Cgeo_VectorLine>(XF_OBJ_LINE)) {
+        line->sections.Resize(0);
+        line->SetStyle(nullptr);
+    } else if (auto* polygon = Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON)) {
+        polygon->region.rings.Resize(0);
+        polygon->SetStyle(nullptr);
+    } else if (auto* ellipse = Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE)) {
+        ellipse->box = tagXF_RECT3DD{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+        ellipse->SetStyle(nullptr);
+    } else if (auto* text = Geometry<Cgeo_VectorText>(XF_OBJ_TEXT)) {
+        text->text.clear();
+        text->anchor = CXF_Point3DD();
+        text->SetStyle(nullptr);
+    }
+}
+
+size_t Cgeo_VectorObject::GetCapacity() const {
+    if (auto* point = Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT)) {
+        return point->points.GetCapacity();
+    }
+    if (auto* line = Geometry<Cgeo_VectorLine>(XF_OBJ_LINE)) {
+        return line->sections.GetCapacity();
+    }
+    if (auto* polygon = Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON)) {
+        return polygon->region.rings.GetCapacity();
+    }
+    if (auto* text = Geometry<Cgeo_VectorText>(XF_OBJ_TEXT)) {
+        // A text counts by its bytes, as a point list counts by its points.
+        return text->text.capacity() / sizeof(tagXF_POINT3DD);
+    }
+    return 0;
 }
 
 CXF_StyleObject* Cgeo_VectorObject::GetStyle() const {
@@ -479,9 +581,12 @@ int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
 }
 
 Cgeo_Vector::Cgeo_Vector()
-    : table(this), info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}
+    : pool(new CXF_ObjectPool()),
+      table(this),
+      info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}
 
 Cgeo_Vector::~Cgeo_Vector() {
+    pool->Close();
     for (CXF_MiniatureStyle& m : miniatures) {
         if (m.style != nullptr) {
             m.style->Release();
@@ -490,7 +595,16 @@ Cgeo_Vector::~Cgeo_Vector() {
 }
 
 Cgeo_VectorObject* Cgeo_Vector::CreateObject(int type) {
-    return new Cgeo_VectorObject(type);
+    Cgeo_VectorObject* object = nullptr;
+    if (type >= 0 && type < CXF_ObjectPool::kTypes && pool->spares[type] != nullptr) {
+        object = pool->spares[type];
+        pool->spares[type] = nullptr;
+    } else {
+        object = new Cgeo_VectorObject(type);
+    }
+    object->pool = pool;
+    pool->Hold();
+    return object;
 }
 
 void Cgeo_Vector::SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue,

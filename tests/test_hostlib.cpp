@@ -394,6 +394,69 @@ TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
     EXPECT_EQ(vector.GetGridBounds().x2, 40.0) << "a stored object changed after it was added";
 }
 
+// A layer hands a freed object out again: it must come back as a new one, whatever it held.
+TEST(HostGeometry, FreedObjectsComeBackEmptyAndMayOutliveTheirLayer) {
+    CXF_ManagerVectorStyle manager;
+    Cgeo_Vector vector;
+    const tagXF_POINT3DD p[2] = {{1, 2, 3}, {4, 5, 6}};
+    for (int type = XF_OBJ_EMPTY; type <= XF_OBJ_TEXT; ++type) {
+        SCOPED_TRACE(type);
+        Cgeo_VectorObject* object = vector.CreateObject(type);
+        if (type == XF_OBJ_POINT) {
+            object->GetObjPoint()->SetPoints(2, p);
+            VECTOR_POINT_STYLE record{};
+            record.style = vector.GetStyleSet()->Add(manager.GetDefaultMarkerStyle())->GetMarker();
+            object->GetObjPoint()->SetStyle(&record);
+        } else if (type == XF_OBJ_LINE) {
+            object->GetObjLine()->SetPoints(1, 2, p);
+            VECTOR_LINE_STYLE record{};
+            record.style = vector.GetStyleSet()->Add(manager.GetDefaultLineStyle())->GetLine();
+            object->GetObjLine()->SetStyle(&record);
+        } else if (type == XF_OBJ_POLYGON) {
+            object->GetObjPolygon()->SetPolygonSize(2);
+            SetSquare(object->GetObjPolygon()->GetRegion(), 1, 1, 1, 2, 2)->SetExternal(false);
+        } else if (type == XF_OBJ_ELLIPSE) {
+            object->GetObjEllipse()->SetRect(tagXF_RECT3DD{1, 2, 3, 4, 5, 6});
+        } else if (type == XF_OBJ_TEXT) {
+            object->GetObjText()->SetText("text");
+            object->GetObjText()->SetTextPoint(CXF_Point3DD(1, 2, 3));
+        }
+        object->DeleteObject();
+        EXPECT_EQ(vector.GetStyleSet()->GetCount(), 0) << "the freed object's style went with it";
+        Cgeo_VectorObject* again = vector.CreateObject(type);
+        EXPECT_EQ(again, object) << "the freed object is handed out again";
+        EXPECT_EQ(again->GetType(), type);
+        CXF_RectD bounds{1, 1, 1, 1};
+        bool boxed = type == XF_OBJ_ELLIPSE || type == XF_OBJ_TEXT;  // at (0, 0) when new
+        EXPECT_EQ(again->GetBounds(&bounds), boxed ? 1 : 0);
+        EXPECT_EQ(bounds.x2, 0.0);
+        EXPECT_EQ(bounds.y2, 0.0);
+        EXPECT_EQ(again->GetStyle(), nullptr);
+        if (type == XF_OBJ_POINT) {
+            EXPECT_EQ(again->GetObjPoint()->GetNumPoints(), 0);
+        } else if (type == XF_OBJ_LINE) {
+            EXPECT_EQ(again->GetObjLine()->GetNumSection(), 0);
+            again->GetObjLine()->SetNumSection(2);
+            EXPECT_EQ(again->GetObjLine()->GetNumPoints(1), 0) << "a section added again is empty";
+        } else if (type == XF_OBJ_POLYGON) {
+            again->GetObjPolygon()->SetPolygonSize(2);
+            const CXF_PolygonD* ring = again->GetObjPolygon()->GetRegion()->GetPolygon(1);
+            EXPECT_EQ(ring->GetSize(), 0) << "a ring added again is empty";
+            EXPECT_EQ(ring->IsExternal(), 1);
+            EXPECT_EQ(ring->GetBoundRect().x2, 0.0);
+        } else if (type == XF_OBJ_TEXT) {
+            EXPECT_STREQ(again->GetObjText()->GetText(), "");
+        }
+        again->DeleteObject();
+    }
+    auto* layer = new Cgeo_Vector();
+    Cgeo_VectorObject* orphan = layer->CreateObject(XF_OBJ_LINE);
+    delete layer;
+    orphan->GetObjLine()->SetPoints(0, 2, p);
+    orphan->DeleteObject();  // after its layer: freed, with nothing of the layer touched
+}
+
+// Objects and table
 // Objects and table
 
 TEST(HostTable, StreamIdsStayAlignedWithTableRows) {

@@ -12,6 +12,7 @@
 
 class Cgeo_Vector;
 class CXF_VectorInfo;
+class CXF_ObjectPool;
 
 // Host object types (Cgeo_VectorObject::GetType, Cgeo_Vector::CreateObject).
 enum : int {
@@ -42,16 +43,48 @@ public:
     int IsExternal() const { return external ? 1 : 0; }
     void SetExternal(bool value) { external = value; }
 
+    // Empties the list as a new one is (no points, bounds 0, outer), keeping its storage.
+    void Clear();
+    // Points the list can hold without growing.
+    size_t GetCapacity() const { return points.capacity(); }
+
 private:
     std::vector<tagXF_POINT3DD> points;
     CXF_RectD bounds{0.0, 0.0, 0.0, 0.0};
     bool external = true;
 };
 
+// The point lists of a line or a polygon. Lists dropped by Resize keep their storage for lists
+// added later, so that an object refilled for record after record of an import allocates nothing
+// new; a copy holds only the lists in use.
+class FNC_API CXF_PolygonList {
+public:
+    CXF_PolygonList() = default;
+    CXF_PolygonList(const CXF_PolygonList& other);
+    CXF_PolygonList& operator=(const CXF_PolygonList&) = delete;
+
+    int GetSize() const { return static_cast<int>(used); }
+    // Keeps the first min(old, n) lists; new lists are empty. A negative n empties it.
+    void Resize(int n);
+    // List i, or null outside the list.
+    CXF_PolygonD* Get(int i) {
+        return i >= 0 && static_cast<size_t>(i) < used ? &lists[static_cast<size_t>(i)] : nullptr;
+    }
+    const CXF_PolygonD* Get(int i) const {
+        return i >= 0 && static_cast<size_t>(i) < used ? &lists[static_cast<size_t>(i)] : nullptr;
+    }
+    // Points all lists, those dropped included, can hold without growing.
+    size_t GetCapacity() const;
+
+private:
+    std::vector<CXF_PolygonD> lists;  // the first used are in use, the rest are empty
+    size_t used = 0;
+};
+
 // The rings of a polygon.
 class FNC_API CXF_RegionCmx {
 public:
-    int GetPolygonSize() const { return static_cast<int>(rings.size()); }
+    int GetPolygonSize() const { return rings.GetSize(); }
     // Keeps the first min(old, n) rings; new rings are empty. A negative n empties it.
     void SetPolygonSize(int n);
     // Ring i, or null outside the list.
@@ -68,7 +101,8 @@ public:
     std::int64_t DefineExternal();
 
 private:
-    std::vector<CXF_PolygonD> rings;
+    friend class Cgeo_VectorObject;
+    CXF_PolygonList rings;
 };
 
 class FNC_API Cgeo_VectorPoint {
@@ -91,6 +125,7 @@ public:
     void GetStyle(VECTOR_POINT_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     CXF_PolygonD points;
     VECTOR_POINT_STYLE record;
 };
@@ -103,7 +138,7 @@ public:
     Cgeo_VectorLine& operator=(const Cgeo_VectorLine&) = delete;
     ~Cgeo_VectorLine();
 
-    int GetNumSection() const { return static_cast<int>(sections.size()); }
+    int GetNumSection() const { return sections.GetSize(); }
     // Keeps the first min(old, s) sections; new sections are empty.
     void SetNumSection(int s);
     // Section i, or null outside the list.
@@ -129,7 +164,8 @@ public:
     void GetStyle(VECTOR_LINE_STYLE* style) const;
 
 private:
-    std::vector<CXF_PolygonD> sections;
+    friend class Cgeo_VectorObject;
+    CXF_PolygonList sections;
     VECTOR_LINE_STYLE record;
 };
 
@@ -151,6 +187,7 @@ public:
     void GetStyle(VECTOR_POLYGON_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     CXF_RegionCmx region;
     VECTOR_POLYGON_STYLE record;
 };
@@ -170,6 +207,7 @@ public:
     void GetStyle(VECTOR_ELLIPSE_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     tagXF_RECT3DD box{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     VECTOR_ELLIPSE_STYLE record;
 };
@@ -193,6 +231,7 @@ public:
     void GetStyle(VECTOR_TEXT_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     std::string text;
     CXF_Point3DD anchor;
     VECTOR_TEXT_STYLE record;
@@ -222,7 +261,8 @@ public:
     int GetBounds(CXF_RectD* rect) const;
 
     // Frees an object made by Cgeo_Vector::CreateObject. Objects stored in a layer belong to it.
-    void DeleteObject() { delete this; }
+    // The layer may keep the object, emptied, to hand it out again from CreateObject.
+    void DeleteObject();
 
     // Gives the object the set's shared style equal to its own (CXF_StyleSet::Share); the object
     // stream does this for every object it stores.
@@ -234,10 +274,19 @@ private:
         return type == t ? static_cast<T*>(geometry) : nullptr;
     }
 
+    friend class Cgeo_Vector;
+    // Makes the object as CreateObject makes it, keeping the storage of its points: the style
+    // reference and the geometry go.
+    void Clear();
+    // Points the object's lists can hold without growing.
+    size_t GetCapacity() const;
+
     int type;
     // The geometry of the type, owned; null for a type without one. One pointer, not one per
     // type: a layer may hold millions of objects.
     void* geometry = nullptr;
+    // The pool of the layer that made it (CreateObject); null for a copy.
+    CXF_ObjectPool* pool = nullptr;
 };
 
 // Legend (miniature) style of one kind of object, as a layer keeps it.
@@ -297,6 +346,8 @@ private:
     void SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue, int intValue);
 
     std::vector<std::unique_ptr<Cgeo_VectorObject>> objects;
+    // Objects freed after CreateObject, kept for the next CreateObject of their type.
+    CXF_ObjectPool* pool;
     CXF_StyleSet styleSet;
     Cgeo_VectorTable table;
     std::unique_ptr<CXF_VectorInfo> info;
