@@ -62,14 +62,6 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
         d.text = description->type == XF_COL_TEXT;
     }
     size_t row = static_cast<size_t>(id);
-    if (d.present.size() <= row) {
-        d.present.resize(row + 1, 0);
-        if (d.text) {
-            d.texts.resize(row + 1);
-        } else {
-            d.fixed.resize((row + 1) * static_cast<size_t>(d.size), 0);
-        }
-    }
     if (d.text) {
         // At most width bytes, up to the value's zero byte.
         const char* text = static_cast<const char*>(value);
@@ -78,13 +70,74 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
         while (length < limit && text[length] != '\0') {
             ++length;
         }
-        d.texts[row].assign(text, length);
-    } else {
-        std::memcpy(&d.fixed[row * static_cast<size_t>(d.size)], value,
-                    static_cast<size_t>(d.size));
+        d.texts.Set(row, text, length);
+        return 1;
     }
+    if (d.present.size() <= row) {
+        d.present.resize(row + 1, 0);
+        d.fixed.resize((row + 1) * static_cast<size_t>(d.size), 0);
+    }
+    std::memcpy(&d.fixed[row * static_cast<size_t>(d.size)], value, static_cast<size_t>(d.size));
     d.present[row] = 1;
     return 1;
+}
+
+namespace {
+
+// Bytes of a text block; a longer text gets a block of its own size.
+constexpr size_t kTextBlockSize = 256 * 1024;
+
+}  // namespace
+
+void Cgeo_VectorTable::TextStore::Set(size_t row, const char* text, size_t length) {
+    if (rows.size() <= row) {
+        rows.resize(row + 1, nullptr);
+    }
+    char* old = rows[row];
+    size_t oldLength = old != nullptr ? std::strlen(old) : 0;
+    if (old != nullptr && length <= oldLength) {
+        // A text no longer than the one it replaces takes its place.
+        std::memmove(old, text, length);
+        old[length] = '\0';
+        used -= oldLength - length;
+        wasted += oldLength - length;
+    } else {
+        if (old != nullptr) {
+            used -= oldLength + 1;
+            wasted += oldLength + 1;
+        }
+        rows[row] = Place(text, length);
+        used += length + 1;
+    }
+    if (wasted > used && wasted > kTextBlockSize) {
+        Compact();
+    }
+}
+
+char* Cgeo_VectorTable::TextStore::Place(const char* text, size_t length) {
+    if (blocks.empty() || blockSize - blockUsed < length + 1) {
+        blockSize = std::max(kTextBlockSize, length + 1);
+        blocks.push_back(std::make_unique<char[]>(blockSize));
+        blockUsed = 0;
+    }
+    char* at = blocks.back().get() + blockUsed;
+    std::memcpy(at, text, length);
+    at[length] = '\0';
+    blockUsed += length + 1;
+    return at;
+}
+
+void Cgeo_VectorTable::TextStore::Compact() {
+    std::vector<std::unique_ptr<char[]>> old;
+    old.swap(blocks);
+    blockUsed = 0;
+    blockSize = 0;
+    for (char*& text : rows) {
+        if (text != nullptr) {
+            text = Place(text, std::strlen(text));
+        }
+    }
+    wasted = 0;
 }
 
 const void* Cgeo_VectorTable::GetColumnValue(std::int64_t id, int column) const {
@@ -93,11 +146,11 @@ const void* Cgeo_VectorTable::GetColumnValue(std::int64_t id, int column) const 
     }
     const ColumnData& d = data[static_cast<size_t>(column)];
     size_t row = static_cast<size_t>(id);
+    if (d.text) {
+        return d.texts.Get(row);
+    }
     if (row >= d.present.size() || d.present[row] == 0) {
         return nullptr;
-    }
-    if (d.text) {
-        return d.texts[row].c_str();
     }
     return &d.fixed[row * static_cast<size_t>(d.size)];
 }

@@ -535,6 +535,27 @@ TEST(HostTable, EveryColumnTypeStoresItsValueLayout) {
     ASSERT_EQ(table->SetColumnValue(0, 1, unterminated), 1);
     EXPECT_STREQ(static_cast<const char*>(table->GetColumnValue(0, 1)), "klmnopqrst");
 
+    // Texts replaced many times by shorter and longer ones (the texts are packed, and repacked
+    // once replaced bytes outweigh those in use); the other rows keep theirs.
+    ASSERT_EQ(columns->Add(CVectorColumn("long", XF_COL_TEXT, 300, 0)), 13);
+    for (int id = 1; id <= 2; ++id) {
+        object = vector.CreateObject(XF_OBJ_EMPTY);
+        ASSERT_EQ(stream.AddObject(object, 0), id);
+        object->DeleteObject();
+    }
+    ASSERT_EQ(table->SetColumnValue(0, 13, "first"), 1);
+    ASSERT_EQ(table->SetColumnValue(2, 13, "third"), 1);
+    std::string text;
+    for (int k = 0; k < 5000; ++k) {
+        text.assign(static_cast<size_t>(1 + (k * 37) % 300), static_cast<char>('a' + k % 26));
+        ASSERT_EQ(table->SetColumnValue(1, 13, text.c_str()), 1);
+    }
+    EXPECT_EQ(static_cast<const char*>(table->GetColumnValue(1, 13)), text);
+    ASSERT_EQ(table->SetColumnValue(1, 13, table->GetColumnValue(1, 13)), 1) << "itself again";
+    EXPECT_EQ(static_cast<const char*>(table->GetColumnValue(1, 13)), text);
+    EXPECT_STREQ(static_cast<const char*>(table->GetColumnValue(0, 13)), "first");
+    EXPECT_STREQ(static_cast<const char*>(table->GetColumnValue(2, 13)), "third");
+
     EXPECT_EQ(CVectorColumn("w", 1, 0, 0).GetSize(), 2) << "width below 1 is taken as 1";
     EXPECT_EQ(CVectorColumn("w", 1, -5, 0).GetSize(), 2);
     EXPECT_EQ(CVectorColumn("w", 1, 1 << 30, 0).GetSize(), XF_MAX_TEXT_WIDTH + 1);
