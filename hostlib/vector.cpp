@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
+#include "hostlib/host_internal.h"
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
 
@@ -74,19 +76,123 @@ void ExtendPoints(CXF_RectD& rect, bool& any, const CXF_PolygonD& points) {
 
 }  // namespace
 
+CXF_PolygonD::CXF_PolygonD(const CXF_PolygonD& other) : CXF_PolygonD(other, nullptr) {}
+
+CXF_PolygonD::CXF_PolygonD(const CXF_PolygonD& other, CXF_Arena* arena)
+    : size(other.size), capacity(other.size), external(other.external), bounds(other.bounds) {
+    if (size > 0) {
+        size_t bytes = static_cast<size_t>(size) * sizeof(tagXF_POINT3DD);
+        if (arena != nullptr) {
+            points = static_cast<tagXF_POINT3DD*>(arena->Allocate(bytes));
+            ownsPoints = false;
+        } else {
+            points = new tagXF_POINT3DD[static_cast<size_t>(size)];
+        }
+        std::memcpy(points, other.points, bytes);
+    }
+}
+
+CXF_PolygonD::CXF_PolygonD(CXF_PolygonD&& other) noexcept
+    : points(other.points),
+      size(other.size),
+      capacity(other.capacity),
+      ownsPoints(other.ownsPoints),
+      external(other.external),
+      bounds(other.bounds) {
+    other.points = nullptr;
+    other.size = 0;
+    other.capacity = 0;
+    other.ownsPoints = true;
+}
+
+CXF_PolygonD& CXF_PolygonD::operator=(const CXF_PolygonD& other) {
+    if (this != &other) {
+        if (capacity < other.size) {
+            auto* grown = new tagXF_POINT3DD[static_cast<size_t>(other.size)];
+            Release();
+            points = grown;
+            capacity = other.size;
+        }
+        if (other.size > 0) {
+            std::memcpy(points, other.points,
+                        static_cast<size_t>(other.size) * sizeof(tagXF_POINT3DD));
+        }
+        size = other.size;
+        external = other.external;
+        bounds = other.bounds;
+    }
+    return *this;
+}
+
+CXF_PolygonD& CXF_PolygonD::operator=(CXF_PolygonD&& other) noexcept {
+    if (this != &other) {
+        Release();
+        points = other.points;
+        size = other.size;
+        capacity = other.capacity;
+        ownsPoints = other.ownsPoints;
+        external = other.external;
+        bounds = other.bounds;
+        other.points = nullptr;
+        other.size = 0;
+        other.capacity = 0;
+        other.ownsPoints = true;
+    }
+    return *this;
+}
+
+CXF_PolygonD::~CXF_PolygonD() {
+    Release();
+}
+
+void CXF_PolygonD::Release() {
+    if (ownsPoints) {
+        delete[] points;
+    }
+    points = nullptr;
+    size = 0;
+    capacity = 0;
+    ownsPoints = true;
+}
+
 void CXF_PolygonD::SetSize(int n) {
-    points.resize(n > 0 ? static_cast<size_t>(n) : 0, tagXF_POINT3DD{0.0, 0.0, 0.0});
+    if (n <= 0) {
+        size = 0;
+        return;
+    }
+    if (n > capacity) {
+        // Points in a layer's store are never freed alone: growing moves them to the heap.
+        size_t grownCapacity = std::max(static_cast<size_t>(n), 2 * static_cast<size_t>(size));
+        grownCapacity = std::min(grownCapacity, static_cast<size_t>(INT32_MAX));
+        auto* grown = new tagXF_POINT3DD[grownCapacity];
+        int kept = size;
+        if (kept > 0) {
+            std::memcpy(grown, points, static_cast<size_t>(kept) * sizeof(tagXF_POINT3DD));
+        }
+        Release();
+        points = grown;
+        size = kept;
+        capacity = static_cast<int>(grownCapacity);
+    }
+    for (int i = size; i < n; ++i) {
+        points[i] = tagXF_POINT3DD{0.0, 0.0, 0.0};
+    }
+    size = n;
 }
 
 void CXF_PolygonD::Clear() {
-    points.clear();
+    size = 0;
     bounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
     external = true;
 }
 
-CXF_PolygonList::CXF_PolygonList(const CXF_PolygonList& other)
-    : lists(other.lists.begin(), other.lists.begin() + static_cast<std::ptrdiff_t>(other.used)),
-      used(other.used) {}
+CXF_PolygonList::CXF_PolygonList(const CXF_PolygonList& other, CXF_Arena* arena)
+    : used(other.used) {
+    lists.reserve(used);
+    for (size_t i = 0; i < used; ++i) {
+        lists.emplace_back(other.lists[i], arena);
+    }
+}
 
 void CXF_PolygonList::Resize(int n) {
     size_t count = n > 0 ? static_cast<size_t>(n) : 0;
@@ -128,7 +234,10 @@ const CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) const {
 Cgeo_VectorPoint::Cgeo_VectorPoint() {
     InitRecord(record);
 }
-Cgeo_VectorPoint::Cgeo_VectorPoint(const Cgeo_VectorPoint& other) : points(other.points) {
+Cgeo_VectorPoint::Cgeo_VectorPoint(const Cgeo_VectorPoint& other)
+    : Cgeo_VectorPoint(other, nullptr) {}
+Cgeo_VectorPoint::Cgeo_VectorPoint(const Cgeo_VectorPoint& other, CXF_Arena* arena)
+    : points(other.points, arena) {
     CopyRecord(record, other.record);
 }
 Cgeo_VectorPoint::~Cgeo_VectorPoint() {
@@ -165,7 +274,9 @@ void Cgeo_VectorPoint::GetStyle(VECTOR_POINT_STYLE* style) const {
 Cgeo_VectorLine::Cgeo_VectorLine() {
     InitRecord(record);
 }
-Cgeo_VectorLine::Cgeo_VectorLine(const Cgeo_VectorLine& other) : sections(other.sections) {
+Cgeo_VectorLine::Cgeo_VectorLine(const Cgeo_VectorLine& other) : Cgeo_VectorLine(other, nullptr) {}
+Cgeo_VectorLine::Cgeo_VectorLine(const Cgeo_VectorLine& other, CXF_Arena* arena)
+    : sections(other.sections, arena) {
     CopyRecord(record, other.record);
 }
 Cgeo_VectorLine::~Cgeo_VectorLine() {
@@ -273,7 +384,10 @@ void Cgeo_VectorLine::GetStyle(VECTOR_LINE_STYLE* style) const {
 Cgeo_VectorPolygon::Cgeo_VectorPolygon() {
     InitRecord(record);
 }
-Cgeo_VectorPolygon::Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other) : region(other.region) {
+Cgeo_VectorPolygon::Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other)
+    : Cgeo_VectorPolygon(other, nullptr) {}
+Cgeo_VectorPolygon::Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other, CXF_Arena* arena)
+    : region(other.region, arena) {
     CopyRecord(record, other.record);
 }
 Cgeo_VectorPolygon::~Cgeo_VectorPolygon() {
@@ -362,6 +476,11 @@ void* CopyOf(const void* from) {
     return from != nullptr ? new Kind(*static_cast<const Kind*>(from)) : nullptr;
 }
 
+template <typename Kind>
+void* CopyOf(const void* from, CXF_Arena* arena) {
+    return from != nullptr ? new Kind(*static_cast<const Kind*>(from), arena) : nullptr;
+}
+
 }  // namespace
 
 Cgeo_VectorObject::Cgeo_VectorObject(int objectType) : type(objectType) {
@@ -386,16 +505,20 @@ Cgeo_VectorObject::Cgeo_VectorObject(int objectType) : type(objectType) {
     }
 }
 
-Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other) : type(other.type) {
+Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other)
+    : Cgeo_VectorObject(other, nullptr) {}
+
+Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other, CXF_Arena* arena)
+    : type(other.type) {
     switch (type) {
         case XF_OBJ_POINT:
-            geometry = CopyOf<Cgeo_VectorPoint>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorPoint>(other.geometry, arena);
             break;
         case XF_OBJ_LINE:
-            geometry = CopyOf<Cgeo_VectorLine>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorLine>(other.geometry, arena);
             break;
         case XF_OBJ_POLYGON:
-            geometry = CopyOf<Cgeo_VectorPolygon>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorPolygon>(other.geometry, arena);
             break;
         case XF_OBJ_ELLIPSE:
             geometry = CopyOf<Cgeo_VectorEllipse>(other.geometry);
@@ -581,7 +704,8 @@ int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
 }
 
 Cgeo_Vector::Cgeo_Vector()
-    : pool(new CXF_ObjectPool()),
+    : arena(std::make_unique<CXF_Arena>()),
+      pool(new CXF_ObjectPool()),
       table(this),
       info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}
 
@@ -706,7 +830,8 @@ std::int64_t Cgeo_VectorObjectStream::AddObject(const Cgeo_VectorObject* object,
     if (target == nullptr || openMode != XF_STREAM_WRITE || object == nullptr) {
         return -1;
     }
-    target->objects.push_back(std::make_unique<Cgeo_VectorObject>(*object));
+    target->objects.push_back(
+        std::unique_ptr<Cgeo_VectorObject>(new Cgeo_VectorObject(*object, target->arena.get())));
     Cgeo_VectorObject& stored = *target->objects.back();
     stored.ShareStyle(target->GetStyleSet());
     CXF_RectD r;

@@ -392,6 +392,14 @@ TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
     stored->GetData(1)[2].x = 40;
     vector.UpdateGrid(nullptr);
     EXPECT_EQ(vector.GetGridBounds().x2, 40.0) << "a stored object changed after it was added";
+    CXF_PolygonD* section = stored->GetPolygon(1);
+    section->SetSize(1000);  // more points than the layer stored
+    EXPECT_EQ(section->GetData()[2].x, 40.0);
+    EXPECT_EQ(section->GetData()[999].y, 0.0);
+    CXF_PolygonD copy(*section);
+    section->SetSize(2);
+    EXPECT_EQ(copy.GetSize(), 1000);
+    EXPECT_EQ(copy.GetData()[2].z, 7.0);
 }
 
 // A layer hands a freed object out again: it must come back as a new one, whatever it held.

@@ -13,6 +13,7 @@
 class Cgeo_Vector;
 class CXF_VectorInfo;
 class CXF_ObjectPool;
+class CXF_Arena;
 
 // Host object types (Cgeo_VectorObject::GetType, Cgeo_Vector::CreateObject).
 enum : int {
@@ -28,12 +29,21 @@ enum : int {
 // last point is not a repeat of the first.
 class FNC_API CXF_PolygonD {
 public:
-    int GetSize() const { return static_cast<int>(points.size()); }
+    CXF_PolygonD() = default;
+    CXF_PolygonD(const CXF_PolygonD& other);
+    // A copy whose points lie in a layer's store (a layer copies the objects it stores so).
+    CXF_PolygonD(const CXF_PolygonD& other, CXF_Arena* arena);
+    CXF_PolygonD(CXF_PolygonD&& other) noexcept;
+    CXF_PolygonD& operator=(const CXF_PolygonD& other);
+    CXF_PolygonD& operator=(CXF_PolygonD&& other) noexcept;
+    ~CXF_PolygonD();
+
+    int GetSize() const { return size; }
     // Keeps the first min(old, n) points; new points are (0, 0, 0). A negative n empties it.
     void SetSize(int n);
     // The points, GetSize of them; null when there are none.
-    tagXF_POINT3DD* GetData() { return points.empty() ? nullptr : points.data(); }
-    const tagXF_POINT3DD* GetData() const { return points.empty() ? nullptr : points.data(); }
+    tagXF_POINT3DD* GetData() { return size > 0 ? points : nullptr; }
+    const tagXF_POINT3DD* GetData() const { return size > 0 ? points : nullptr; }
 
     // Computes the bounding rectangle of the points (all 0 for no points).
     void UpdateBoundRect();
@@ -46,12 +56,17 @@ public:
     // Empties the list as a new one is (no points, bounds 0, outer), keeping its storage.
     void Clear();
     // Points the list can hold without growing.
-    size_t GetCapacity() const { return points.capacity(); }
+    size_t GetCapacity() const { return static_cast<size_t>(capacity); }
 
 private:
-    std::vector<tagXF_POINT3DD> points;
-    CXF_RectD bounds{0.0, 0.0, 0.0, 0.0};
+    void Release();
+
+    tagXF_POINT3DD* points = nullptr;
+    int size = 0;
+    int capacity = 0;
+    bool ownsPoints = true;  // false while the points lie in a layer's store
     bool external = true;
+    CXF_RectD bounds{0.0, 0.0, 0.0, 0.0};
 };
 
 // The point lists of a line or a polygon. Lists dropped by Resize keep their storage for lists
@@ -60,7 +75,7 @@ private:
 class FNC_API CXF_PolygonList {
 public:
     CXF_PolygonList() = default;
-    CXF_PolygonList(const CXF_PolygonList& other);
+    CXF_PolygonList(const CXF_PolygonList& other, CXF_Arena* arena = nullptr);
     CXF_PolygonList& operator=(const CXF_PolygonList&) = delete;
 
     int GetSize() const { return static_cast<int>(used); }
@@ -84,6 +99,10 @@ private:
 // The rings of a polygon.
 class FNC_API CXF_RegionCmx {
 public:
+    CXF_RegionCmx() = default;
+    CXF_RegionCmx(const CXF_RegionCmx& other, CXF_Arena* arena = nullptr)
+        : rings(other.rings, arena) {}
+
     int GetPolygonSize() const { return rings.GetSize(); }
     // Keeps the first min(old, n) rings; new rings are empty. A negative n empties it.
     void SetPolygonSize(int n);
@@ -109,6 +128,8 @@ class FNC_API Cgeo_VectorPoint {
 public:
     Cgeo_VectorPoint();
     Cgeo_VectorPoint(const Cgeo_VectorPoint& other);
+    // A copy whose points lie in a layer's store.
+    Cgeo_VectorPoint(const Cgeo_VectorPoint& other, CXF_Arena* arena);
     Cgeo_VectorPoint& operator=(const Cgeo_VectorPoint&) = delete;
     ~Cgeo_VectorPoint();
 
@@ -135,6 +156,8 @@ class FNC_API Cgeo_VectorLine {
 public:
     Cgeo_VectorLine();
     Cgeo_VectorLine(const Cgeo_VectorLine& other);
+    // A copy whose points lie in a layer's store.
+    Cgeo_VectorLine(const Cgeo_VectorLine& other, CXF_Arena* arena);
     Cgeo_VectorLine& operator=(const Cgeo_VectorLine&) = delete;
     ~Cgeo_VectorLine();
 
@@ -175,6 +198,8 @@ class FNC_API Cgeo_VectorPolygon {
 public:
     Cgeo_VectorPolygon();
     Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other);
+    // A copy whose points lie in a layer's store.
+    Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other, CXF_Arena* arena);
     Cgeo_VectorPolygon& operator=(const Cgeo_VectorPolygon&) = delete;
     ~Cgeo_VectorPolygon();
 
@@ -275,6 +300,9 @@ private:
     }
 
     friend class Cgeo_Vector;
+    friend class Cgeo_VectorObjectStream;
+    // A copy whose points lie in the layer's store.
+    Cgeo_VectorObject(const Cgeo_VectorObject& other, CXF_Arena* arena);
     // Makes the object as CreateObject makes it, keeping the storage of its points: the style
     // reference and the geometry go.
     void Clear();
@@ -345,6 +373,8 @@ private:
     friend class Cgeo_VectorObjectStream;
     void SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue, int intValue);
 
+    // The points of the stored objects; it goes after them.
+    std::unique_ptr<CXF_Arena> arena;
     std::vector<std::unique_ptr<Cgeo_VectorObject>> objects;
     // Objects freed after CreateObject, kept for the next CreateObject of their type.
     CXF_ObjectPool* pool;
