@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "hostlib/host_internal.h"
 #include "plugin/host/app.h"
@@ -186,8 +187,12 @@ void CXF_PolygonD::Clear() {
     external = true;
 }
 
+void* CXF_ArenaAllocate(CXF_Arena* arena, size_t bytes) {
+    return arena != nullptr ? arena->Allocate(bytes) : ::operator new(bytes);
+}
+
 CXF_PolygonList::CXF_PolygonList(const CXF_PolygonList& other, CXF_Arena* arena)
-    : used(other.used) {
+    : lists(CXF_ArenaAllocator<CXF_PolygonD>(arena)), used(other.used) {
     lists.reserve(used);
     for (size_t i = 0; i < used; ++i) {
         lists.emplace_back(other.lists[i], arena);
@@ -471,14 +476,31 @@ public:
 
 namespace {
 
+// A copy of the geometry; with a store, in the store, and its point lists too.
 template <typename Kind>
-void* CopyOf(const void* from) {
-    return from != nullptr ? new Kind(*static_cast<const Kind*>(from)) : nullptr;
+void* CopyOf(const void* from, CXF_Arena* arena) {
+    if (from == nullptr) {
+        return nullptr;
+    }
+    const Kind& source = *static_cast<const Kind*>(from);
+    if (arena == nullptr) {
+        return new Kind(source);
+    }
+    void* at = arena->Allocate(sizeof(Kind));
+    if constexpr (std::is_constructible_v<Kind, const Kind&, CXF_Arena*>) {
+        return new (at) Kind(source, arena);
+    } else {
+        return new (at) Kind(source);  // ellipses and texts have no point lists
+    }
 }
 
 template <typename Kind>
-void* CopyOf(const void* from, CXF_Arena* arena) {
-    return from != nullptr ? new Kind(*static_cast<const Kind*>(from), arena) : nullptr;
+void Destroy(void* geometry, bool stored) {
+    if (stored) {
+        static_cast<Kind*>(geometry)->~Kind();
+    } else {
+        delete static_cast<Kind*>(geometry);
+    }
 }
 
 }  // namespace
@@ -509,7 +531,7 @@ Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other)
     : Cgeo_VectorObject(other, nullptr) {}
 
 Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other, CXF_Arena* arena)
-    : type(other.type) {
+    : type(other.type), stored(arena != nullptr) {
     switch (type) {
         case XF_OBJ_POINT:
             geometry = CopyOf<Cgeo_VectorPoint>(other.geometry, arena);
@@ -521,10 +543,10 @@ Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other, CXF_Arena* 
             geometry = CopyOf<Cgeo_VectorPolygon>(other.geometry, arena);
             break;
         case XF_OBJ_ELLIPSE:
-            geometry = CopyOf<Cgeo_VectorEllipse>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorEllipse>(other.geometry, arena);
             break;
         case XF_OBJ_TEXT:
-            geometry = CopyOf<Cgeo_VectorText>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorText>(other.geometry, arena);
             break;
         default:
             break;
@@ -532,11 +554,27 @@ Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other, CXF_Arena* 
 }
 
 Cgeo_VectorObject::~Cgeo_VectorObject() {
-    delete Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT);
-    delete Geometry<Cgeo_VectorLine>(XF_OBJ_LINE);
-    delete Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON);
-    delete Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE);
-    delete Geometry<Cgeo_VectorText>(XF_OBJ_TEXT);
+    if (geometry != nullptr) {
+        switch (type) {
+            case XF_OBJ_POINT:
+                Destroy<Cgeo_VectorPoint>(geometry, stored);
+                break;
+            case XF_OBJ_LINE:
+                Destroy<Cgeo_VectorLine>(geometry, stored);
+                break;
+            case XF_OBJ_POLYGON:
+                Destroy<Cgeo_VectorPolygon>(geometry, stored);
+                break;
+            case XF_OBJ_ELLIPSE:
+                Destroy<Cgeo_VectorEllipse>(geometry, stored);
+                break;
+            case XF_OBJ_TEXT:
+                Destroy<Cgeo_VectorText>(geometry, stored);
+                break;
+            default:
+                break;
+        }
+    }
     if (pool != nullptr) {
         pool->Release();
     }
@@ -711,6 +749,10 @@ Cgeo_Vector::Cgeo_Vector()
 
 Cgeo_Vector::~Cgeo_Vector() {
     pool->Close();
+    // The stored objects lie in the store, which frees their memory after them.
+    for (Cgeo_VectorObject* object : objects) {
+        object->~Cgeo_VectorObject();
+    }
     for (CXF_MiniatureStyle& m : miniatures) {
         if (m.style != nullptr) {
             m.style->Release();
@@ -797,14 +839,14 @@ Cgeo_VectorObject* Cgeo_Vector::GetObjectAt(std::int64_t id) {
     }
     // The caller may change the object: the bounds kept as objects were added may go stale.
     handedOut = true;
-    return objects[static_cast<size_t>(id)].get();
+    return objects[static_cast<size_t>(id)];
 }
 
 const Cgeo_VectorObject* Cgeo_Vector::GetObjectAt(std::int64_t id) const {
     if (id < 0 || id >= GetObjectCount()) {
         return nullptr;
     }
-    return objects[static_cast<size_t>(id)].get();
+    return objects[static_cast<size_t>(id)];
 }
 
 Cgeo_VectorObjectStream::Cgeo_VectorObjectStream(Cgeo_Vector* vector, int mode) {
@@ -830,8 +872,15 @@ std::int64_t Cgeo_VectorObjectStream::AddObject(const Cgeo_VectorObject* object,
     if (target == nullptr || openMode != XF_STREAM_WRITE || object == nullptr) {
         return -1;
     }
-    target->objects.push_back(
-        std::unique_ptr<Cgeo_VectorObject>(new Cgeo_VectorObject(*object, target->arena.get())));
+    // The list has room before the copy is made, so that no copy is ever left without its place.
+    target->objects.push_back(nullptr);
+    try {
+        void* at = target->arena->Allocate(sizeof(Cgeo_VectorObject));
+        target->objects.back() = new (at) Cgeo_VectorObject(*object, target->arena.get());
+    } catch (...) {
+        target->objects.pop_back();
+        throw;
+    }
     Cgeo_VectorObject& stored = *target->objects.back();
     stored.ShareStyle(target->GetStyleSet());
     CXF_RectD r;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,40 @@ enum : int {
     XF_OBJ_ELLIPSE = 4,
     XF_OBJ_TEXT = 5,
 };
+
+// Memory from a layer's store of the objects it holds (freed with the layer), or from the heap
+// for a null store.
+FNC_API void* CXF_ArenaAllocate(CXF_Arena* arena, std::size_t bytes);
+
+// An allocator that takes memory from a layer's store, or from the heap when it has none. What it
+// takes from a store is freed with the store, not piece by piece. A copy of a container made
+// with it is on the heap.
+template <typename T>
+struct CXF_ArenaAllocator {
+    using value_type = T;
+    CXF_ArenaAllocator() noexcept = default;
+    explicit CXF_ArenaAllocator(CXF_Arena* store) noexcept : arena(store) {}
+    template <typename U>
+    CXF_ArenaAllocator(const CXF_ArenaAllocator<U>& other) noexcept : arena(other.arena) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(CXF_ArenaAllocate(arena, n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) noexcept {
+        if (arena == nullptr) {
+            ::operator delete(p);
+        }
+    }
+    CXF_ArenaAllocator select_on_container_copy_construction() const {
+        return CXF_ArenaAllocator();
+    }
+    CXF_Arena* arena = nullptr;
+};
+template <typename T, typename U>
+bool operator==(const CXF_ArenaAllocator<T>& a, const CXF_ArenaAllocator<U>& b) {
+    return a.arena == b.arena;
+}
+template <typename T, typename U>
+bool operator!=(const CXF_ArenaAllocator<T>& a, const CXF_ArenaAllocator<U>& b) {
+    return a.arena != b.arena;
+}
 
 // A list of points: a section of a line or a ring of a polygon. A ring is closed implicitly: its
 // last point is not a repeat of the first.
@@ -92,7 +128,8 @@ public:
     size_t GetCapacity() const;
 
 private:
-    std::vector<CXF_PolygonD> lists;  // the first used are in use, the rest are empty
+    // The first used are in use, the rest are empty.
+    std::vector<CXF_PolygonD, CXF_ArenaAllocator<CXF_PolygonD>> lists;
     size_t used = 0;
 };
 
@@ -313,6 +350,8 @@ private:
     // The geometry of the type, owned; null for a type without one. One pointer, not one per
     // type: a layer may hold millions of objects.
     void* geometry = nullptr;
+    // The geometry lies in the layer's store: it is destroyed, not freed, with the object.
+    bool stored = false;
     // The pool of the layer that made it (CreateObject); null for a copy.
     CXF_ObjectPool* pool = nullptr;
 };
@@ -373,9 +412,9 @@ private:
     friend class Cgeo_VectorObjectStream;
     void SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue, int intValue);
 
-    // The points of the stored objects; it goes after them.
+    // The stored objects and their geometry and points; it goes after them.
     std::unique_ptr<CXF_Arena> arena;
-    std::vector<std::unique_ptr<Cgeo_VectorObject>> objects;
+    std::vector<Cgeo_VectorObject*> objects;
     // Objects freed after CreateObject, kept for the next CreateObject of their type.
     CXF_ObjectPool* pool;
     CXF_StyleSet styleSet;
