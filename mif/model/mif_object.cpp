@@ -194,6 +194,36 @@ size_t MifObjectCapacity(const CMifObject& record) {
     }
 }
 
+namespace {
+
+constexpr size_t kMaxSpareNodes = size_t{1} << 16;
+
+}  // namespace
+
+CMifObjectPtr CMifRecordPool::Take(int32_t kind) {
+    if (kind < 0 || kind >= kMifKindCount) {
+        return nullptr;
+    }
+    if (spare[kind] == nullptr) {
+        return CMifObjectPtr(CreateMifObject(kind));
+    }
+    CMifObjectPtr record = std::move(spare[kind]);
+    ClearMifObject(*record);
+    return record;
+}
+
+void CMifRecordPool::Give(CMifObjectPtr record) {
+    if (record != nullptr && MifObjectCapacity(*record) <= kMaxSpareNodes) {
+        spare[record->kind] = std::move(record);
+    }
+}
+
+void CMifRecordPool::Clear() {
+    for (CMifObjectPtr& record : spare) {
+        record.reset();
+    }
+}
+
 int32_t MifObjectTypeFromKeyword(std::string_view word) {
     // Keywords are 3 to 10 letters: a cheap length test rejects most words before comparing.
     if (word.size() < 3 || word.size() > 10) {

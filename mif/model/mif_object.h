@@ -221,6 +221,21 @@ struct CMifObjectDeleter {
 };
 using CMifObjectPtr = std::unique_ptr<CMifObject, CMifObjectDeleter>;
 
+// Records kept for reuse, one of each kind, so that reading or writing object after object does
+// not make a record and grow its node array again for each: Take hands out the record last given
+// back of the kind, cleared to its defaults with its arrays kept. A record of more than 65,536
+// nodes is freed when given back, so that little is held between objects.
+class CMifRecordPool {
+public:
+    // A record of the kind with its defaults; null for a kind outside 0 to 11.
+    CMifObjectPtr Take(int32_t kind);
+    void Give(CMifObjectPtr record);
+    void Clear();
+
+private:
+    CMifObjectPtr spare[kMifKindCount];
+};
+
 // The kind whose keyword equals the word, ignoring case; -1 when none does.
 int32_t MifObjectTypeFromKeyword(std::string_view word);
 // The keyword of a kind ("None" ... "Collection"), or null outside 0 to 11.

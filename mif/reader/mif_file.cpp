@@ -9,9 +9,7 @@ CMifFile::~CMifFile() {
 void CMifFile::Close() {
     CloseFile();
     DeleteCurrentObject();
-    for (CMifObjectPtr& spare : spareObjects) {
-        spare.reset();
-    }
+    records.Clear();
     nextKind = -1;
     dataOffset = -1;
     version = 0;
@@ -28,30 +26,14 @@ void CMifFile::Close() {
     }
 }
 
-namespace {
-
-// Nodes a record kept for reuse may hold: a record of a huge object is freed with the object, so
-// that the reader holds no more than this between objects.
-constexpr size_t kMaxSpareNodes = size_t{1} << 16;
-
-}  // namespace
-
 void CMifFile::CreateCurrentObject(int32_t kind) {
     DeleteCurrentObject();
-    if (kind >= 0 && kind < kMifKindCount && spareObjects[kind] != nullptr) {
-        currentObject = spareObjects[kind].release();
-        ClearMifObject(*currentObject);
-    } else {
-        currentObject = CreateMifObject(kind);
-    }
+    currentObject = records.Take(kind).release();
 }
 
 void CMifFile::DeleteCurrentObject() {
-    CMifObjectPtr record(currentObject);
+    records.Give(CMifObjectPtr(currentObject));
     currentObject = nullptr;
-    if (record != nullptr && MifObjectCapacity(*record) <= kMaxSpareNodes) {
-        spareObjects[record->kind] = std::move(record);
-    }
 }
 
 std::string GetMidFileName(const std::string& path) {

@@ -117,9 +117,8 @@ private:
     // The values of the style clause being parsed, reused from clause to clause.
     std::vector<int32_t> clauseInts;
     std::vector<std::string> clauseTexts;
-    // Records of each kind kept for the next object of that kind, so that their node arrays are
-    // reused instead of grown again for every object.
-    CMifObjectPtr spareObjects[kMifKindCount];
+    // Records of each kind kept for the next object of that kind.
+    CMifRecordPool records;
     // Sets the mark, skips blanks and takes the first byte after them; false at the end of the
     // file. Words, numbers and lines all start so.
     bool StartWord(char& c);
