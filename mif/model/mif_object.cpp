@@ -225,13 +225,28 @@ void CMifRecordPool::Clear() {
 }
 
 int32_t MifObjectTypeFromKeyword(std::string_view word) {
-    // Keywords are 3 to 10 letters: a cheap length test rejects most words before comparing.
+    // Every word of the objects is tested, numbers and clause words included: a word is compared
+    // only with the keywords of its length, and only when its first letter starts one of them.
+    static const int32_t kByLength[11][5] = {
+        {-1},
+        {-1},
+        {-1},
+        {kMifArc, -1},
+        {kMifNone, kMifLine, kMifRect, kMifText, -1},
+        {kMifPoint, kMifPline, -1},
+        {kMifRegion, -1},
+        {kMifEllipse, -1},
+        {-1},
+        {kMifRoundRect, -1},
+        {kMifMultiPoint, kMifCollection, -1},
+    };
     if (word.size() < 3 || word.size() > 10) {
         return -1;
     }
-    for (int32_t k = 0; k < kMifKindCount; ++k) {
-        if (EqualsNoCase(word, kKeywords[k])) {
-            return k;
+    char first = LowerAscii(word[0]);
+    for (const int32_t* k = kByLength[word.size()]; *k != -1; ++k) {
+        if (LowerAscii(kKeywords[*k][0]) == first && EqualsNoCase(word, kKeywords[*k])) {
+            return *k;
         }
     }
     return -1;
