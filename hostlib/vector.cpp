@@ -743,6 +743,7 @@ int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
 
 Cgeo_Vector::Cgeo_Vector()
     : arena(std::make_unique<CXF_Arena>()),
+      objects(CXF_ArenaAllocator<Cgeo_VectorObject*>(arena.get())),
       pool(new CXF_ObjectPool()),
       table(this),
       info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}

@@ -90,35 +90,9 @@ public:
     const void* GetColumnValue(std::int64_t id, int column) const;
 
 private:
-    // The texts of a text column, each zero-terminated, packed one after another in large
-    // blocks: a string per row would cost its own allocation and twice the memory.
-    class TextStore {
-    public:
-        // The text of the row; null when none was set.
-        const char* Get(size_t row) const { return row < rows.size() ? rows[row] : nullptr; }
-        void Set(size_t row, const char* text, size_t length);
-
-    private:
-        char* Place(const char* text, size_t length);
-        // Copies every text into new blocks when more bytes are lost to replaced texts than
-        // are in use.
-        void Compact();
-
-        std::vector<char*> rows;
-        std::vector<std::unique_ptr<char[]>> blocks;
-        size_t blockUsed = 0;
-        size_t blockSize = 0;
-        size_t used = 0;    // bytes of the texts in place, zero bytes included
-        size_t wasted = 0;  // bytes of texts that were replaced
-    };
-    struct ColumnData {
-        int size = 0;
-        bool text = false;
-        std::vector<unsigned char> fixed;  // rows x size bytes
-        std::vector<unsigned char> present;
-        TextStore texts;
-    };
+    // The values of one column (hostlib/table.cpp).
+    struct ColumnData;
     const Cgeo_Vector* vector;
     Cgeo_VectorColumns columns;
-    std::vector<ColumnData> data;
+    std::vector<std::unique_ptr<ColumnData>> data;
 };

@@ -410,11 +410,13 @@ public:
 
 private:
     friend class Cgeo_VectorObjectStream;
+    friend class Cgeo_VectorTable;  // its rows lie in the layer's store too
     void SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue, int intValue);
 
     // The stored objects and their geometry and points; it goes after them.
     std::unique_ptr<CXF_Arena> arena;
-    std::vector<Cgeo_VectorObject*> objects;
+    // In the store as well: a list outgrown stays there, and it is as large as the last at most.
+    std::vector<Cgeo_VectorObject*, CXF_ArenaAllocator<Cgeo_VectorObject*>> objects;
     // Objects freed after CreateObject, kept for the next CreateObject of their type.
     CXF_ObjectPool* pool;
     CXF_StyleSet styleSet;
