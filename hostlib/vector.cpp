@@ -70,9 +70,20 @@ void Extend(CXF_RectD& rect, bool& any, double x, double y) {
 
 void ExtendPoints(CXF_RectD& rect, bool& any, const CXF_PolygonD& points) {
     const tagXF_POINT3DD* p = points.GetData();
-    for (int i = 0; i < points.GetSize(); ++i) {
-        Extend(rect, any, p[i].x, p[i].y);
+    int n = points.GetSize();
+    if (n <= 0) {
+        return;
     }
+    Extend(rect, any, p[0].x, p[0].y);
+    // The rest as Extend takes them, without asking for each point whether it is the first.
+    CXF_RectD r = rect;
+    for (int i = 1; i < n; ++i) {
+        r.x1 = std::min(r.x1, p[i].x);
+        r.y1 = std::min(r.y1, p[i].y);
+        r.x2 = std::max(r.x2, p[i].x);
+        r.y2 = std::max(r.y2, p[i].y);
+    }
+    rect = r;
 }
 
 }  // namespace

@@ -61,7 +61,21 @@ inline char* FormatFixed6(char* out, double value) {
     if (std::signbit(value)) {
         *out++ = '-';
     }
-    out = std::to_chars(out, out + 12, static_cast<uint32_t>(n / 1000000)).ptr;
+    // The whole part, below 10^9: its digits counted, then written two at a time from the right.
+    uint32_t whole = static_cast<uint32_t>(n / 1000000);
+    int length = 1;
+    for (uint32_t rest = whole; rest >= 10; rest /= 10) {
+        ++length;
+    }
+    char* at = out + length;
+    for (; whole >= 10; whole /= 100) {
+        at -= 2;
+        std::memcpy(at, &kDigitPairs.text[2 * (whole % 100)], 2);
+    }
+    if (at > out) {
+        *out = static_cast<char>('0' + whole);
+    }
+    out += length;
     *out = '.';
     uint32_t fraction = static_cast<uint32_t>(n % 1000000);
     std::memcpy(out + 1, &kDigitPairs.text[2 * (fraction / 10000)], 2);
