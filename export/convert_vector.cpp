@@ -18,9 +18,11 @@ CNode ToNode(const tagXF_POINT3DD& p) {
     return CNode{p.x, p.y, p.z};
 }
 
+// A record of the kind from the pool, held by holder; a record holder held before goes back.
 template <typename Record>
-Record* Make(CMifObjectPtr& holder, int32_t kind) {
-    holder.reset(CreateMifObject(kind));
+Record* Make(CMifRecordPool& records, CMifObjectPtr& holder, int32_t kind) {
+    records.Give(std::move(holder));
+    holder = records.Take(kind);
     return static_cast<Record*>(holder.get());
 }
 
@@ -44,7 +46,7 @@ CMifSymbol PointSymbol(const VECTOR_POINT_STYLE& style) {
     return symbol;
 }
 
-CMifObjectPtr ConvertPoint(Cgeo_VectorPoint& point) {
+CMifObjectPtr ConvertPoint(Cgeo_VectorPoint& point, CMifRecordPool& records) {
     VECTOR_POINT_STYLE style{};
     point.GetStyle(&style);
     CStyleRef held = HoldStyle(style.style);
@@ -52,12 +54,12 @@ CMifObjectPtr ConvertPoint(Cgeo_VectorPoint& point) {
     int n = data != nullptr ? point.GetNumPoints() : 0;
     CMifObjectPtr holder;
     if (n == 1) {
-        auto* record = Make<CMifPoint>(holder, kMifPoint);
+        auto* record = Make<CMifPoint>(records, holder, kMifPoint);
         record->point = ToNode(data[0]);
         record->symbol = PointSymbol(style);
         return holder;
     }
-    auto* record = Make<CMifMultiPoint>(holder, kMifMultiPoint);
+    auto* record = Make<CMifMultiPoint>(records, holder, kMifMultiPoint);
     record->points.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         record->points[static_cast<size_t>(i)] = ToNode(data[i]);
@@ -69,16 +71,21 @@ CMifObjectPtr ConvertPoint(Cgeo_VectorPoint& point) {
 // A line keeps the sections that have points (a section without one would stop other readers);
 // a section of one point has that point twice, as a section needs two nodes in other readers. A
 // line left without a section becomes a None object, which keeps its attribute record.
-CMifObjectPtr ConvertLine(Cgeo_VectorLine& line, Cgeo_MainApp* app) {
-    std::vector<int> kept;
+CMifObjectPtr ConvertLine(Cgeo_VectorLine& line, Cgeo_MainApp* app, CMifRecordPool& records) {
+    auto hasPoints = [&line](int k) {
+        return line.GetData(k) != nullptr && line.GetNumPoints(k) > 0;
+    };
+    int kept = 0;
+    int first = -1;
     for (int k = 0; k < line.GetNumSection(); ++k) {
-        if (line.GetData(k) != nullptr && line.GetNumPoints(k) > 0) {
-            kept.push_back(k);
+        if (hasPoints(k)) {
+            first = kept == 0 ? k : first;
+            ++kept;
         }
     }
     CMifObjectPtr holder;
-    if (kept.empty()) {
-        holder.reset(CreateMifObject(kMifNone));
+    if (kept == 0) {
+        Make<CMifObject>(records, holder, kMifNone);
         return holder;
     }
     VECTOR_LINE_STYLE style{};
@@ -89,16 +96,19 @@ CMifObjectPtr ConvertLine(Cgeo_VectorLine& line, Cgeo_MainApp* app) {
     pen.pattern = LinePatternFromStyle(app, held.get());
     pen.color = static_cast<int32_t>(style.color);
 
-    if (kept.size() == 1 && line.GetNumPoints(kept[0]) == 2) {
-        auto* record = Make<CMifLine>(holder, kMifLine);
-        const tagXF_POINT3DD* data = line.GetData(kept[0]);
+    if (kept == 1 && line.GetNumPoints(first) == 2) {
+        auto* record = Make<CMifLine>(records, holder, kMifLine);
+        const tagXF_POINT3DD* data = line.GetData(first);
         record->start = ToNode(data[0]);
         record->end = ToNode(data[1]);
         record->pen = pen;
         return holder;
     }
-    auto* record = Make<CMifPline>(holder, kMifPline);
-    for (int k : kept) {
+    auto* record = Make<CMifPline>(records, holder, kMifPline);
+    for (int k = first; k < line.GetNumSection(); ++k) {
+        if (!hasPoints(k)) {
+            continue;
+        }
         record->BeginSection();
         const tagXF_POINT3DD* data = line.GetData(k);
         int count = line.GetNumPoints(k);
@@ -138,9 +148,9 @@ void SetFilledStyle(const StyleRecord& style, CMifPen& pen, CMifBrush& brush) {
 
 // Every ring with points becomes a section that ends with a copy of its first node; rings without
 // points are left out, and a polygon left without a ring becomes a None object.
-CMifObjectPtr ConvertPolygon(Cgeo_VectorPolygon& polygon) {
+CMifObjectPtr ConvertPolygon(Cgeo_VectorPolygon& polygon, CMifRecordPool& records) {
     CMifObjectPtr holder;
-    auto* record = Make<CMifRegion>(holder, kMifRegion);
+    auto* record = Make<CMifRegion>(records, holder, kMifRegion);
     CXF_RegionCmx* region = polygon.GetRegion();
     int rings = region != nullptr ? region->GetPolygonSize() : 0;
     for (int p = 0; p < rings; ++p) {
@@ -157,7 +167,7 @@ CMifObjectPtr ConvertPolygon(Cgeo_VectorPolygon& polygon) {
         record->nodes.push_back(ToNode(data[0]));
     }
     if (record->GetSectionCount() == 0) {
-        holder.reset(CreateMifObject(kMifNone));
+        Make<CMifObject>(records, holder, kMifNone);
         return holder;
     }
     VECTOR_POLYGON_STYLE style{};
@@ -167,9 +177,9 @@ CMifObjectPtr ConvertPolygon(Cgeo_VectorPolygon& polygon) {
     return holder;
 }
 
-CMifObjectPtr ConvertEllipse(Cgeo_VectorEllipse& ellipse) {
+CMifObjectPtr ConvertEllipse(Cgeo_VectorEllipse& ellipse, CMifRecordPool& records) {
     CMifObjectPtr holder;
-    auto* record = Make<CMifEllipse>(holder, kMifEllipse);
+    auto* record = Make<CMifEllipse>(records, holder, kMifEllipse);
     const tagXF_RECT3DD& box = ellipse.GetRect();
     record->corner1 = CNode{box.x1, box.y1, box.z1};
     record->corner2 = CNode{box.x2, box.y2, box.z2};
@@ -180,12 +190,12 @@ CMifObjectPtr ConvertEllipse(Cgeo_VectorEllipse& ellipse) {
     return holder;
 }
 
-CMifObjectPtr ConvertText(Cgeo_VectorText& text) {
+CMifObjectPtr ConvertText(Cgeo_VectorText& text, CMifRecordPool& records) {
     VECTOR_TEXT_STYLE style{};
     text.GetStyle(&style);
     CStyleRef held = HoldStyle(style.style);
     CMifObjectPtr holder;
-    auto* record = Make<CMifText>(holder, kMifText);
+    auto* record = Make<CMifText>(records, holder, kMifText);
     // A square of side h centred on the text point.
     double h = style.height;
     CXF_Point3DD at = text.GetTextPoint();
@@ -240,38 +250,39 @@ int32_t LinePatternFromStyle(Cgeo_MainApp* app, const CXF_StyleObject* style) {
     return pattern != 0 ? pattern : kSolid;
 }
 
-CMifObject* ConvertVectorObject(Cgeo_VectorObject* object, Cgeo_MainApp* app) {
+CMifObject* ConvertVectorObject(Cgeo_VectorObject* object, Cgeo_MainApp* app,
+                                CMifRecordPool& records) {
     if (object == nullptr) {
         return nullptr;
     }
     CMifObjectPtr record;
     switch (object->GetType()) {
         case XF_OBJ_EMPTY:
-            record.reset(CreateMifObject(kMifNone));
+            Make<CMifObject>(records, record, kMifNone);
             break;
         case XF_OBJ_POINT:
             if (object->GetObjPoint() != nullptr) {
-                record = ConvertPoint(*object->GetObjPoint());
+                record = ConvertPoint(*object->GetObjPoint(), records);
             }
             break;
         case XF_OBJ_LINE:
             if (object->GetObjLine() != nullptr) {
-                record = ConvertLine(*object->GetObjLine(), app);
+                record = ConvertLine(*object->GetObjLine(), app, records);
             }
             break;
         case XF_OBJ_POLYGON:
             if (object->GetObjPolygon() != nullptr) {
-                record = ConvertPolygon(*object->GetObjPolygon());
+                record = ConvertPolygon(*object->GetObjPolygon(), records);
             }
             break;
         case XF_OBJ_ELLIPSE:
             if (object->GetObjEllipse() != nullptr) {
-                record = ConvertEllipse(*object->GetObjEllipse());
+                record = ConvertEllipse(*object->GetObjEllipse(), records);
             }
             break;
         case XF_OBJ_TEXT:
             if (object->GetObjText() != nullptr) {
-                record = ConvertText(*object->GetObjText());
+                record = ConvertText(*object->GetObjText(), records);
             }
             break;
         default:

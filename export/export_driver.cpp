@@ -60,6 +60,49 @@ std::string FormatShortest(Real value) {
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
+std::string FormatValue(const CVectorColumn& column, const void* value) {
+    if (value == nullptr) {
+        return std::string();
+    }
+    switch (column.type) {
+        case XF_COL_TEXT:
+            return std::string(static_cast<const char*>(value));
+        case XF_COL_UINT8:
+            return FormatInt(XF_LoadValue<uint8_t>(value));
+        case XF_COL_UINT16:
+            return FormatInt(XF_LoadValue<uint16_t>(value));
+        case XF_COL_INT16:
+            return FormatInt(XF_LoadValue<int16_t>(value));
+        case XF_COL_UINT32:
+            return FormatInt(XF_LoadValue<uint32_t>(value));
+        case XF_COL_INT32:
+            return FormatInt(XF_LoadValue<int32_t>(value));
+        case XF_COL_FLOAT:
+            return FormatShortest(XF_LoadValue<float>(value));
+        case XF_COL_DOUBLE:
+            return FormatShortest(XF_LoadValue<double>(value));
+        case XF_COL_DECIMAL: {
+            // The value rounded to the column's decimals, without padding.
+            double number = XF_LoadValue<double>(value);
+            return std::isfinite(number) ? FormatFixed(number, column.decimals) : std::string();
+        }
+        case XF_COL_DATE: {
+            uint16_t date[3];
+            std::memcpy(date, value, sizeof date);
+            if (date[0] == 0) {
+                return std::string();  // no date: year 0 does not exist
+            }
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%04i%02i%02i", date[0], date[1], date[2]);
+            return buffer;
+        }
+        case XF_COL_LOGICAL:
+            return XF_LoadValue<int32_t>(value) != 0 ? "T" : "F";
+        default:
+            return std::string();
+    }
+}
+
 bool IsCanceled(const int* cancel) {
     return cancel != nullptr && *cancel != 0;
 }
@@ -134,13 +177,16 @@ void WriteVectorLayer(CMifFile& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cg
         frame->StartProgress(1);
     }
     Cgeo_VectorObjectStream stream(&vector, XF_STREAM_READ);
+    CMifRecordPool records;
+    std::string valueText;
     for (int64_t k = 0; k < count; ++k) {
         // Once a write has failed the save cannot succeed; writing on would only take time.
         if (IsCanceled(cancel) || file.WriteFailed()) {
             break;
         }
         Cgeo_VectorObject* object = stream.GetVectorObject(k, nullptr, nullptr);
-        CMifObjectPtr record(object != nullptr ? ConvertVectorObject(object, app) : nullptr);
+        CMifObjectPtr record(object != nullptr ? ConvertVectorObject(object, app, records)
+                                               : nullptr);
         // An object without a MIF form gets no MID record either, so that record r stays with
         // the r-th object written.
         if (record != nullptr) {
@@ -148,11 +194,14 @@ void WriteVectorLayer(CMifFile& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cg
             for (int j = 0; j < columnCount; ++j) {
                 const void* value = table->GetColumnValue(k, j);
                 const CVectorColumn* column = hostColumns->Get(j);
-                std::string valueText =
-                    value != nullptr && column != nullptr ? FormatColumnValue(*column, value) : "";
+                valueText.clear();
+                if (value != nullptr && column != nullptr) {
+                    FormatColumnValue(*column, value, valueText);
+                }
                 file.SetValue(j, valueText.c_str());
             }
             file.WriteValues();
+            records.Give(std::move(record));
         }
         if (frame != nullptr) {
             frame->IncreaseProgress(100.0 / static_cast<double>(count));
@@ -335,47 +384,13 @@ int32_t MifColumnTypeOf(int hostType) {
     }
 }
 
-std::string FormatColumnValue(const CVectorColumn& column, const void* value) {
-    if (value == nullptr) {
-        return std::string();
+void FormatColumnValue(const CVectorColumn& column, const void* value, std::string& text) {
+    if (value != nullptr && column.type == XF_COL_TEXT) {
+        // Into the caller's string: a text value is the one that would need a new string.
+        text.assign(static_cast<const char*>(value));
+        return;
     }
-    switch (column.type) {
-        case XF_COL_TEXT:
-            return std::string(static_cast<const char*>(value));
-        case XF_COL_UINT8:
-            return FormatInt(XF_LoadValue<uint8_t>(value));
-        case XF_COL_UINT16:
-            return FormatInt(XF_LoadValue<uint16_t>(value));
-        case XF_COL_INT16:
-            return FormatInt(XF_LoadValue<int16_t>(value));
-        case XF_COL_UINT32:
-            return FormatInt(XF_LoadValue<uint32_t>(value));
-        case XF_COL_INT32:
-            return FormatInt(XF_LoadValue<int32_t>(value));
-        case XF_COL_FLOAT:
-            return FormatShortest(XF_LoadValue<float>(value));
-        case XF_COL_DOUBLE:
-            return FormatShortest(XF_LoadValue<double>(value));
-        case XF_COL_DECIMAL: {
-            // The value rounded to the column's decimals, without padding.
-            double number = XF_LoadValue<double>(value);
-            return std::isfinite(number) ? FormatFixed(number, column.decimals) : std::string();
-        }
-        case XF_COL_DATE: {
-            uint16_t date[3];
-            std::memcpy(date, value, sizeof date);
-            if (date[0] == 0) {
-                return std::string();  // no date: year 0 does not exist
-            }
-            char buffer[32];
-            std::snprintf(buffer, sizeof buffer, "%04i%02i%02i", date[0], date[1], date[2]);
-            return buffer;
-        }
-        case XF_COL_LOGICAL:
-            return XF_LoadValue<int32_t>(value) != 0 ? "T" : "F";
-        default:
-            return std::string();
-    }
+    text = FormatValue(column, value);
 }
 
 extern "C" int XF_Save(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const char* path,

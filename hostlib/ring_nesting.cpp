@@ -208,9 +208,17 @@ private:
 int64_t CXF_RegionCmx::DefineExternal() {
     int64_t comparisons = 0;
     int n = GetPolygonSize();
+    if (n == 1) {
+        // Most regions have one ring, which nothing else can hold; the general way would build
+        // its groups and tree only to compare the ring with its own box.
+        CXF_PolygonD& only = *rings.Get(0);
+        only.UpdateBoundRect();
+        only.SetExternal(true);
+        return only.GetSize() >= 3 && IsFinite(only.GetBoundRect()) ? 1 : 0;
+    }
     std::vector<int> groupOf(static_cast<size_t>(n), -1);
     std::vector<CRingGroup> groups;
-    auto ring = [this](int i) -> CXF_PolygonD& { return rings[static_cast<size_t>(i)]; };
+    auto ring = [this](int i) -> CXF_PolygonD& { return *rings.Get(i); };
     auto first = [&](const CRingGroup& g) { return ring(g.first).GetData()[0]; };
     auto box = [&](const CRingGroup& g) -> const CXF_RectD& {
         return ring(g.first).GetBoundRect();

@@ -48,9 +48,14 @@ CXF_StylePolygon::CXF_StylePolygon(const CXF_StylePolygon& other) {
 CXF_StylePolygon& CXF_StylePolygon::operator=(const CXF_StylePolygon& other) {
     if (this != &other) {
         owner = other.owner;
-        elements.clear();
-        for (const auto& element : other.elements) {
-            elements.push_back(std::make_unique<CXF_StyleElement>(*element));
+        // Elements already there are assigned in place: a recycled style allocates nothing.
+        size_t kept = std::min(elements.size(), other.elements.size());
+        elements.resize(kept);
+        for (size_t i = 0; i < kept; ++i) {
+            *elements[i] = *other.elements[i];
+        }
+        for (size_t i = kept; i < other.elements.size(); ++i) {
+            elements.push_back(std::make_unique<CXF_StyleElement>(*other.elements[i]));
         }
     }
     return *this;
@@ -102,16 +107,20 @@ CXF_StyleObject* CXF_StyleObject::Create(const char* styleName) {
 
 CXF_StyleObject* CXF_StyleObject::Clone() const {
     CXF_StyleObject* copy = new CXF_StyleObject();
-    std::memcpy(copy->identifier, identifier, sizeof identifier);
-    copy->name = name;
-    copy->uintValue = uintValue;
-    copy->intValue = intValue;
-    copy->line = line;
-    copy->marker = marker;
-    copy->polygon = polygon;
-    copy->text = text;
-    copy->AttachFaces();
+    copy->CopyContent(*this);
     return copy;
+}
+
+void CXF_StyleObject::CopyContent(const CXF_StyleObject& from) {
+    std::memcpy(identifier, from.identifier, sizeof identifier);
+    name = from.name;
+    uintValue = from.uintValue;
+    intValue = from.intValue;
+    line = from.line;
+    marker = from.marker;
+    polygon = from.polygon;
+    text = from.text;
+    AttachFaces();
 }
 
 int CXF_StyleObject::AddRef() {
@@ -197,13 +206,28 @@ CXF_StyleSet::~CXF_StyleSet() {
         style->ownerSet = nullptr;
         style->Release();
     }
+    for (CXF_StyleObject* style : spares) {
+        delete style;
+    }
 }
 
 CXF_StyleObject* CXF_StyleSet::Add(CXF_StyleObject* source) {
     if (source == nullptr) {
         return nullptr;
     }
-    CXF_StyleObject* copy = source->Clone();
+    CXF_StyleObject* copy = nullptr;
+    if (!spares.empty()) {
+        // A copy freed earlier is filled again, its strings and lists reused; it takes a serial
+        // number as a new one would, so later identifiers stay as they were.
+        copy = spares.back();
+        spares.pop_back();
+        NextStyleSerial();
+        copy->CopyContent(*source);
+        copy->refCount = 1;
+        copy->isShared = false;
+    } else {
+        copy = source->Clone();
+    }
     copy->ownerSet = this;
     copy->setIndex = styles.size();
     styles.push_back(copy);
@@ -232,6 +256,12 @@ void CXF_StyleSet::Drop(CXF_StyleObject* style) {
     last->setIndex = style->setIndex;
     styles.pop_back();
     style->ownerSet = nullptr;
+    if (spares.size() < kMaxSpares && style->refCount == 1) {
+        // Nobody holds it: kept for the next Add instead of freed (an import adds one per object).
+        style->refCount = 0;
+        spares.push_back(style);
+        return;
+    }
     style->Release();
 }
 

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
 
+#include "hostlib/host_internal.h"
 #include "plugin/host/vector.h"
 
 int CVectorColumn::GetSize() const {
@@ -41,6 +45,174 @@ const CVectorColumn* Cgeo_VectorColumns::Get(int i) const {
     return &columns[static_cast<size_t>(i)];
 }
 
+namespace {
+
+constexpr size_t kChunkRows = 4096;
+
+// Rows of a fixed number of bytes, in chunks of 4,096 rows taken from the layer's store, so that
+// a row never moves and growing copies nothing; the first chunk grows by doubling up to that, so
+// that a short table stays small. A row made is zero bytes until set.
+class CRowChunks {
+public:
+    explicit CRowChunks(size_t rowBytes) : width(rowBytes) {}
+
+    // Row i, or null when it was never made.
+    unsigned char* Get(size_t row) const {
+        return row < count ? chunks[row / kChunkRows] + (row % kChunkRows) * width : nullptr;
+    }
+    // Row i, made (and every row before it) when it was not.
+    unsigned char* Make(CXF_Arena& arena, size_t row) {
+        while (count <= row) {
+            size_t chunk = count / kChunkRows;
+            if (chunk == 0 && count == firstCapacity) {
+                size_t grown = firstCapacity == 0 ? 16 : std::min(2 * firstCapacity, kChunkRows);
+                auto* first = static_cast<unsigned char*>(arena.Allocate(grown * width));
+                if (count > 0) {
+                    std::memcpy(first, chunks[0], count * width);
+                }
+                chunks.resize(1);
+                chunks[0] = first;
+                firstCapacity = grown;
+            } else if (chunk == chunks.size()) {
+                chunks.push_back(static_cast<unsigned char*>(arena.Allocate(kChunkRows * width)));
+            }
+            std::memset(chunks[chunk] + (count % kChunkRows) * width, 0, width);
+            ++count;
+        }
+        return Get(row);
+    }
+
+private:
+    size_t width;
+    size_t count = 0;
+    size_t firstCapacity = 0;
+    std::vector<unsigned char*> chunks;
+};
+
+// Blocks of texts: the first is 64 KiB, each next one twice as large up to 2 MiB, which the
+// system hands out in large pages.
+constexpr size_t kFirstTextBlock = size_t{64} << 10;
+
+// The texts of a text column, each zero-terminated, packed one after another in blocks from the
+// system: a string per row would cost its own allocation and twice the memory.
+class CTextStore {
+public:
+    CTextStore() = default;
+    CTextStore(const CTextStore&) = delete;
+    CTextStore& operator=(const CTextStore&) = delete;
+    ~CTextStore() { FreeBlocks(blocks); }
+
+    // Stores the text of a row, whose text pointer is in rows, replacing the one there.
+    void Set(CRowChunks& rows, size_t rowCount, size_t row, const char* text, size_t length);
+
+private:
+    struct Block {
+        char* base;
+        size_t size;
+    };
+    char* Place(const char* text, size_t length);
+    // Copies every text into new blocks when more bytes are lost to replaced texts than are in
+    // use.
+    void Compact(CRowChunks& rows, size_t rowCount);
+    static void FreeBlocks(std::vector<Block>& list) {
+        for (const Block& block : list) {
+            FreeBlock(block.base, block.size);
+        }
+        list.clear();
+    }
+
+    std::vector<Block> blocks;
+    size_t blockUsed = 0;
+    size_t used = 0;    // bytes of the texts in place, zero bytes included
+    size_t wasted = 0;  // bytes of texts that were replaced
+};
+
+void CTextStore::Set(CRowChunks& rows, size_t rowCount, size_t row, const char* text,
+                     size_t length) {
+    char* old;
+    std::memcpy(&old, rows.Get(row), sizeof old);
+    size_t oldLength = old != nullptr ? std::strlen(old) : 0;
+    if (old != nullptr && length <= oldLength) {
+        // A text no longer than the one it replaces takes its place.
+        std::memmove(old, text, length);
+        old[length] = '\0';
+        used -= oldLength - length;
+        wasted += oldLength - length;
+    } else {
+        if (old != nullptr) {
+            used -= oldLength + 1;
+            wasted += oldLength + 1;
+        }
+        char* placed = Place(text, length);
+        std::memcpy(rows.Get(row), &placed, sizeof placed);
+        used += length + 1;
+    }
+    if (wasted > used && wasted > 4 * kFirstTextBlock) {
+        Compact(rows, rowCount);
+    }
+}
+
+char* CTextStore::Place(const char* text, size_t length) {
+    if (blocks.empty() || blocks.back().size - blockUsed < length + 1) {
+        size_t size =
+            blocks.empty() ? kFirstTextBlock : std::min(2 * blocks.back().size, kLargeBlockUnit);
+        size = std::max(size, length + 1);
+        blocks.reserve(blocks.size() + 1);
+        char* base = AllocateBlock(size);
+        if (base == nullptr) {
+            throw std::bad_alloc();
+        }
+        blocks.push_back(Block{base, size});
+        blockUsed = 0;
+    }
+    char* at = blocks.back().base + blockUsed;
+    std::memmove(at, text, length);
+    at[length] = '\0';
+    blockUsed += length + 1;
+    return at;
+}
+
+void CTextStore::Compact(CRowChunks& rows, size_t rowCount) {
+    std::vector<Block> old;
+    old.swap(blocks);
+    blockUsed = 0;
+    try {
+        for (size_t row = 0; row < rowCount; ++row) {
+            char* text;
+            std::memcpy(&text, rows.Get(row), sizeof text);
+            if (text != nullptr) {
+                text = Place(text, std::strlen(text));
+                std::memcpy(rows.Get(row), &text, sizeof text);
+            }
+        }
+    } catch (...) {
+        // Rows already moved point into the new blocks, the others into the old: keep both.
+        blocks.insert(blocks.begin(), old.begin(), old.end());
+        throw;
+    }
+    FreeBlocks(old);
+    wasted = 0;
+}
+
+}  // namespace
+
+// A text column keeps a text pointer per row and its texts; any other column a row of its value
+// bytes, aligned as the value's own size allows, and apart from them a byte per row that tells
+// whether the value was set.
+struct Cgeo_VectorTable::ColumnData {
+    ColumnData(int valueSize, bool isText)
+        : size(valueSize),
+          text(isText),
+          rows(isText ? sizeof(char*) : static_cast<size_t>(valueSize)),
+          present(1) {}
+    int size;
+    bool text;
+    CRowChunks rows;
+    CRowChunks present;
+    size_t rowCount = 0;
+    CTextStore texts;
+};
+
 Cgeo_VectorTable::Cgeo_VectorTable(const Cgeo_Vector* owner) : vector(owner) {}
 Cgeo_VectorTable::~Cgeo_VectorTable() = default;
 
@@ -56,20 +228,14 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
     if (data.size() < static_cast<size_t>(columns.GetSize())) {
         data.resize(static_cast<size_t>(columns.GetSize()));
     }
-    ColumnData& d = data[static_cast<size_t>(column)];
-    if (d.size == 0) {
-        d.size = size;
-        d.text = description->type == XF_COL_TEXT;
+    std::unique_ptr<ColumnData>& slot = data[static_cast<size_t>(column)];
+    if (slot == nullptr) {
+        slot = std::make_unique<ColumnData>(size, description->type == XF_COL_TEXT);
     }
+    ColumnData& d = *slot;
     size_t row = static_cast<size_t>(id);
-    if (d.present.size() <= row) {
-        d.present.resize(row + 1, 0);
-        if (d.text) {
-            d.texts.resize(row + 1);
-        } else {
-            d.fixed.resize((row + 1) * static_cast<size_t>(d.size), 0);
-        }
-    }
+    unsigned char* bytes = d.rows.Make(*vector->arena, row);
+    d.rowCount = std::max(d.rowCount, row + 1);
     if (d.text) {
         // At most width bytes, up to the value's zero byte.
         const char* text = static_cast<const char*>(value);
@@ -78,26 +244,29 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
         while (length < limit && text[length] != '\0') {
             ++length;
         }
-        d.texts[row].assign(text, length);
-    } else {
-        std::memcpy(&d.fixed[row * static_cast<size_t>(d.size)], value,
-                    static_cast<size_t>(d.size));
+        d.texts.Set(d.rows, d.rowCount, row, text, length);
+        return 1;
     }
-    d.present[row] = 1;
+    std::memcpy(bytes, value, static_cast<size_t>(d.size));
+    *d.present.Make(*vector->arena, row) = 1;
     return 1;
 }
 
 const void* Cgeo_VectorTable::GetColumnValue(std::int64_t id, int column) const {
-    if (column < 0 || static_cast<size_t>(column) >= data.size() || id < 0) {
+    if (column < 0 || static_cast<size_t>(column) >= data.size() || id < 0 ||
+        data[static_cast<size_t>(column)] == nullptr) {
         return nullptr;
     }
-    const ColumnData& d = data[static_cast<size_t>(column)];
-    size_t row = static_cast<size_t>(id);
-    if (row >= d.present.size() || d.present[row] == 0) {
+    const ColumnData& d = *data[static_cast<size_t>(column)];
+    const unsigned char* bytes = d.rows.Get(static_cast<size_t>(id));
+    if (bytes == nullptr) {
         return nullptr;
     }
     if (d.text) {
-        return d.texts[row].c_str();
+        const char* text;
+        std::memcpy(&text, bytes, sizeof text);
+        return text;
     }
-    return &d.fixed[row * static_cast<size_t>(d.size)];
+    const unsigned char* set = d.present.Get(static_cast<size_t>(id));
+    return set != nullptr && *set != 0 ? bytes : nullptr;
 }

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 
+#include "hostlib/host_internal.h"
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
 
@@ -67,15 +70,163 @@ void Extend(CXF_RectD& rect, bool& any, double x, double y) {
 
 void ExtendPoints(CXF_RectD& rect, bool& any, const CXF_PolygonD& points) {
     const tagXF_POINT3DD* p = points.GetData();
-    for (int i = 0; i < points.GetSize(); ++i) {
-        Extend(rect, any, p[i].x, p[i].y);
+    int n = points.GetSize();
+    if (n <= 0) {
+        return;
     }
+    Extend(rect, any, p[0].x, p[0].y);
+    // The rest as Extend takes them, without asking for each point whether it is the first.
+    CXF_RectD r = rect;
+    for (int i = 1; i < n; ++i) {
+        r.x1 = std::min(r.x1, p[i].x);
+        r.y1 = std::min(r.y1, p[i].y);
+        r.x2 = std::max(r.x2, p[i].x);
+        r.y2 = std::max(r.y2, p[i].y);
+    }
+    rect = r;
 }
 
 }  // namespace
 
+CXF_PolygonD::CXF_PolygonD(const CXF_PolygonD& other) : CXF_PolygonD(other, nullptr) {}
+
+CXF_PolygonD::CXF_PolygonD(const CXF_PolygonD& other, CXF_Arena* arena)
+    : size(other.size), capacity(other.size), external(other.external), bounds(other.bounds) {
+    if (size > 0) {
+        size_t bytes = static_cast<size_t>(size) * sizeof(tagXF_POINT3DD);
+        if (arena != nullptr) {
+            points = static_cast<tagXF_POINT3DD*>(arena->Allocate(bytes));
+            ownsPoints = false;
+        } else {
+            points = new tagXF_POINT3DD[static_cast<size_t>(size)];
+        }
+        std::memcpy(points, other.points, bytes);
+    }
+}
+
+CXF_PolygonD::CXF_PolygonD(CXF_PolygonD&& other) noexcept
+    : points(other.points),
+      size(other.size),
+      capacity(other.capacity),
+      ownsPoints(other.ownsPoints),
+      external(other.external),
+      bounds(other.bounds) {
+    other.points = nullptr;
+    other.size = 0;
+    other.capacity = 0;
+    other.ownsPoints = true;
+}
+
+CXF_PolygonD& CXF_PolygonD::operator=(const CXF_PolygonD& other) {
+    if (this != &other) {
+        if (capacity < other.size) {
+            auto* grown = new tagXF_POINT3DD[static_cast<size_t>(other.size)];
+            Release();
+            points = grown;
+            capacity = other.size;
+        }
+        if (other.size > 0) {
+            std::memcpy(points, other.points,
+                        static_cast<size_t>(other.size) * sizeof(tagXF_POINT3DD));
+        }
+        size = other.size;
+        external = other.external;
+        bounds = other.bounds;
+    }
+    return *this;
+}
+
+CXF_PolygonD& CXF_PolygonD::operator=(CXF_PolygonD&& other) noexcept {
+    if (this != &other) {
+        Release();
+        points = other.points;
+        size = other.size;
+        capacity = other.capacity;
+        ownsPoints = other.ownsPoints;
+        external = other.external;
+        bounds = other.bounds;
+        other.points = nullptr;
+        other.size = 0;
+        other.capacity = 0;
+        other.ownsPoints = true;
+    }
+    return *this;
+}
+
+CXF_PolygonD::~CXF_PolygonD() {
+    Release();
+}
+
+void CXF_PolygonD::Release() {
+    if (ownsPoints) {
+        delete[] points;
+    }
+    points = nullptr;
+    size = 0;
+    capacity = 0;
+    ownsPoints = true;
+}
+
 void CXF_PolygonD::SetSize(int n) {
-    points.resize(n > 0 ? static_cast<size_t>(n) : 0, tagXF_POINT3DD{0.0, 0.0, 0.0});
+    if (n <= 0) {
+        size = 0;
+        return;
+    }
+    if (n > capacity) {
+        // Points in a layer's store are never freed alone: growing moves them to the heap.
+        size_t grownCapacity = std::max(static_cast<size_t>(n), 2 * static_cast<size_t>(size));
+        grownCapacity = std::min(grownCapacity, static_cast<size_t>(INT32_MAX));
+        auto* grown = new tagXF_POINT3DD[grownCapacity];
+        int kept = size;
+        if (kept > 0) {
+            std::memcpy(grown, points, static_cast<size_t>(kept) * sizeof(tagXF_POINT3DD));
+        }
+        Release();
+        points = grown;
+        size = kept;
+        capacity = static_cast<int>(grownCapacity);
+    }
+    for (int i = size; i < n; ++i) {
+        points[i] = tagXF_POINT3DD{0.0, 0.0, 0.0};
+    }
+    size = n;
+}
+
+void CXF_PolygonD::Clear() {
+    size = 0;
+    bounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
+    external = true;
+}
+
+void* CXF_ArenaAllocate(CXF_Arena* arena, size_t bytes) {
+    return arena != nullptr ? arena->Allocate(bytes) : ::operator new(bytes);
+}
+
+CXF_PolygonList::CXF_PolygonList(const CXF_PolygonList& other, CXF_Arena* arena)
+    : lists(CXF_ArenaAllocator<CXF_PolygonD>(arena)), used(other.used) {
+    lists.reserve(used);
+    for (size_t i = 0; i < used; ++i) {
+        lists.emplace_back(other.lists[i], arena);
+    }
+}
+
+void CXF_PolygonList::Resize(int n) {
+    size_t count = n > 0 ? static_cast<size_t>(n) : 0;
+    for (size_t i = count; i < used; ++i) {
+        lists[i].Clear();
+    }
+    if (count > lists.size()) {
+        lists.resize(count);
+    }
+    used = count;
+}
+
+size_t CXF_PolygonList::GetCapacity() const {
+    size_t capacity = 0;
+    for (const CXF_PolygonD& list : lists) {
+        capacity += list.GetCapacity();
+    }
+    return capacity;
 }
 
 void CXF_PolygonD::UpdateBoundRect() {
@@ -85,27 +236,24 @@ void CXF_PolygonD::UpdateBoundRect() {
 }
 
 void CXF_RegionCmx::SetPolygonSize(int n) {
-    rings.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    rings.Resize(n);
 }
 
 CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) {
-    if (i < 0 || i >= GetPolygonSize()) {
-        return nullptr;
-    }
-    return &rings[static_cast<size_t>(i)];
+    return rings.Get(i);
 }
 
 const CXF_PolygonD* CXF_RegionCmx::GetPolygon(int i) const {
-    if (i < 0 || i >= GetPolygonSize()) {
-        return nullptr;
-    }
-    return &rings[static_cast<size_t>(i)];
+    return rings.Get(i);
 }
 
 Cgeo_VectorPoint::Cgeo_VectorPoint() {
     InitRecord(record);
 }
-Cgeo_VectorPoint::Cgeo_VectorPoint(const Cgeo_VectorPoint& other) : points(other.points) {
+Cgeo_VectorPoint::Cgeo_VectorPoint(const Cgeo_VectorPoint& other)
+    : Cgeo_VectorPoint(other, nullptr) {}
+Cgeo_VectorPoint::Cgeo_VectorPoint(const Cgeo_VectorPoint& other, CXF_Arena* arena)
+    : points(other.points, arena) {
     CopyRecord(record, other.record);
 }
 Cgeo_VectorPoint::~Cgeo_VectorPoint() {
@@ -142,7 +290,9 @@ void Cgeo_VectorPoint::GetStyle(VECTOR_POINT_STYLE* style) const {
 Cgeo_VectorLine::Cgeo_VectorLine() {
     InitRecord(record);
 }
-Cgeo_VectorLine::Cgeo_VectorLine(const Cgeo_VectorLine& other) : sections(other.sections) {
+Cgeo_VectorLine::Cgeo_VectorLine(const Cgeo_VectorLine& other) : Cgeo_VectorLine(other, nullptr) {}
+Cgeo_VectorLine::Cgeo_VectorLine(const Cgeo_VectorLine& other, CXF_Arena* arena)
+    : sections(other.sections, arena) {
     CopyRecord(record, other.record);
 }
 Cgeo_VectorLine::~Cgeo_VectorLine() {
@@ -150,14 +300,11 @@ Cgeo_VectorLine::~Cgeo_VectorLine() {
 }
 
 void Cgeo_VectorLine::SetNumSection(int s) {
-    sections.resize(s > 0 ? static_cast<size_t>(s) : 0);
+    sections.Resize(s);
 }
 
 CXF_PolygonD* Cgeo_VectorLine::GetPolygon(int section) {
-    if (section < 0 || section >= GetNumSection()) {
-        return nullptr;
-    }
-    return &sections[static_cast<size_t>(section)];
+    return sections.Get(section);
 }
 
 int Cgeo_VectorLine::SetPoints(int section, int n, const tagXF_POINT3DD* p) {
@@ -167,7 +314,7 @@ int Cgeo_VectorLine::SetPoints(int section, int n, const tagXF_POINT3DD* p) {
     if (section >= GetNumSection()) {
         SetNumSection(section + 1);
     }
-    CXF_PolygonD& target = sections[static_cast<size_t>(section)];
+    CXF_PolygonD& target = *sections.Get(section);
     target.SetSize(0);
     target.SetSize(n);
     if (n > 0 && p != nullptr) {
@@ -177,10 +324,8 @@ int Cgeo_VectorLine::SetPoints(int section, int n, const tagXF_POINT3DD* p) {
 }
 
 int Cgeo_VectorLine::GetNumPoints(int section) const {
-    if (section < 0 || section >= GetNumSection()) {
-        return 0;
-    }
-    return sections[static_cast<size_t>(section)].GetSize();
+    const CXF_PolygonD* target = sections.Get(section);
+    return target != nullptr ? target->GetSize() : 0;
 }
 
 tagXF_POINT3DD* Cgeo_VectorLine::GetData(int section) {
@@ -238,7 +383,7 @@ int Cgeo_VectorLine::CreateLineFromArc(const CXF_RectD& rect, CXF_Point3DD start
         }
     }
     out.push_back(end);
-    sections.clear();
+    sections.Resize(0);
     SetPoints(0, static_cast<int>(out.size()), out.data());
     return static_cast<int>(out.size());
 }
@@ -255,7 +400,10 @@ void Cgeo_VectorLine::GetStyle(VECTOR_LINE_STYLE* style) const {
 Cgeo_VectorPolygon::Cgeo_VectorPolygon() {
     InitRecord(record);
 }
-Cgeo_VectorPolygon::Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other) : region(other.region) {
+Cgeo_VectorPolygon::Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other)
+    : Cgeo_VectorPolygon(other, nullptr) {}
+Cgeo_VectorPolygon::Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other, CXF_Arena* arena)
+    : region(other.region, arena) {
     CopyRecord(record, other.record);
 }
 Cgeo_VectorPolygon::~Cgeo_VectorPolygon() {
@@ -307,11 +455,63 @@ void Cgeo_VectorText::GetStyle(VECTOR_TEXT_STYLE* style) const {
     }
 }
 
+// The spare objects of a layer. Objects made by the layer's CreateObject point at it; it lives
+// until the layer and all those objects are gone, so that an object freed after its layer does
+// not reach a layer that no longer exists.
+class CXF_ObjectPool {
+public:
+    static constexpr int kTypes = XF_OBJ_TEXT + 1;
+    // A spare keeps its storage only up to this many points: a huge object is freed.
+    static constexpr size_t kMaxSparePoints = size_t{1} << 16;
+
+    void Hold() { ++refs; }
+    void Release() {
+        if (--refs == 0) {
+            delete this;
+        }
+    }
+    // The layer goes: its spares are freed, and later frees are deletes.
+    void Close() {
+        open = false;
+        for (Cgeo_VectorObject*& spare : spares) {
+            delete spare;
+            spare = nullptr;
+        }
+        Release();
+    }
+
+    int refs = 1;  // the layer's, and one per object it made that is not freed yet
+    bool open = true;
+    Cgeo_VectorObject* spares[kTypes] = {};
+};
+
 namespace {
 
+// A copy of the geometry; with a store, in the store, and its point lists too.
 template <typename Kind>
-void* CopyOf(const void* from) {
-    return from != nullptr ? new Kind(*static_cast<const Kind*>(from)) : nullptr;
+void* CopyOf(const void* from, CXF_Arena* arena) {
+    if (from == nullptr) {
+        return nullptr;
+    }
+    const Kind& source = *static_cast<const Kind*>(from);
+    if (arena == nullptr) {
+        return new Kind(source);
+    }
+    void* at = arena->Allocate(sizeof(Kind));
+    if constexpr (std::is_constructible_v<Kind, const Kind&, CXF_Arena*>) {
+        return new (at) Kind(source, arena);
+    } else {
+        return new (at) Kind(source);  // ellipses and texts have no point lists
+    }
+}
+
+template <typename Kind>
+void Destroy(void* geometry, bool stored) {
+    if (stored) {
+        static_cast<Kind*>(geometry)->~Kind();
+    } else {
+        delete static_cast<Kind*>(geometry);
+    }
 }
 
 }  // namespace
@@ -338,22 +538,26 @@ Cgeo_VectorObject::Cgeo_VectorObject(int objectType) : type(objectType) {
     }
 }
 
-Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other) : type(other.type) {
+Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other)
+    : Cgeo_VectorObject(other, nullptr) {}
+
+Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other, CXF_Arena* arena)
+    : type(other.type), stored(arena != nullptr) {
     switch (type) {
         case XF_OBJ_POINT:
-            geometry = CopyOf<Cgeo_VectorPoint>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorPoint>(other.geometry, arena);
             break;
         case XF_OBJ_LINE:
-            geometry = CopyOf<Cgeo_VectorLine>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorLine>(other.geometry, arena);
             break;
         case XF_OBJ_POLYGON:
-            geometry = CopyOf<Cgeo_VectorPolygon>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorPolygon>(other.geometry, arena);
             break;
         case XF_OBJ_ELLIPSE:
-            geometry = CopyOf<Cgeo_VectorEllipse>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorEllipse>(other.geometry, arena);
             break;
         case XF_OBJ_TEXT:
-            geometry = CopyOf<Cgeo_VectorText>(other.geometry);
+            geometry = CopyOf<Cgeo_VectorText>(other.geometry, arena);
             break;
         default:
             break;
@@ -361,11 +565,81 @@ Cgeo_VectorObject::Cgeo_VectorObject(const Cgeo_VectorObject& other) : type(othe
 }
 
 Cgeo_VectorObject::~Cgeo_VectorObject() {
-    delete Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT);
-    delete Geometry<Cgeo_VectorLine>(XF_OBJ_LINE);
-    delete Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON);
-    delete Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE);
-    delete Geometry<Cgeo_VectorText>(XF_OBJ_TEXT);
+    if (geometry != nullptr) {
+        switch (type) {
+            case XF_OBJ_POINT:
+                Destroy<Cgeo_VectorPoint>(geometry, stored);
+                break;
+            case XF_OBJ_LINE:
+                Destroy<Cgeo_VectorLine>(geometry, stored);
+                break;
+            case XF_OBJ_POLYGON:
+                Destroy<Cgeo_VectorPolygon>(geometry, stored);
+                break;
+            case XF_OBJ_ELLIPSE:
+                Destroy<Cgeo_VectorEllipse>(geometry, stored);
+                break;
+            case XF_OBJ_TEXT:
+                Destroy<Cgeo_VectorText>(geometry, stored);
+                break;
+            default:
+                break;
+        }
+    }
+    if (pool != nullptr) {
+        pool->Release();
+    }
+}
+
+void Cgeo_VectorObject::DeleteObject() {
+    CXF_ObjectPool* from = pool;
+    if (from == nullptr || !from->open || type < 0 || type >= CXF_ObjectPool::kTypes ||
+        from->spares[type] != nullptr || GetCapacity() > CXF_ObjectPool::kMaxSparePoints) {
+        delete this;
+        return;
+    }
+    // Emptied now, so that its style reference goes as it would with the object.
+    Clear();
+    pool = nullptr;
+    from->spares[type] = this;
+    from->Release();
+}
+
+void Cgeo_VectorObject::Clear() {
+    if (auto* point = Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT)) {
+        point->points.Clear();
+        point->SetStyle(nullptr);
+    } else if (auto* line = Geometry<Cgeo_VectorLine>(XF_OBJ_LINE)) {
+        line->sections.Resize(0);
+        line->SetStyle(nullptr);
+    } else if (auto* polygon = Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON)) {
+        polygon->region.rings.Resize(0);
+        polygon->SetStyle(nullptr);
+    } else if (auto* ellipse = Geometry<Cgeo_VectorEllipse>(XF_OBJ_ELLIPSE)) {
+        ellipse->box = tagXF_RECT3DD{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+        ellipse->SetStyle(nullptr);
+    } else if (auto* text = Geometry<Cgeo_VectorText>(XF_OBJ_TEXT)) {
+        text->text.clear();
+        text->anchor = CXF_Point3DD();
+        text->SetStyle(nullptr);
+    }
+}
+
+size_t Cgeo_VectorObject::GetCapacity() const {
+    if (auto* point = Geometry<Cgeo_VectorPoint>(XF_OBJ_POINT)) {
+        return point->points.GetCapacity();
+    }
+    if (auto* line = Geometry<Cgeo_VectorLine>(XF_OBJ_LINE)) {
+        return line->sections.GetCapacity();
+    }
+    if (auto* polygon = Geometry<Cgeo_VectorPolygon>(XF_OBJ_POLYGON)) {
+        return polygon->region.rings.GetCapacity();
+    }
+    if (auto* text = Geometry<Cgeo_VectorText>(XF_OBJ_TEXT)) {
+        // A text counts by its bytes, as a point list counts by its points.
+        return text->text.capacity() / sizeof(tagXF_POINT3DD);
+    }
+    return 0;
 }
 
 CXF_StyleObject* Cgeo_VectorObject::GetStyle() const {
@@ -479,9 +753,18 @@ int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
 }
 
 Cgeo_Vector::Cgeo_Vector()
-    : table(this), info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}
+    : arena(std::make_unique<CXF_Arena>()),
+      objects(CXF_ArenaAllocator<Cgeo_VectorObject*>(arena.get())),
+      pool(new CXF_ObjectPool()),
+      table(this),
+      info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}
 
 Cgeo_Vector::~Cgeo_Vector() {
+    pool->Close();
+    // The stored objects lie in the store, which frees their memory after them.
+    for (Cgeo_VectorObject* object : objects) {
+        object->~Cgeo_VectorObject();
+    }
     for (CXF_MiniatureStyle& m : miniatures) {
         if (m.style != nullptr) {
             m.style->Release();
@@ -490,7 +773,16 @@ Cgeo_Vector::~Cgeo_Vector() {
 }
 
 Cgeo_VectorObject* Cgeo_Vector::CreateObject(int type) {
-    return new Cgeo_VectorObject(type);
+    Cgeo_VectorObject* object = nullptr;
+    if (type >= 0 && type < CXF_ObjectPool::kTypes && pool->spares[type] != nullptr) {
+        object = pool->spares[type];
+        pool->spares[type] = nullptr;
+    } else {
+        object = new Cgeo_VectorObject(type);
+    }
+    object->pool = pool;
+    pool->Hold();
+    return object;
 }
 
 void Cgeo_Vector::SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue,
@@ -538,6 +830,10 @@ const CXF_MiniatureStyle& Cgeo_Vector::GetMiniatureStyle(int kind) const {
 
 void Cgeo_Vector::UpdateGrid(Cgeo_VectorObjectStream*) {
     ++gridUpdates;
+    if (!handedOut) {
+        gridBounds = addedBounds;
+        return;
+    }
     bool any = false;
     gridBounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
     for (const auto& object : objects) {
@@ -553,7 +849,16 @@ Cgeo_VectorObject* Cgeo_Vector::GetObjectAt(std::int64_t id) {
     if (id < 0 || id >= GetObjectCount()) {
         return nullptr;
     }
-    return objects[static_cast<size_t>(id)].get();
+    // The caller may change the object: the bounds kept as objects were added may go stale.
+    handedOut = true;
+    return objects[static_cast<size_t>(id)];
+}
+
+const Cgeo_VectorObject* Cgeo_Vector::GetObjectAt(std::int64_t id) const {
+    if (id < 0 || id >= GetObjectCount()) {
+        return nullptr;
+    }
+    return objects[static_cast<size_t>(id)];
 }
 
 Cgeo_VectorObjectStream::Cgeo_VectorObjectStream(Cgeo_Vector* vector, int mode) {
@@ -579,8 +884,22 @@ std::int64_t Cgeo_VectorObjectStream::AddObject(const Cgeo_VectorObject* object,
     if (target == nullptr || openMode != XF_STREAM_WRITE || object == nullptr) {
         return -1;
     }
-    target->objects.push_back(std::make_unique<Cgeo_VectorObject>(*object));
-    target->objects.back()->ShareStyle(target->GetStyleSet());
+    // The list has room before the copy is made, so that no copy is ever left without its place.
+    target->objects.push_back(nullptr);
+    try {
+        void* at = target->arena->Allocate(sizeof(Cgeo_VectorObject));
+        target->objects.back() = new (at) Cgeo_VectorObject(*object, target->arena.get());
+    } catch (...) {
+        target->objects.pop_back();
+        throw;
+    }
+    Cgeo_VectorObject& stored = *target->objects.back();
+    stored.ShareStyle(target->GetStyleSet());
+    CXF_RectD r;
+    if (stored.GetBounds(&r) != 0) {
+        Extend(target->addedBounds, target->addedAny, r.x1, r.y1);
+        Extend(target->addedBounds, target->addedAny, r.x2, r.y2);
+    }
     return target->GetObjectCount() - 1;
 }
 

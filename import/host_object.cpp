@@ -1,7 +1,6 @@
 #include "import/host_object.h"
 
 #include <cmath>
-#include <vector>
 
 #include "convert/line_styles.h"
 #include "import/host_styles.h"
@@ -31,52 +30,56 @@ void MakeLine(const CMifLine& record, Cgeo_VectorLine* line) {
 }
 
 // The sections that hold nodes: an empty section has nothing to draw, and millions of them in a
-// small file must not each cost a host section.
-std::vector<int32_t> SectionsWithNodes(const CMifSections& record) {
-    std::vector<int32_t> kept;
+// small file must not each cost a host section. Counted, then visited in order, so that an object
+// costs no list of its own.
+int32_t SectionsWithNodes(const CMifSections& record) {
+    int32_t kept = 0;
     for (int32_t i = 0; i < record.GetSectionCount(); ++i) {
-        if (record.GetSectionNodeCount(i) > 0) {
-            kept.push_back(i);
-        }
+        kept += record.GetSectionNodeCount(i) > 0 ? 1 : 0;
     }
     return kept;
 }
 
+// Calls fn(k, nodes, count) for the k-th section that holds nodes.
+template <typename Fn>
+void ForEachSectionWithNodes(const CMifSections& record, Fn fn) {
+    int k = 0;
+    for (int32_t i = 0; i < record.GetSectionCount(); ++i) {
+        int32_t count = record.GetSectionNodeCount(i);
+        if (count > 0) {
+            fn(k++, record.GetSectionNode(i, 0), count);
+        }
+    }
+}
+
 void MakePline(const CMifPline& record, Cgeo_VectorLine* line) {
-    std::vector<int32_t> kept = SectionsWithNodes(record);
-    line->SetNumSection(static_cast<int>(kept.size()));
-    for (size_t k = 0; k < kept.size(); ++k) {
-        int32_t count = record.GetSectionNodeCount(kept[k]);
-        int section = static_cast<int>(k);
+    line->SetNumSection(SectionsWithNodes(record));
+    ForEachSectionWithNodes(record, [line](int section, const CNode* nodes, int32_t count) {
         line->GetPolygon(section)->SetSize(count);
         tagXF_POINT3DD* points = line->GetData(section);
-        const CNode* nodes = record.GetSectionNode(kept[k], 0);
         for (int32_t j = 0; j < count; ++j) {
             SetPoint(points[j], nodes[j]);
         }
-    }
+    });
 }
 
 // One ring per section that holds nodes. The closing node is dropped only when it repeats the
 // first, so a ring written without the repeat keeps every vertex.
 void MakeRegion(const CMifRegion& record, Cgeo_VectorPolygon* polygon) {
-    std::vector<int32_t> kept = SectionsWithNodes(record);
-    polygon->SetPolygonSize(static_cast<int>(kept.size()));
+    polygon->SetPolygonSize(SectionsWithNodes(record));
     CXF_RegionCmx* region = polygon->GetRegion();
-    for (size_t k = 0; k < kept.size(); ++k) {
-        int32_t count = record.GetSectionNodeCount(kept[k]);
-        const CNode* nodes = record.GetSectionNode(kept[k], 0);
+    ForEachSectionWithNodes(record, [region](int k, const CNode* nodes, int32_t count) {
         if (count >= 2 && SameNode(nodes[0], nodes[count - 1])) {
             --count;
         }
-        CXF_PolygonD* ring = region->GetPolygon(static_cast<int>(k));
+        CXF_PolygonD* ring = region->GetPolygon(k);
         ring->SetSize(count);
         tagXF_POINT3DD* points = ring->GetData();
         for (int32_t j = 0; j < count; ++j) {
             SetPoint(points[j], nodes[j]);
         }
         ring->UpdateBoundRect();
-    }
+    });
     region->DefineExternal();
 }
 

@@ -226,6 +226,105 @@ TEST(HostGeometry, DefineExternalKeepsTheOuterRingsOfTheSamples) {
     EXPECT_GT(rings, 500u) << "the samples hold regions of up to 82 rings";
 }
 
+TEST(HostGeometry, SetPointsAllocatesAndStoredObjectsAreCopies) {
+    Cgeo_Vector vector;
+    Cgeo_VectorObjectStream stream(&vector, XF_STREAM_WRITE);
+    Cgeo_VectorObject* object = vector.CreateObject(XF_OBJ_LINE);
+    Cgeo_VectorLine* line = object->GetObjLine();
+    ASSERT_EQ(line->SetPoints(1, 3, nullptr), 1);
+    EXPECT_EQ(line->GetNumSection(), 2) << "the section list grows to hold section 1";
+    EXPECT_EQ(line->GetNumPoints(0), 0);
+    ASSERT_EQ(line->GetNumPoints(1), 3);
+    EXPECT_EQ(line->GetData(1)[2].x, 0.0);
+    line->GetData(1)[2] = {5, 6, 7};
+    EXPECT_EQ(line->SetPoints(-1, 2, nullptr), 0);
+    EXPECT_EQ(line->GetData(7), nullptr);
+
+    ASSERT_EQ(stream.AddObject(object, 0), 0);
+    line->GetData(1)[2].x = 99;  // the stored copy must not change
+    object->DeleteObject();
+    vector.UpdateGrid(nullptr);
+    EXPECT_EQ(vector.GetGridBounds().x2, 5.0);
+    Cgeo_VectorLine* stored = vector.GetObjectAt(0)->GetObjLine();
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->GetData(1)[2].x, 5.0);
+    EXPECT_EQ(stored->GetData(1)[2].z, 7.0);
+    stored->GetData(1)[2].x = 40;
+    vector.UpdateGrid(nullptr);
+    EXPECT_EQ(vector.GetGridBounds().x2, 40.0) << "a stored object changed after it was added";
+    CXF_PolygonD* section = stored->GetPolygon(1);
+    section->SetSize(1000);  // more points than the layer stored
+    EXPECT_EQ(section->GetData()[2].x, 40.0);
+    EXPECT_EQ(section->GetData()[999].y, 0.0);
+    CXF_PolygonD copy(*section);
+    section->SetSize(2);
+    EXPECT_EQ(copy.GetSize(), 1000);
+    EXPECT_EQ(copy.GetData()[2].z, 7.0);
+}
+
+// A layer hands a freed object out again: it must come back as a new one, whatever it held.
+TEST(HostGeometry, FreedObjectsComeBackEmptyAndMayOutliveTheirLayer) {
+    CXF_ManagerVectorStyle manager;
+    Cgeo_Vector vector;
+    const tagXF_POINT3DD p[2] = {{1, 2, 3}, {4, 5, 6}};
+    for (int type = XF_OBJ_EMPTY; type <= XF_OBJ_TEXT; ++type) {
+        SCOPED_TRACE(type);
+        Cgeo_VectorObject* object = vector.CreateObject(type);
+        if (type == XF_OBJ_POINT) {
+            object->GetObjPoint()->SetPoints(2, p);
+            VECTOR_POINT_STYLE record{};
+            record.style = vector.GetStyleSet()->Add(manager.GetDefaultMarkerStyle())->GetMarker();
+            object->GetObjPoint()->SetStyle(&record);
+        } else if (type == XF_OBJ_LINE) {
+            object->GetObjLine()->SetPoints(1, 2, p);
+            VECTOR_LINE_STYLE record{};
+            record.style = vector.GetStyleSet()->Add(manager.GetDefaultLineStyle())->GetLine();
+            object->GetObjLine()->SetStyle(&record);
+        } else if (type == XF_OBJ_POLYGON) {
+            object->GetObjPolygon()->SetPolygonSize(2);
+            SetRing(*object->GetObjPolygon()->GetRegion(), 1, Box(1, 1, 2, 2));
+            object->GetObjPolygon()->GetRegion()->GetPolygon(1)->SetExternal(false);
+        } else if (type == XF_OBJ_ELLIPSE) {
+            object->GetObjEllipse()->SetRect(tagXF_RECT3DD{1, 2, 3, 4, 5, 6});
+        } else if (type == XF_OBJ_TEXT) {
+            object->GetObjText()->SetText("text");
+            object->GetObjText()->SetTextPoint(CXF_Point3DD(1, 2, 3));
+        }
+        object->DeleteObject();
+        EXPECT_EQ(vector.GetStyleSet()->GetCount(), 0) << "the freed object's style went with it";
+        Cgeo_VectorObject* again = vector.CreateObject(type);
+        EXPECT_EQ(again, object) << "the freed object is handed out again";
+        EXPECT_EQ(again->GetType(), type);
+        CXF_RectD bounds{1, 1, 1, 1};
+        bool boxed = type == XF_OBJ_ELLIPSE || type == XF_OBJ_TEXT;  // at (0, 0) when new
+        EXPECT_EQ(again->GetBounds(&bounds), boxed ? 1 : 0);
+        EXPECT_EQ(bounds.x2, 0.0);
+        EXPECT_EQ(bounds.y2, 0.0);
+        EXPECT_EQ(again->GetStyle(), nullptr);
+        if (type == XF_OBJ_POINT) {
+            EXPECT_EQ(again->GetObjPoint()->GetNumPoints(), 0);
+        } else if (type == XF_OBJ_LINE) {
+            EXPECT_EQ(again->GetObjLine()->GetNumSection(), 0);
+            again->GetObjLine()->SetNumSection(2);
+            EXPECT_EQ(again->GetObjLine()->GetNumPoints(1), 0) << "a section added again is empty";
+        } else if (type == XF_OBJ_POLYGON) {
+            again->GetObjPolygon()->SetPolygonSize(2);
+            const CXF_PolygonD* ring = again->GetObjPolygon()->GetRegion()->GetPolygon(1);
+            EXPECT_EQ(ring->GetSize(), 0) << "a ring added again is empty";
+            EXPECT_EQ(ring->IsExternal(), 1);
+            EXPECT_EQ(ring->GetBoundRect().x2, 0.0);
+        } else if (type == XF_OBJ_TEXT) {
+            EXPECT_STREQ(again->GetObjText()->GetText(), "");
+        }
+        again->DeleteObject();
+    }
+    auto* layer = new Cgeo_Vector();
+    Cgeo_VectorObject* orphan = layer->CreateObject(XF_OBJ_LINE);
+    delete layer;
+    orphan->GetObjLine()->SetPoints(0, 2, p);
+    orphan->DeleteObject();  // after its layer: freed, with nothing of the layer touched
+}
+
 // Objects and table
 
 // A text value is cut to the column's width and always ends in a zero byte; a width below 1 or
@@ -245,6 +344,27 @@ TEST(HostTable, TextValuesFitTheirColumn) {
     EXPECT_EQ(CVectorColumn("w", XF_COL_TEXT, 0, 0).GetSize(), 2);
     EXPECT_EQ(CVectorColumn("w", XF_COL_TEXT, -5, 0).GetSize(), 2);
     EXPECT_EQ(CVectorColumn("w", XF_COL_TEXT, 1 << 30, 0).GetSize(), XF_MAX_TEXT_WIDTH + 1);
+
+    // Texts replaced many times by shorter and longer ones (the texts are packed, and repacked
+    // once replaced bytes outweigh those in use); the other rows keep theirs.
+    ASSERT_EQ(table->GetVectorColumns()->Add(CVectorColumn("long", XF_COL_TEXT, 300, 0)), 1);
+    for (int id = 1; id <= 2; ++id) {
+        object = vector.CreateObject(XF_OBJ_EMPTY);
+        ASSERT_EQ(stream.AddObject(object, 0), id);
+        object->DeleteObject();
+    }
+    ASSERT_EQ(table->SetColumnValue(0, 1, "first"), 1);
+    ASSERT_EQ(table->SetColumnValue(2, 1, "third"), 1);
+    std::string text;
+    for (int k = 0; k < 5000; ++k) {
+        text.assign(static_cast<size_t>(1 + (k * 37) % 300), static_cast<char>('a' + k % 26));
+        ASSERT_EQ(table->SetColumnValue(1, 1, text.c_str()), 1);
+    }
+    EXPECT_EQ(static_cast<const char*>(table->GetColumnValue(1, 1)), text);
+    ASSERT_EQ(table->SetColumnValue(1, 1, table->GetColumnValue(1, 1)), 1) << "itself again";
+    EXPECT_EQ(static_cast<const char*>(table->GetColumnValue(1, 1)), text);
+    EXPECT_STREQ(static_cast<const char*>(table->GetColumnValue(0, 1)), "first");
+    EXPECT_STREQ(static_cast<const char*>(table->GetColumnValue(2, 1)), "third");
 }
 
 // What a builder hands out stays where it is while more entries are added.

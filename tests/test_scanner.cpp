@@ -151,3 +151,54 @@ TEST(Numbers, DecimalsReadExactlyAsStrtod) {
 }
 
 }  // namespace
+
+namespace {
+
+// Coordinates read from a file give the same double as strtod gives for the word, whatever their
+// form: plain decimals of every length (converted as they are scanned), exponents, leading zeros,
+// signs, words that straddle a page boundary or end the file.
+TEST(Numbers, CoordinatesReadFromAFileExactlyAsStrtod) {
+    uint64_t state = 12345;
+    auto next = [&state]() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 11;
+    };
+    const char* const blanks[] = {" ", "\r\n", "\t", "\n", "  "};
+    std::vector<std::string> words;
+    std::string bytes;
+    while (bytes.size() < 2 * kPage + 100000) {
+        std::string word = next() % 3 == 0 ? "-" : (next() % 20 == 0 ? "+" : "");
+        int digits = static_cast<int>(next() % 21);
+        int decimals = static_cast<int>(next() % 24) + (digits == 0 ? 1 : 0);
+        for (int k = 0; k < digits; ++k) {
+            word += static_cast<char>('0' + next() % 10);
+        }
+        if (digits == 0 || next() % 8 != 0) {
+            word += '.';
+            for (int k = 0; k < decimals; ++k) {
+                word += static_cast<char>('0' + next() % 10);
+            }
+        }
+        if (next() % 16 == 0) {
+            word += "e" + std::to_string(static_cast<int>(next() % 40) - 20);
+        }
+        words.push_back(word);
+        bytes += word + blanks[next() % 5];
+    }
+    bytes.pop_back();  // the last word ends the file
+    TempDir dir;
+    WriteFile(dir.Path("n.mif"), bytes);
+    CMifFile f;
+    ASSERT_EQ(f.OpenRead(dir.Path("n.mif").c_str()), 1);
+    for (const std::string& word : words) {
+        double got = 1.0;
+        ASSERT_TRUE(f.ReadNumber(got)) << word;
+        double expected = std::strtod(word.c_str(), nullptr);
+        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << word << " read as " << got;
+    }
+    double last = 1.0;
+    EXPECT_FALSE(f.ReadNumber(last));
+    EXPECT_EQ(last, 0.0);
+}
+
+}  // namespace

@@ -375,6 +375,7 @@ TEST(WriterNumbers, RealsAsPrintfWritesThem) {
                                   1e9,          -1e9,          1e15,
                                   1e300,        0.1,           2.675,
                                   1.0000005,    123456.7890125};
+    values.insert(values.end(), {987654321.4999995, 5.5e-7, -2.5e-6, -0.4999995});
     uint64_t state = 12345;
     auto next = [&state]() {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -393,10 +394,14 @@ TEST(WriterNumbers, RealsAsPrintfWritesThem) {
     CTextFile f;
     ASSERT_EQ(f.OpenWrite(path.c_str()), 1);
     std::string expected;
-    char line[400];
-    for (double v : values) {
+    char line[1100];
+    // Each value alone, then with its neighbour as a node line (formatted in the write buffer).
+    for (size_t i = 0; i < values.size(); ++i) {
+        double v = values[i];
+        double w = values[(i + 1) % values.size()];
         ASSERT_NE(WriteFormattedLine(f, "%f", v), 0);
-        std::snprintf(line, sizeof line, "%f\r\n", v);
+        ASSERT_NE(WriteNodeLine(f, v, w), 0);
+        std::snprintf(line, sizeof line, "%f\r\n%f %f\r\n", v, v, w);
         expected += line;
     }
     f.CloseFile();

@@ -46,6 +46,16 @@ bool COsFile::WriteLine(const char* text, size_t length) {
     return true;
 }
 
+char* COsFile::BeginLine(size_t n) {
+    if (fd < 0 || writeBuffer == nullptr || n + 2 > kWriteBufferSize) {
+        return nullptr;
+    }
+    if (writeUsed + n + 2 > kWriteBufferSize && !Flush()) {
+        return nullptr;
+    }
+    return writeBuffer + writeUsed;
+}
+
 bool COsFile::Flush() {
     bool ok = SystemWrite(writeBuffer, writeUsed);
     // Whatever could not be written is dropped: the failure is what the caller learns.

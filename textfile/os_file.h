@@ -43,6 +43,16 @@ public:
     bool Write(const void* data, size_t length);
     // Appends a line: the text followed by CR LF, in one call and without copying it first.
     bool WriteLine(const char* text, size_t length);
+    // Room in the write buffer for a line of at most n bytes and its CR LF, for a caller that
+    // formats the line in place and ends it with EndLine; null when the file is not open for
+    // writing, the line would not fit the buffer, or making room failed.
+    char* BeginLine(size_t n);
+    // Ends the line begun with BeginLine after length bytes (at most its n) with CR LF.
+    void EndLine(size_t length) {
+        writeBuffer[writeUsed + length] = '\r';
+        writeBuffer[writeUsed + length + 1] = '\n';
+        writeUsed += length + 2;
+    }
 
     // Flushes what is buffered and closes; false when the flush or the close failed.
     bool Close();

@@ -54,6 +54,19 @@ public:
 
     int WriteLine(const std::string& text) { return WriteLine(text.data(), text.size()); }
     int WriteLine(const char* text, size_t length);
+    // A line formatted in place in the write buffer: BeginLine gives room for n bytes (null, and
+    // the write error set, when there is none), EndLine ends the line after length of them.
+    char* BeginLine(size_t n) {
+        char* at = handle.BeginLine(n);
+        if (at == nullptr) {
+            writeError = true;
+        }
+        return at;
+    }
+    int EndLine(size_t length) {
+        handle.EndLine(length);
+        return 1;
+    }
 
     // True once any line write, or the flush when the file was closed, has failed since the file
     // was opened for writing. Closing keeps the answer until the next open.

@@ -1,6 +1,7 @@
 #include "mif/model/mif_object.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -121,14 +122,131 @@ void DeleteMifObject(CMifObject* record) {
     }
 }
 
+namespace {
+
+template <typename Record>
+void ClearSections(Record& record) {
+    std::vector<CNode> nodes = std::move(record.nodes);
+    std::vector<int32_t> starts = std::move(record.sectionStarts);
+    nodes.clear();
+    starts.clear();
+    record = Record();
+    record.nodes = std::move(nodes);
+    record.sectionStarts = std::move(starts);
+}
+
+}  // namespace
+
+void ClearMifObject(CMifObject& record) {
+    switch (record.kind) {
+        case kMifPoint:
+            static_cast<CMifPoint&>(record) = CMifPoint();
+            break;
+        case kMifLine:
+            static_cast<CMifLine&>(record) = CMifLine();
+            break;
+        case kMifPline:
+            ClearSections(static_cast<CMifPline&>(record));
+            break;
+        case kMifRegion:
+            ClearSections(static_cast<CMifRegion&>(record));
+            break;
+        case kMifRect:
+            static_cast<CMifRect&>(record) = CMifRect();
+            break;
+        case kMifRoundRect:
+            static_cast<CMifRoundRect&>(record) = CMifRoundRect();
+            break;
+        case kMifArc:
+            static_cast<CMifArc&>(record) = CMifArc();
+            break;
+        case kMifEllipse:
+            static_cast<CMifEllipse&>(record) = CMifEllipse();
+            break;
+        case kMifText:
+            static_cast<CMifText&>(record) = CMifText();
+            break;
+        case kMifMultiPoint: {
+            auto& multiPoint = static_cast<CMifMultiPoint&>(record);
+            std::vector<CNode> points = std::move(multiPoint.points);
+            points.clear();
+            multiPoint = CMifMultiPoint();
+            multiPoint.points = std::move(points);
+            break;
+        }
+        case kMifCollection:
+            static_cast<CMifCollection&>(record) = CMifCollection();
+            break;
+        default:
+            break;
+    }
+}
+
+size_t MifObjectCapacity(const CMifObject& record) {
+    switch (record.kind) {
+        case kMifPline:
+        case kMifRegion:
+            return static_cast<const CMifSections&>(record).nodes.capacity();
+        case kMifMultiPoint:
+            return static_cast<const CMifMultiPoint&>(record).points.capacity();
+        default:
+            return 0;
+    }
+}
+
+namespace {
+
+constexpr size_t kMaxSpareNodes = size_t{1} << 16;
+
+}  // namespace
+
+CMifObjectPtr CMifRecordPool::Take(int32_t kind) {
+    if (kind < 0 || kind >= kMifKindCount) {
+        return nullptr;
+    }
+    if (spare[kind] == nullptr) {
+        return CMifObjectPtr(CreateMifObject(kind));
+    }
+    CMifObjectPtr record = std::move(spare[kind]);
+    ClearMifObject(*record);
+    return record;
+}
+
+void CMifRecordPool::Give(CMifObjectPtr record) {
+    if (record != nullptr && MifObjectCapacity(*record) <= kMaxSpareNodes) {
+        spare[record->kind] = std::move(record);
+    }
+}
+
+void CMifRecordPool::Clear() {
+    for (CMifObjectPtr& record : spare) {
+        record.reset();
+    }
+}
+
 int32_t MifObjectTypeFromKeyword(std::string_view word) {
-    // Keywords are 3 to 10 letters: a cheap length test rejects most words before comparing.
+    // Every word of the objects is tested, numbers and clause words included: a word is compared
+    // only with the keywords of its length, and only when its first letter starts one of them.
+    static const int32_t kByLength[11][5] = {
+        {-1},
+        {-1},
+        {-1},
+        {kMifArc, -1},
+        {kMifNone, kMifLine, kMifRect, kMifText, -1},
+        {kMifPoint, kMifPline, -1},
+        {kMifRegion, -1},
+        {kMifEllipse, -1},
+        {-1},
+        {kMifRoundRect, -1},
+        {kMifMultiPoint, kMifCollection, -1},
+    };
     if (word.size() < 3 || word.size() > 10) {
         return -1;
     }
-    for (int32_t k = 0; k < kMifKindCount; ++k) {
-        if (EqualsNoCase(word, kKeywords[k])) {
-            return k;
+    char first = LowerAscii(word[0]);
+    for (const int32_t* k = kByLength[word.size()]; *k != -1; ++k) {
+        if (LowerAscii(kKeywords[*k][0]) == first && EqualsNoCase(word, kKeywords[*k])) {
+            return *k;
         }
     }
     return -1;

@@ -209,12 +209,32 @@ struct CMifCollection : CMifObject {
 CMifObject* CreateMifObject(int32_t kind);
 // Destroys a record made by CreateMifObject according to its kind; null is accepted.
 void DeleteMifObject(CMifObject* record);
+// Gives a record made by CreateMifObject the defaults of its kind again, keeping the storage of
+// its node and point arrays for the next object read into it.
+void ClearMifObject(CMifObject& record);
+// Nodes or points the record's arrays can hold without growing.
+size_t MifObjectCapacity(const CMifObject& record);
 
 // Deleter for owning a record in a std::unique_ptr.
 struct CMifObjectDeleter {
     void operator()(CMifObject* record) const { DeleteMifObject(record); }
 };
 using CMifObjectPtr = std::unique_ptr<CMifObject, CMifObjectDeleter>;
+
+// Records kept for reuse, one of each kind, so that reading or writing object after object does
+// not make a record and grow its node array again for each: Take hands out the record last given
+// back of the kind, cleared to its defaults with its arrays kept. A record of more than 65,536
+// nodes is freed when given back, so that little is held between objects.
+class CMifRecordPool {
+public:
+    // A record of the kind with its defaults; null for a kind outside 0 to 11.
+    CMifObjectPtr Take(int32_t kind);
+    void Give(CMifObjectPtr record);
+    void Clear();
+
+private:
+    CMifObjectPtr spare[kMifKindCount];
+};
 
 // The kind whose keyword equals the word, ignoring case; -1 when none does.
 int32_t MifObjectTypeFromKeyword(std::string_view word);

@@ -163,7 +163,7 @@ void CMifFile::ParsePen(CMifPen& pen) {
     if (!ReadClauseValues(*this, scanWord, inner)) {
         return;
     }
-    std::vector<int32_t> values;
+    std::vector<int32_t>& values = clauseInts;
     ParseIntList(inner, values);
     if (values.size() == 3) {
         pen.width = ConvertPenWidth(values[0]);
@@ -177,7 +177,7 @@ void CMifFile::ParseBrush(CMifBrush& brush) {
     if (!ReadClauseValues(*this, scanWord, inner)) {
         return;
     }
-    std::vector<int32_t> values;
+    std::vector<int32_t>& values = clauseInts;
     ParseIntList(inner, values);
     if (values.size() == 2 || values.size() == 3) {
         brush.pattern = values[0];
@@ -194,7 +194,7 @@ void CMifFile::ParseSymbol(CMifSymbol& symbol) {
         return;
     }
     // The forms are told apart by their value count alone.
-    std::vector<std::string> values;
+    std::vector<std::string>& values = clauseTexts;
     SplitQuoted(inner, ',', values);
     switch (values.size()) {
         case 3:
@@ -229,7 +229,7 @@ void CMifFile::ParseFont(CMifFont& font) {
     if (!ReadClauseValues(*this, scanWord, inner)) {
         return;
     }
-    std::vector<std::string> values;
+    std::vector<std::string>& values = clauseTexts;
     SplitQuoted(inner, ',', values);
     if (values.size() == 4 || values.size() == 5) {
         font.name = values[0];

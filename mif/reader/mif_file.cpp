@@ -9,6 +9,7 @@ CMifFile::~CMifFile() {
 void CMifFile::Close() {
     CloseFile();
     DeleteCurrentObject();
+    records.Clear();
     nextKind = -1;
     dataOffset = -1;
     version = 0;
@@ -27,11 +28,11 @@ void CMifFile::Close() {
 
 void CMifFile::CreateCurrentObject(int32_t kind) {
     DeleteCurrentObject();
-    currentObject = CreateMifObject(kind);
+    currentObject = records.Take(kind).release();
 }
 
 void CMifFile::DeleteCurrentObject() {
-    DeleteMifObject(currentObject);
+    records.Give(CMifObjectPtr(currentObject));
     currentObject = nullptr;
 }
 

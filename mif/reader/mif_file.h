@@ -116,11 +116,20 @@ private:
     std::string scanWord;
     // A number word that runs across a page boundary is gathered here.
     std::string numberWord;
+    // The values of the style clause being parsed, reused from clause to clause.
+    std::vector<int32_t> clauseInts;
+    std::vector<std::string> clauseTexts;
+    // Records of each kind kept for the next object of that kind.
+    CMifRecordPool records;
     // Sets the mark, skips blanks and takes the first byte after them; false at the end of the
     // file. Words, numbers and lines all start so.
     bool StartWord(char& c);
     // Appends the rest of the word whose first byte has been read, and consumes its terminator.
     void AppendWordRest(std::string& word);
+    // ReadNumber's common case, converted as it is scanned: a plain decimal (sign, digits, an
+    // optional fraction) that ends with a blank within the loaded page and converts exactly by
+    // one division. False, with nothing consumed, for any other word.
+    bool ReadPlainNumber(double& value);
     // Where the objects begin: just behind the word Data that ends the header; -1 when closed.
     int64_t dataOffset = -1;
     // Storage reused by SetValue to quote a text value without allocating per value.

@@ -51,13 +51,18 @@ void ForEachToken(std::string_view text, std::string_view separators, Fn fn) {
     }
 }
 
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The limits within which a decimal is converted by one division: an integer mantissa up to 2^53
+// divided by a power of ten up to 10^22 is one correctly rounded division of two exact values.
+inline bool IsExactDecimal(uint64_t mantissa, int digits, int fraction) {
+    return digits > 0 && digits <= 19 && mantissa <= (uint64_t{1} << 53) && fraction <= 22;
+}
+
 // The common case of a coordinate, digits with an optional fraction and no exponent, converted
-// exactly and fast: an integer mantissa up to 2^53 divided by a power of ten up to 10^22 is one
-// correctly rounded division of two exact values. Anything else is left to from_chars.
+// exactly and fast. Anything else is left to from_chars.
 bool ParsePlainDecimal(std::string_view text, double& value) {
-    static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     uint64_t mantissa = 0;
     int digits = 0;
     int fraction = 0;
@@ -71,11 +76,8 @@ bool ParsePlainDecimal(std::string_view text, double& value) {
             ++fraction;
         }
     }
-    if (digits == 0 || digits > 19 ||
+    if (!IsExactDecimal(mantissa, digits, fraction) ||
         (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == '#'))) {
-        return false;
-    }
-    if (mantissa > (uint64_t{1} << 53) || fraction > 22) {
         return false;
     }
     value = static_cast<double>(mantissa) / kPow10[fraction];
@@ -210,6 +212,8 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list) {
+    // The list's strings are reused: a clause parsed for every object allocates nothing.
+    size_t count = 0;
     bool inQuotes = false;
     size_t start = 0;
     for (size_t i = 0; i <= text.size(); ++i) {
@@ -220,7 +224,11 @@ void SplitQuoted(std::string_view text, char separator, std::vector<std::string>
         // Blanks around an entry are not part of it; inside its quotes they are, and a doubled
         // quote there stands for one quote.
         std::string_view entry = TrimBlanks(text.substr(start, i - start));
-        std::string& out = list.emplace_back();
+        if (count == list.size()) {
+            list.emplace_back();
+        }
+        std::string& out = list[count++];
+        out.clear();
         bool quoted = false;
         for (size_t k = 0; k < entry.size(); ++k) {
             if (entry[k] != '"') {
@@ -234,6 +242,7 @@ void SplitQuoted(std::string_view text, char separator, std::vector<std::string>
         }
         start = i + 1;
     }
+    list.resize(count);
 }
 
 void DecodeEscapes(std::string& text) {
@@ -296,7 +305,44 @@ void CMifFile::AppendWordRest(std::string& word) {
     }
 }
 
+bool CMifFile::ReadPlainNumber(double& value) {
+    const char* p = PageCursor();
+    const char* end = PageEnd();
+    while (p < end && IsBlank(*p)) {
+        ++p;
+    }
+    const char* q = p;
+    bool negative = q < end && *q == '-';
+    if (q < end && (*q == '-' || *q == '+')) {
+        ++q;
+    }
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = 0;
+    for (; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
+    }
+    if (q < end && *q == '.') {
+        for (++q; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits, ++fraction) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
+        }
+    }
+    if (q < end && IsBlank(*q) && IsExactDecimal(mantissa, digits, fraction)) {
+        SetMark();
+        value = static_cast<double>(mantissa) / kPow10[fraction];
+        if (negative) {
+            value = -value;
+        }
+        Skip(static_cast<size_t>(q + 1 - PageCursor()));
+        return true;
+    }
+    return false;
+}
+
 bool CMifFile::ReadNumber(double& value) {
+    if (ReadPlainNumber(value)) {
+        return true;
+    }
     char c;
     if (!StartWord(c)) {
         value = 0.0;

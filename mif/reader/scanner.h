@@ -31,8 +31,9 @@ std::string_view TrimBlanks(std::string_view text);
 // A text quoted on both sides loses its quotes, and a doubled quote inside it stands for one
 // quote; any other text is changed as StripQuotes does.
 void UnquoteValue(std::string& text);
-// Splits at separators outside double quotes. Blanks around an entry are dropped, and so are
-// its quotes; a doubled quote inside quotes stands for one. Always at least one entry.
+// Splits at separators outside double quotes into the list, which it replaces. Blanks around an
+// entry are dropped, and so are its quotes; a doubled quote inside quotes stands for one. Always
+// at least one entry.
 void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list);
 // Decodes the escapes that MIF and MID writers use: \n becomes a line feed and \\ one
 // backslash; any other backslash stays.

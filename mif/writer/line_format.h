@@ -15,42 +15,38 @@
 #define MIF_PRINTF_FORMAT(fmt, args)
 #endif
 
-// One output line, built in a stack buffer so that writing millions of lines allocates nothing;
-// only a line longer than the buffer (long names, huge numbers) moves to the heap.
-class CLineBuilder {
-public:
-    void Append(const char* text, size_t length) {
-        std::memcpy(Reserve(length), text, length);
-        used += length;
-    }
-    // As printf's %f: fixed notation with six decimals, the exact binary value rounded half to
-    // even, the decimal point always a period whatever the locale.
-    void AppendReal(double value) {
-        char* at = Reserve(kMaxReal);
-        char* end = AppendFixed6(at, value);
-        if (end == nullptr) {
-            end = std::to_chars(at, at + kMaxReal, value, std::chars_format::fixed, 6).ptr;
+// Two decimal digits for each number from 0 to 99.
+struct CDigitPairs {
+    char text[200];
+    constexpr CDigitPairs() : text() {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = static_cast<char>('0' + i / 10);
+            text[2 * i + 1] = static_cast<char>('0' + i % 10);
         }
-        used += static_cast<size_t>(end - at);
     }
-    void AppendInt(int value) {
-        char* at = Reserve(kMaxInt);
-        used += static_cast<size_t>(std::to_chars(at, at + kMaxInt, value).ptr - at);
-    }
-    const char* Data() const { return onHeap ? heap.data() : stack; }
-    size_t Size() const { return used; }
+};
+inline constexpr CDigitPairs kDigitPairs{};
 
-private:
-    // Coordinates below 10^9 in magnitude, formatted fast: v * 10^6 rounded to an integer, with
-    // the rounding decided on the exact remainder v * 10^6 - r (one fused multiply-add: 10^6 is
-    // exact and the remainder is representable). Returns null when the value is outside that
-    // range, or so near a halfway point that the general conversion decides.
-    static char* AppendFixed6(char* out, double value) {
-        double a = std::fabs(value);
-        if (!(a < 1e9)) {
-            return nullptr;  // large, infinite or not a number
-        }
-        double r = std::nearbyint(a * 1e6);
+// A double printed with %f takes at most 317 characters (309 digits, sign, point, decimals).
+constexpr size_t kMaxRealText = 330;
+
+// Coordinates below 10^9 in magnitude, formatted fast: v * 10^6 rounded half to even to an
+// integer. The product is rounded once; when it lies too near a halfway point for that rounding
+// to decide, the exact remainder v * 10^6 - r (one fused multiply-add: 10^6 is exact and the
+// remainder is representable) does. Returns null when the value is outside that range, or so
+// near a halfway point that the general conversion decides.
+inline char* FormatFixed6(char* out, double value) {
+    double a = std::fabs(value);
+    if (!(a < 1e9)) {
+        return nullptr;  // large, infinite or not a number
+    }
+    double p = a * 1e6;
+    // Below 2^52, adding and taking away 2^52 rounds to an integer, half to even.
+    double r = (p + 0x1p52) - 0x1p52;
+    // p is within p * 2^-53 of the exact product: when the halfway point is farther than that,
+    // the exact product rounds to r as well.
+    if (!(0.5 - std::fabs(p - r) > p * 0x1p-50)) {
+        r = std::nearbyint(p);
         double d = std::fma(a, 1e6, -r);
         if (std::fabs(std::fabs(d) - 0.5) < 1e-6) {
             return nullptr;
@@ -60,22 +56,64 @@ private:
         } else if (d < -0.5) {
             r -= 1.0;
         }
-        uint64_t n = static_cast<uint64_t>(r);
-        if (std::signbit(value)) {
-            *out++ = '-';
-        }
-        out = std::to_chars(out, out + 12, n / 1000000).ptr;
-        *out++ = '.';
-        uint32_t fraction = static_cast<uint32_t>(n % 1000000);
-        for (int i = 5; i >= 0; --i) {
-            out[i] = static_cast<char>('0' + fraction % 10);
-            fraction /= 10;
-        }
-        return out + 6;
     }
+    uint64_t n = static_cast<uint64_t>(r);
+    if (std::signbit(value)) {
+        *out++ = '-';
+    }
+    // The whole part, below 10^9: its digits counted, then written two at a time from the right.
+    uint32_t whole = static_cast<uint32_t>(n / 1000000);
+    int length = 1;
+    for (uint32_t rest = whole; rest >= 10; rest /= 10) {
+        ++length;
+    }
+    char* at = out + length;
+    for (; whole >= 10; whole /= 100) {
+        at -= 2;
+        std::memcpy(at, &kDigitPairs.text[2 * (whole % 100)], 2);
+    }
+    if (at > out) {
+        *out = static_cast<char>('0' + whole);
+    }
+    out += length;
+    *out = '.';
+    uint32_t fraction = static_cast<uint32_t>(n % 1000000);
+    std::memcpy(out + 1, &kDigitPairs.text[2 * (fraction / 10000)], 2);
+    std::memcpy(out + 3, &kDigitPairs.text[2 * (fraction / 100 % 100)], 2);
+    std::memcpy(out + 5, &kDigitPairs.text[2 * (fraction % 100)], 2);
+    return out + 7;
+}
 
-    // A double printed with %f takes at most 317 characters (309 digits, sign, point, decimals).
-    static constexpr size_t kMaxReal = 330;
+// As printf's %f: fixed notation with six decimals, the exact binary value rounded half to even,
+// the decimal point always a period whatever the locale. out has room for kMaxRealText bytes.
+inline char* FormatReal(char* out, double value) {
+    char* end = FormatFixed6(out, value);
+    if (end == nullptr) {
+        end = std::to_chars(out, out + kMaxRealText, value, std::chars_format::fixed, 6).ptr;
+    }
+    return end;
+}
+
+// One output line, built in a stack buffer so that writing millions of lines allocates nothing;
+// only a line longer than the buffer (long names, huge numbers) moves to the heap.
+class CLineBuilder {
+public:
+    void Append(const char* text, size_t length) {
+        std::memcpy(Reserve(length), text, length);
+        used += length;
+    }
+    void AppendReal(double value) {
+        char* at = Reserve(kMaxRealText);
+        used += static_cast<size_t>(FormatReal(at, value) - at);
+    }
+    void AppendInt(int value) {
+        char* at = Reserve(kMaxInt);
+        used += static_cast<size_t>(std::to_chars(at, at + kMaxInt, value).ptr - at);
+    }
+    const char* Data() const { return onHeap ? heap.data() : stack; }
+    size_t Size() const { return used; }
+
+private:
     static constexpr size_t kMaxInt = 12;
 
     char* Reserve(size_t n) {
@@ -129,11 +167,15 @@ inline int WriteFormattedLine(CTextFile& file, const char* format, ...) {
     return file.WriteLine(line.Data(), line.Size());
 }
 
-// Writes the line "%f %f" of a node, the line the writer writes most, without parsing a format.
+// Writes the line "%f %f" of a node, the line the writer writes most, formatted straight into
+// the file's write buffer.
 inline int WriteNodeLine(CTextFile& file, double x, double y) {
-    CLineBuilder line;
-    line.AppendReal(x);
-    line.Append(" ", 1);
-    line.AppendReal(y);
-    return file.WriteLine(line.Data(), line.Size());
+    char* start = file.BeginLine(2 * kMaxRealText + 1);
+    if (start == nullptr) {
+        return 0;
+    }
+    char* end = FormatReal(start, x);
+    *end++ = ' ';
+    end = FormatReal(end, y);
+    return file.EndLine(static_cast<size_t>(end - start));
 }

@@ -223,6 +223,8 @@ private:
     CXF_StyleObject();
     ~CXF_StyleObject();
     void AttachFaces();
+    // Takes the identifier, name, values and faces of another style.
+    void CopyContent(const CXF_StyleObject& from);
 
     CXF_StyleSet* ownerSet = nullptr;  // the set holding it, while it does
     std::size_t setIndex = 0;          // its place in ownerSet->styles
@@ -273,6 +275,9 @@ private:
 
     std::vector<CXF_StyleObject*> styles;
     std::unordered_multimap<std::size_t, CXF_StyleObject*> shared;  // by content hash
+    // Freed copies kept for reuse by Add, no reference held on them.
+    static constexpr size_t kMaxSpares = 8;
+    std::vector<CXF_StyleObject*> spares;
 };
 
 // The application's style manager: default styles and the list of line patterns.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -89,14 +90,9 @@ public:
     const void* GetColumnValue(std::int64_t id, int column) const;
 
 private:
-    struct ColumnData {
-        int size = 0;
-        bool text = false;
-        std::vector<unsigned char> fixed;  // rows x size bytes
-        std::vector<std::string> texts;    // one text per row
-        std::vector<unsigned char> present;
-    };
+    // The values of one column (hostlib/table.cpp).
+    struct ColumnData;
     const Cgeo_Vector* vector;
     Cgeo_VectorColumns columns;
-    std::vector<ColumnData> data;
+    std::vector<std::unique_ptr<ColumnData>> data;
 };

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@
 
 class Cgeo_Vector;
 class CXF_VectorInfo;
+class CXF_ObjectPool;
+class CXF_Arena;
 
 // Host object types (Cgeo_VectorObject::GetType, Cgeo_Vector::CreateObject).
 enum : int {
@@ -23,16 +27,59 @@ enum : int {
     XF_OBJ_TEXT = 5,
 };
 
+// Memory from a layer's store of the objects it holds (freed with the layer), or from the heap
+// for a null store.
+FNC_API void* CXF_ArenaAllocate(CXF_Arena* arena, std::size_t bytes);
+
+// An allocator that takes memory from a layer's store, or from the heap when it has none. What it
+// takes from a store is freed with the store, not piece by piece. A copy of a container made
+// with it is on the heap.
+template <typename T>
+struct CXF_ArenaAllocator {
+    using value_type = T;
+    CXF_ArenaAllocator() noexcept = default;
+    explicit CXF_ArenaAllocator(CXF_Arena* store) noexcept : arena(store) {}
+    template <typename U>
+    CXF_ArenaAllocator(const CXF_ArenaAllocator<U>& other) noexcept : arena(other.arena) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(CXF_ArenaAllocate(arena, n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) noexcept {
+        if (arena == nullptr) {
+            ::operator delete(p);
+        }
+    }
+    CXF_ArenaAllocator select_on_container_copy_construction() const {
+        return CXF_ArenaAllocator();
+    }
+    CXF_Arena* arena = nullptr;
+};
+template <typename T, typename U>
+bool operator==(const CXF_ArenaAllocator<T>& a, const CXF_ArenaAllocator<U>& b) {
+    return a.arena == b.arena;
+}
+template <typename T, typename U>
+bool operator!=(const CXF_ArenaAllocator<T>& a, const CXF_ArenaAllocator<U>& b) {
+    return a.arena != b.arena;
+}
+
 // A list of points: a section of a line or a ring of a polygon. A ring is closed implicitly: its
 // last point is not a repeat of the first.
 class FNC_API CXF_PolygonD {
 public:
-    int GetSize() const { return static_cast<int>(points.size()); }
+    CXF_PolygonD() = default;
+    CXF_PolygonD(const CXF_PolygonD& other);
+    // A copy whose points lie in a layer's store (a layer copies the objects it stores so).
+    CXF_PolygonD(const CXF_PolygonD& other, CXF_Arena* arena);
+    CXF_PolygonD(CXF_PolygonD&& other) noexcept;
+    CXF_PolygonD& operator=(const CXF_PolygonD& other);
+    CXF_PolygonD& operator=(CXF_PolygonD&& other) noexcept;
+    ~CXF_PolygonD();
+
+    int GetSize() const { return size; }
     // Keeps the first min(old, n) points; new points are (0, 0, 0). A negative n empties it.
     void SetSize(int n);
     // The points, GetSize of them; null when there are none.
-    tagXF_POINT3DD* GetData() { return points.empty() ? nullptr : points.data(); }
-    const tagXF_POINT3DD* GetData() const { return points.empty() ? nullptr : points.data(); }
+    tagXF_POINT3DD* GetData() { return size > 0 ? points : nullptr; }
+    const tagXF_POINT3DD* GetData() const { return size > 0 ? points : nullptr; }
 
     // Computes the bounding rectangle of the points (all 0 for no points).
     void UpdateBoundRect();
@@ -42,16 +89,58 @@ public:
     int IsExternal() const { return external ? 1 : 0; }
     void SetExternal(bool value) { external = value; }
 
+    // Empties the list as a new one is (no points, bounds 0, outer), keeping its storage.
+    void Clear();
+    // Points the list can hold without growing.
+    size_t GetCapacity() const { return static_cast<size_t>(capacity); }
+
 private:
-    std::vector<tagXF_POINT3DD> points;
-    CXF_RectD bounds{0.0, 0.0, 0.0, 0.0};
+    void Release();
+
+    tagXF_POINT3DD* points = nullptr;
+    int size = 0;
+    int capacity = 0;
+    bool ownsPoints = true;  // false while the points lie in a layer's store
     bool external = true;
+    CXF_RectD bounds{0.0, 0.0, 0.0, 0.0};
+};
+
+// The point lists of a line or a polygon. Lists dropped by Resize keep their storage for lists
+// added later, so that an object refilled for record after record of an import allocates nothing
+// new; a copy holds only the lists in use.
+class FNC_API CXF_PolygonList {
+public:
+    CXF_PolygonList() = default;
+    CXF_PolygonList(const CXF_PolygonList& other, CXF_Arena* arena = nullptr);
+    CXF_PolygonList& operator=(const CXF_PolygonList&) = delete;
+
+    int GetSize() const { return static_cast<int>(used); }
+    // Keeps the first min(old, n) lists; new lists are empty. A negative n empties it.
+    void Resize(int n);
+    // List i, or null outside the list.
+    CXF_PolygonD* Get(int i) {
+        return i >= 0 && static_cast<size_t>(i) < used ? &lists[static_cast<size_t>(i)] : nullptr;
+    }
+    const CXF_PolygonD* Get(int i) const {
+        return i >= 0 && static_cast<size_t>(i) < used ? &lists[static_cast<size_t>(i)] : nullptr;
+    }
+    // Points all lists, those dropped included, can hold without growing.
+    size_t GetCapacity() const;
+
+private:
+    // The first used are in use, the rest are empty.
+    std::vector<CXF_PolygonD, CXF_ArenaAllocator<CXF_PolygonD>> lists;
+    size_t used = 0;
 };
 
 // The rings of a polygon.
 class FNC_API CXF_RegionCmx {
 public:
-    int GetPolygonSize() const { return static_cast<int>(rings.size()); }
+    CXF_RegionCmx() = default;
+    CXF_RegionCmx(const CXF_RegionCmx& other, CXF_Arena* arena = nullptr)
+        : rings(other.rings, arena) {}
+
+    int GetPolygonSize() const { return rings.GetSize(); }
     // Keeps the first min(old, n) rings; new rings are empty. A negative n empties it.
     void SetPolygonSize(int n);
     // Ring i, or null outside the list.
@@ -68,13 +157,16 @@ public:
     std::int64_t DefineExternal();
 
 private:
-    std::vector<CXF_PolygonD> rings;
+    friend class Cgeo_VectorObject;
+    CXF_PolygonList rings;
 };
 
 class FNC_API Cgeo_VectorPoint {
 public:
     Cgeo_VectorPoint();
     Cgeo_VectorPoint(const Cgeo_VectorPoint& other);
+    // A copy whose points lie in a layer's store.
+    Cgeo_VectorPoint(const Cgeo_VectorPoint& other, CXF_Arena* arena);
     Cgeo_VectorPoint& operator=(const Cgeo_VectorPoint&) = delete;
     ~Cgeo_VectorPoint();
 
@@ -91,6 +183,7 @@ public:
     void GetStyle(VECTOR_POINT_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     CXF_PolygonD points;
     VECTOR_POINT_STYLE record;
 };
@@ -100,10 +193,12 @@ class FNC_API Cgeo_VectorLine {
 public:
     Cgeo_VectorLine();
     Cgeo_VectorLine(const Cgeo_VectorLine& other);
+    // A copy whose points lie in a layer's store.
+    Cgeo_VectorLine(const Cgeo_VectorLine& other, CXF_Arena* arena);
     Cgeo_VectorLine& operator=(const Cgeo_VectorLine&) = delete;
     ~Cgeo_VectorLine();
 
-    int GetNumSection() const { return static_cast<int>(sections.size()); }
+    int GetNumSection() const { return sections.GetSize(); }
     // Keeps the first min(old, s) sections; new sections are empty.
     void SetNumSection(int s);
     // Section i, or null outside the list.
@@ -129,7 +224,8 @@ public:
     void GetStyle(VECTOR_LINE_STYLE* style) const;
 
 private:
-    std::vector<CXF_PolygonD> sections;
+    friend class Cgeo_VectorObject;
+    CXF_PolygonList sections;
     VECTOR_LINE_STYLE record;
 };
 
@@ -139,6 +235,8 @@ class FNC_API Cgeo_VectorPolygon {
 public:
     Cgeo_VectorPolygon();
     Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other);
+    // A copy whose points lie in a layer's store.
+    Cgeo_VectorPolygon(const Cgeo_VectorPolygon& other, CXF_Arena* arena);
     Cgeo_VectorPolygon& operator=(const Cgeo_VectorPolygon&) = delete;
     ~Cgeo_VectorPolygon();
 
@@ -151,6 +249,7 @@ public:
     void GetStyle(VECTOR_POLYGON_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     CXF_RegionCmx region;
     VECTOR_POLYGON_STYLE record;
 };
@@ -170,6 +269,7 @@ public:
     void GetStyle(VECTOR_ELLIPSE_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     tagXF_RECT3DD box{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     VECTOR_ELLIPSE_STYLE record;
 };
@@ -193,6 +293,7 @@ public:
     void GetStyle(VECTOR_TEXT_STYLE* style) const;
 
 private:
+    friend class Cgeo_VectorObject;
     std::string text;
     CXF_Point3DD anchor;
     VECTOR_TEXT_STYLE record;
@@ -222,7 +323,8 @@ public:
     int GetBounds(CXF_RectD* rect) const;
 
     // Frees an object made by Cgeo_Vector::CreateObject. Objects stored in a layer belong to it.
-    void DeleteObject() { delete this; }
+    // The layer may keep the object, emptied, to hand it out again from CreateObject.
+    void DeleteObject();
 
     // Gives the object the set's shared style equal to its own (CXF_StyleSet::Share); the object
     // stream does this for every object it stores.
@@ -234,10 +336,24 @@ private:
         return type == t ? static_cast<T*>(geometry) : nullptr;
     }
 
+    friend class Cgeo_Vector;
+    friend class Cgeo_VectorObjectStream;
+    // A copy whose points lie in the layer's store.
+    Cgeo_VectorObject(const Cgeo_VectorObject& other, CXF_Arena* arena);
+    // Makes the object as CreateObject makes it, keeping the storage of its points: the style
+    // reference and the geometry go.
+    void Clear();
+    // Points the object's lists can hold without growing.
+    size_t GetCapacity() const;
+
     int type;
     // The geometry of the type, owned; null for a type without one. One pointer, not one per
     // type: a layer may hold millions of objects.
     void* geometry = nullptr;
+    // The geometry lies in the layer's store: it is destroyed, not freed, with the object.
+    bool stored = false;
+    // The pool of the layer that made it (CreateObject); null for a copy.
+    CXF_ObjectPool* pool = nullptr;
 };
 
 // Legend (miniature) style of one kind of object, as a layer keeps it.
@@ -290,18 +406,31 @@ public:
     std::int64_t GetObjectCount() const { return static_cast<std::int64_t>(objects.size()); }
     // Object id, owned by the layer, or null.
     Cgeo_VectorObject* GetObjectAt(std::int64_t id);
+    const Cgeo_VectorObject* GetObjectAt(std::int64_t id) const;
 
 private:
     friend class Cgeo_VectorObjectStream;
+    friend class Cgeo_VectorTable;  // its rows lie in the layer's store too
     void SetMiniature(int kind, CXF_StyleObject* style, std::uint32_t uintValue, int intValue);
 
-    std::vector<std::unique_ptr<Cgeo_VectorObject>> objects;
+    // The stored objects and their geometry and points; it goes after them.
+    std::unique_ptr<CXF_Arena> arena;
+    // In the store as well: a list outgrown stays there, and it is as large as the last at most.
+    std::vector<Cgeo_VectorObject*, CXF_ArenaAllocator<Cgeo_VectorObject*>> objects;
+    // Objects freed after CreateObject, kept for the next CreateObject of their type.
+    CXF_ObjectPool* pool;
     CXF_StyleSet styleSet;
     Cgeo_VectorTable table;
     std::unique_ptr<CXF_VectorInfo> info;
     CXF_MiniatureStyle miniatures[4];
     int gridUpdates = 0;
     CXF_RectD gridBounds{0.0, 0.0, 0.0, 0.0};
+    // Bounds of the objects as they were added, so that UpdateGrid need not visit every point
+    // again. They hold until an object is handed out for changing; from then on UpdateGrid
+    // measures every object.
+    CXF_RectD addedBounds{0.0, 0.0, 0.0, 0.0};
+    bool addedAny = false;
+    bool handedOut = false;
 };
 
 // Stream modes.

@@ -319,8 +319,9 @@ int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const Cod
     }
     std::int64_t counts[7] = {};
     std::int64_t total = vector->GetObjectCount();
+    const Cgeo_Vector& layer = *vector;  // only read: the bounds kept by the layer stay good
     for (std::int64_t id = 0; id < total; ++id) {
-        Cgeo_VectorObject* o = vector->GetObjectAt(id);
+        const Cgeo_VectorObject* o = layer.GetObjectAt(id);
         int t = o != nullptr ? o->GetType() : 6;
         ++counts[t >= 0 && t <= 5 ? t : 6];
     }
