@@ -34,6 +34,7 @@ TEST(ExportObjects, PenWidthsInPixelsThenInPoints) {
     CGEO geo;
     CXF_StyleObject* solid = geo.GetApp()->GetStyleManager()->GetDefaultLineStyle();
     const uint32_t widths[][2] = {{0, 0}, {7, 7}, {8, 70}, {13, 108}, {271, 2043}, {300, 2047}};
+    CMifRecordPool records;
     for (const auto& w : widths) {
         Cgeo_Vector vector;
         Cgeo_VectorObject* line = vector.CreateObject(XF_OBJ_LINE);
@@ -41,7 +42,7 @@ TEST(ExportObjects, PenWidthsInPixelsThenInPoints) {
         line->GetObjLine()->SetPoints(0, 2, ends);
         VECTOR_LINE_STYLE style{0, w[0], 0.0, 0, solid->GetLine()};
         line->GetObjLine()->SetStyle(&style);
-        CMifObjectPtr record(ConvertVectorObject(line, geo.GetApp()));
+        CMifObjectPtr record(ConvertVectorObject(line, geo.GetApp(), records));
         line->DeleteObject();
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(static_cast<CMifLine*>(record.get())->pen.width, static_cast<int32_t>(w[1]))

@@ -157,7 +157,7 @@ std::string HelpText(const std::string& command) {
 
 bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string& error) {
     struct Given {
-        const OptionSpec* spec;
+        const OptionSpec* entry;
         std::string name;
         std::string value;
     };
@@ -195,22 +195,22 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
             version = true;
             continue;
         }
-        const OptionSpec* spec = FindOption(name);
-        if (spec == nullptr) {
+        const OptionSpec* entry = FindOption(name);
+        if (entry == nullptr) {
             error = "unknown option " + name;
             return false;
         }
-        if (spec->value != nullptr && !inlineValue) {
+        if (entry->value != nullptr && !inlineValue) {
             if (i + 1 >= argc) {
                 error = name + " needs a value";
                 return false;
             }
             value = argv[++i];
-        } else if (spec->value == nullptr && inlineValue) {
+        } else if (entry->value == nullptr && inlineValue) {
             error = name + " takes no value";
             return false;
         }
-        given.push_back({spec, name, value});
+        given.push_back({entry, name, value});
     }
     if (version) {
         o.command = "version";
@@ -241,11 +241,11 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
         return false;
     }
     for (const Given& g : given) {
-        if ((g.spec->commands & command->bit) == 0) {
+        if ((g.entry->commands & command->bit) == 0) {
             error = o.command + " does not take " + g.name;
             return false;
         }
-        std::string option = g.spec->name;
+        std::string option = g.entry->name;
         if (option == "--output") {
             if (g.value.empty()) {
                 error = g.name + " needs a file name";
