@@ -33,7 +33,9 @@ XF_ColumnType HostColumnType(int32_t mifType) {
         case kColDecimal:
             return XF_COL_DECIMAL;
         case kColFloat:
-            return XF_COL_FLOAT;
+            // A MIF Float holds a double: in a 32-bit float, 1000003006 would read 1000003008
+            // and 1511106.78 would read 1511106.8.
+            return XF_COL_DOUBLE;
         case kColDate:
             return XF_COL_DATE;
         case kColLogical:

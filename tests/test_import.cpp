@@ -328,32 +328,34 @@ TEST(Import, EveryColumnTypeStoresItsValue) {
         "Columns 9\r\n  c Char(10)\r\n  i Integer\r\n  s SmallInt\r\n  d Decimal(10,2)\r\n"
         "  f Float\r\n  dt Date\r\n  l Logical\r\n  narrow Char(0)\r\n  wide Char(100000)\r\n");
     const std::string longText(40000, 'w');
-    const std::string mid = "\"abcdefghijklmnop\",-7,70000,12.34,0.1,20101231,T,\"xyz\",\"" +
-                            longText + "\"\r\n" +
-                            "\"x\",99999999999,-3,1e400,1e300,2010-12-31,t,\"\",\"\"\r\n"
-                            ",,,,,,F,,\r\n"
-                            ",,,,,abcdefgh,TRUE,,\r\n";
+    const std::string mid =
+        "\"abcdefghijklmnop\",-7,70000,12.34,1000003006.25,20101231,T,\"xyz\",\"" + longText +
+        "\"\r\n" +
+        "\"x\",99999999999,-3,1e400,1e300,2010-12-31,t,\"\",\"\"\r\n"
+        ",,,,,,F,,\r\n"
+        ",,,,,abcdefgh,TRUE,,\r\n";
     ASSERT_EQ(im.Open(mif + "None\r\nNone\r\nNone\r\nNone\r\n", mid.c_str()), 1);
     ASSERT_EQ(im.Read(), 1);
     ASSERT_EQ(im.vector.GetObjectCount(), 4);
 
     Cgeo_VectorColumns* columns = im.vector.GetVectorTable()->GetVectorColumns();
     ASSERT_EQ(columns->GetSize(), 9);
-    const int types[] = {XF_COL_TEXT, XF_COL_INT32,   XF_COL_INT16, XF_COL_DECIMAL, XF_COL_FLOAT,
+    const int types[] = {XF_COL_TEXT, XF_COL_INT32,   XF_COL_INT16, XF_COL_DECIMAL, XF_COL_DOUBLE,
                          XF_COL_DATE, XF_COL_LOGICAL, XF_COL_TEXT,  XF_COL_TEXT};
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(columns->Get(i)->type, types[i]) << "column " << i;
     }
     EXPECT_EQ(columns->Get(3)->decimals, 2);
 
-    // Text cut to the width, the low 16 bits of a SmallInt, a Float in single precision. Widths
+    // Text cut to the width, the low 16 bits of a SmallInt, a Float whole (a single-precision
+    // float would make it 1000003008). Widths
     // the table cannot hold are clamped for the value: 0 keeps one byte, 100000 keeps the table's
     // widest text.
-    EXPECT_EQ(im.Row(0), "'abcdefghij',-7,4464,12.34,0.100000001,2010/12/31,T,'x','" +
+    EXPECT_EQ(im.Row(0), "'abcdefghij',-7,4464,12.34,1000003006.25,2010/12/31,T,'x','" +
                              longText.substr(0, XF_MAX_TEXT_WIDTH) + "'");
-    // Integers saturate instead of overflowing; beyond single precision a Float is infinite. Dates
-    // and logicals in the other forms are checked with the small pairs of the sample tests.
-    EXPECT_EQ(im.Row(1), "'x',2147483647,-3,inf,inf,2010/12/31,T,'',''");
+    // Integers saturate instead of overflowing; beyond double precision a number is infinite.
+    // Dates and logicals in the other forms are checked with the small pairs of the sample tests.
+    EXPECT_EQ(im.Row(1), "'x',2147483647,-3,inf,1.0000000000000001e+300,2010/12/31,T,'',''");
     EXPECT_EQ(im.Row(2), "'',0,0,0,0,-,F,'',''") << "an empty date is not set";
     EXPECT_EQ(im.Row(3), "'',0,0,0,0,-,T,'',''") << "8 characters that are not digits";
 }
