@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "hostlib/host_internal.h"
@@ -18,6 +19,9 @@ CXF_Arena::~CXF_Arena() {
 }
 
 void* CXF_Arena::Allocate(size_t bytes) {
+    if (bytes > SIZE_MAX / 4) {
+        throw std::bad_alloc();  // no system has it, and the rounding below would overflow
+    }
     bytes = (bytes + kAlignment - 1) / kAlignment * kAlignment;
     if (bytes <= left) {
         void* piece = next;
@@ -26,16 +30,23 @@ void* CXF_Arena::Allocate(size_t bytes) {
         return piece;
     }
     // A large piece gets a block of its own, in whole large units, and the current block goes on
-    // serving small ones.
+    // serving small ones. A new block for small pieces is at least as large as the piece that asks
+    // for it (a first piece of 134 KB must not be written past a block of 64 KiB).
     bool own = bytes > kLargestBlock / 4;
-    size_t size = own ? (bytes + kLargeBlockUnit - 1) / kLargeBlockUnit * kLargeBlockUnit
-                      : (lastSize == 0 ? kFirstBlock : std::min(lastSize * 2, kLargestBlock));
+    size_t size = lastSize == 0 ? kFirstBlock : std::min(lastSize * 2, kLargestBlock);
+    while (size < bytes) {
+        size *= 2;
+    }
+    if (own) {
+        size = (bytes + kLargeBlockUnit - 1) / kLargeBlockUnit * kLargeBlockUnit;
+    }
     blocks.reserve(blocks.size() + 1);
     char* base = AllocateBlock(size);
     if (base == nullptr) {
         throw std::bad_alloc();
     }
     blocks.push_back(Block{base, size});
+    held += size;
     if (own) {
         return base;
     }

@@ -26,6 +26,8 @@ public:
 
     // Bytes aligned for doubles; throws std::bad_alloc when the system has no more.
     void* Allocate(size_t bytes);
+    // Bytes of the blocks it holds.
+    size_t Bytes() const { return held; }
 
 private:
     struct Block {
@@ -36,4 +38,5 @@ private:
     char* next = nullptr;
     size_t left = 0;
     size_t lastSize = 0;  // of the block small pieces come from
+    size_t held = 0;
 };

@@ -50,51 +50,64 @@ namespace {
 constexpr size_t kChunkRows = 4096;
 
 // Rows of a fixed number of bytes, in chunks of 4,096 rows taken from the layer's store, so that
-// a row never moves and growing copies nothing; the first chunk grows by doubling up to that, so
-// that a short table stays small. A row made is zero bytes until set.
+// a row never moves and growing copies nothing. A chunk is made when a row in it is first made:
+// a column set only at row 100,000 holds one chunk, not 25. The first chunk grows by doubling up
+// to its full size, so that a short table stays small. A row made is zero bytes until set.
 class CRowChunks {
 public:
     explicit CRowChunks(size_t rowBytes) : width(rowBytes) {}
 
-    // Row i, or null when it was never made.
+    // Row i, or null when no row of its chunk was made.
     unsigned char* Get(size_t row) const {
-        return row < count ? chunks[row / kChunkRows] + (row % kChunkRows) * width : nullptr;
+        size_t chunk = row / kChunkRows;
+        if (chunk >= chunks.size() || chunks[chunk] == nullptr ||
+            (chunk == 0 && row >= firstCapacity)) {
+            return nullptr;
+        }
+        return chunks[chunk] + (row % kChunkRows) * width;
     }
-    // Row i, made (and every row before it) when it was not.
+    // Row i, its chunk made when it was not.
     unsigned char* Make(CXF_Arena& arena, size_t row) {
-        while (count <= row) {
-            size_t chunk = count / kChunkRows;
-            if (chunk == 0 && count == firstCapacity) {
-                size_t grown = firstCapacity == 0 ? 16 : std::min(2 * firstCapacity, kChunkRows);
-                auto* first = static_cast<unsigned char*>(arena.Allocate(grown * width));
-                if (count > 0) {
-                    std::memcpy(first, chunks[0], count * width);
-                }
-                chunks.resize(1);
-                chunks[0] = first;
-                firstCapacity = grown;
-            } else if (chunk == chunks.size()) {
-                chunks.push_back(static_cast<unsigned char*>(arena.Allocate(kChunkRows * width)));
+        size_t chunk = row / kChunkRows;
+        if (chunk >= chunks.size()) {
+            chunks.resize(chunk + 1, nullptr);
+        }
+        if (chunk == 0 && row >= firstCapacity) {
+            size_t grown = std::max<size_t>(firstCapacity, 8);
+            while (grown <= row) {
+                grown *= 2;
             }
-            std::memset(chunks[chunk] + (count % kChunkRows) * width, 0, width);
-            ++count;
+            grown = std::min(grown, kChunkRows);
+            auto* first = static_cast<unsigned char*>(arena.Allocate(grown * width));
+            size_t kept = firstCapacity * width;
+            if (kept > 0) {
+                std::memcpy(first, chunks[0], kept);
+            }
+            std::memset(first + kept, 0, grown * width - kept);
+            chunks[0] = first;
+            firstCapacity = grown;
+        } else if (chunks[chunk] == nullptr) {
+            chunks[chunk] = static_cast<unsigned char*>(arena.Allocate(kChunkRows * width));
+            std::memset(chunks[chunk], 0, kChunkRows * width);
         }
         return Get(row);
     }
 
 private:
     size_t width;
-    size_t count = 0;
     size_t firstCapacity = 0;
     std::vector<unsigned char*> chunks;
 };
 
-// Blocks of texts: the first is 64 KiB, each next one twice as large up to 2 MiB, which the
-// system hands out in large pages.
-constexpr size_t kFirstTextBlock = size_t{64} << 10;
+// Blocks of texts: the first holds a few short texts, each next one is twice as large up to
+// 2 MiB. Blocks of 2 MiB come from the system in large pages, smaller ones from the heap, so that
+// a table of thousands of text columns with one short value each stays small.
+constexpr size_t kFirstTextBlock = 64;
+// Replaced texts are compacted away once they take more than this and more than the texts in use.
+constexpr size_t kCompactAfter = size_t{256} << 10;
 
-// The texts of a text column, each zero-terminated, packed one after another in blocks from the
-// system: a string per row would cost its own allocation and twice the memory.
+// The texts of a text column, each zero-terminated, packed one after another in blocks: a string
+// per row would cost its own allocation and twice the memory.
 class CTextStore {
 public:
     CTextStore() = default;
@@ -104,19 +117,26 @@ public:
 
     // Stores the text of a row, whose text pointer is in rows, replacing the one there.
     void Set(CRowChunks& rows, size_t rowCount, size_t row, const char* text, size_t length);
+    // Bytes of the blocks taken from the system rather than the heap.
+    size_t SystemBytes() const;
 
 private:
     struct Block {
         char* base;
         size_t size;
     };
+    static bool FromSystem(size_t size) { return size >= kLargeBlockUnit; }
     char* Place(const char* text, size_t length);
     // Copies every text into new blocks when more bytes are lost to replaced texts than are in
     // use.
     void Compact(CRowChunks& rows, size_t rowCount);
     static void FreeBlocks(std::vector<Block>& list) {
         for (const Block& block : list) {
-            FreeBlock(block.base, block.size);
+            if (FromSystem(block.size)) {
+                FreeBlock(block.base, block.size);
+            } else {
+                delete[] block.base;
+            }
         }
         list.clear();
     }
@@ -147,9 +167,17 @@ void CTextStore::Set(CRowChunks& rows, size_t rowCount, size_t row, const char* 
         std::memcpy(rows.Get(row), &placed, sizeof placed);
         used += length + 1;
     }
-    if (wasted > used && wasted > 4 * kFirstTextBlock) {
+    if (wasted > used && wasted > kCompactAfter) {
         Compact(rows, rowCount);
     }
+}
+
+size_t CTextStore::SystemBytes() const {
+    size_t bytes = 0;
+    for (const Block& block : blocks) {
+        bytes += FromSystem(block.size) ? block.size : 0;
+    }
+    return bytes;
 }
 
 char* CTextStore::Place(const char* text, size_t length) {
@@ -158,7 +186,7 @@ char* CTextStore::Place(const char* text, size_t length) {
             blocks.empty() ? kFirstTextBlock : std::min(2 * blocks.back().size, kLargeBlockUnit);
         size = std::max(size, length + 1);
         blocks.reserve(blocks.size() + 1);
-        char* base = AllocateBlock(size);
+        char* base = FromSystem(size) ? AllocateBlock(size) : new char[size];
         if (base == nullptr) {
             throw std::bad_alloc();
         }
@@ -178,11 +206,14 @@ void CTextStore::Compact(CRowChunks& rows, size_t rowCount) {
     blockUsed = 0;
     try {
         for (size_t row = 0; row < rowCount; ++row) {
-            char* text;
-            std::memcpy(&text, rows.Get(row), sizeof text);
+            unsigned char* slot = rows.Get(row);
+            char* text = nullptr;
+            if (slot != nullptr) {
+                std::memcpy(&text, slot, sizeof text);
+            }
             if (text != nullptr) {
                 text = Place(text, std::strlen(text));
-                std::memcpy(rows.Get(row), &text, sizeof text);
+                std::memcpy(slot, &text, sizeof text);
             }
         }
     } catch (...) {
@@ -250,6 +281,14 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
     std::memcpy(bytes, value, static_cast<size_t>(d.size));
     *d.present.Make(*vector->arena, row) = 1;
     return 1;
+}
+
+std::size_t Cgeo_VectorTable::GetSystemBytes() const {
+    size_t bytes = 0;
+    for (const std::unique_ptr<ColumnData>& d : data) {
+        bytes += d != nullptr ? d->texts.SystemBytes() : 0;
+    }
+    return bytes;
 }
 
 const void* Cgeo_VectorTable::GetColumnValue(std::int64_t id, int column) const {

@@ -772,6 +772,10 @@ Cgeo_Vector::~Cgeo_Vector() {
     }
 }
 
+std::size_t Cgeo_Vector::GetStoreBytes() const {
+    return arena->Bytes() + table.GetSystemBytes();
+}
+
 Cgeo_VectorObject* Cgeo_Vector::CreateObject(int type) {
     Cgeo_VectorObject* object = nullptr;
     if (type >= 0 && type < CXF_ObjectPool::kTypes && pool->spares[type] != nullptr) {

@@ -50,20 +50,13 @@ XF_ColumnType HostColumnType(int32_t mifType) {
 // Width of a text column made for a type the reader does not know: the widest MIF char column.
 constexpr int kUnknownTypeTextWidth = 254;
 
-// Bytes a value buffer needs for the column: its host size, and for text the clamped width and
-// the zero byte, whatever width the file gave.
-size_t BufferSize(const CVectorColumn& column) {
-    size_t size = static_cast<size_t>(std::max(column.GetSize(), 8));
-    if (column.type == XF_COL_TEXT) {
-        size =
-            std::max(size, static_cast<size_t>(std::clamp(column.width, 1, XF_MAX_TEXT_WIDTH)) + 1);
-    }
-    return size;
-}
+// A value buffer of every host type but text, which is handed over as its zero-terminated string.
+using ValueBuffer = unsigned char[8];
 
 template <typename T>
-void Put(std::vector<unsigned char>& buffer, T value) {
-    std::memcpy(buffer.data(), &value, sizeof value);
+void Put(ValueBuffer& buffer, T value) {
+    static_assert(sizeof value <= sizeof buffer, "a value fits the buffer");
+    std::memcpy(buffer, &value, sizeof value);
 }
 
 bool AllDigits(std::string_view text) {
@@ -104,18 +97,10 @@ bool IsTrue(std::string_view text) {
     return false;
 }
 
-// Fills the buffer with the text's value in the layout of the column's host type; false when
-// nothing is to be set.
-bool BuildValue(const CVectorColumn& column, const std::string& text,
-                std::vector<unsigned char>& buffer) {
+// Fills the buffer with the text's value in the layout of the column's host type (not text);
+// false when nothing is to be set.
+bool BuildValue(const CVectorColumn& column, const std::string& text, ValueBuffer& buffer) {
     switch (column.type) {
-        case XF_COL_TEXT: {
-            size_t width = static_cast<size_t>(std::clamp(column.width, 1, XF_MAX_TEXT_WIDTH));
-            size_t n = std::min(text.size(), width);
-            std::memcpy(buffer.data(), text.data(), n);
-            buffer[n] = 0;
-            return true;
-        }
         case XF_COL_UINT8:
             Put(buffer, static_cast<uint8_t>(static_cast<uint32_t>(ParseInt(text))));
             return true;
@@ -139,7 +124,7 @@ bool BuildValue(const CVectorColumn& column, const std::string& text,
             if (!ParseDate(text, date)) {
                 return false;
             }
-            std::memcpy(buffer.data(), date, sizeof date);
+            std::memcpy(buffer, date, sizeof date);
             return true;
         }
         case XF_COL_LOGICAL:
@@ -183,7 +168,6 @@ private:
     Cgeo_MainFrame* frame = nullptr;
     Cgeo_VectorObjectStream stream;
     CLegendTrack tracks[kLegendCount];
-    std::vector<std::vector<unsigned char>> buffers;
     std::string text;
     int columnCount = 0;
 };
@@ -192,6 +176,11 @@ void CImportPass::AddColumns() {
     table = target->GetVectorTable();
     Cgeo_VectorColumns* columns = table->GetVectorColumns();
     columnCount = mif.columns.GetCount();
+    // A text column is as wide as its longest value when that is wider than the header says:
+    // tools that ignore the width write longer values, and in UTF-8 or CJK files the width counts
+    // characters, not bytes. Cutting would lose data and could split a character.
+    std::vector<size_t> longest;
+    mif.MeasureValues(longest);
     CVectorColumn column;
     for (int i = 0; i < columnCount; ++i) {
         const CMifColumn& source = mif.columns.Get(i);
@@ -200,26 +189,27 @@ void CImportPass::AddColumns() {
         column.width = source.type == kColNone || source.type > kColLogical ? kUnknownTypeTextWidth
                                                                             : source.width;
         column.decimals = source.decimals;
+        if (column.type == XF_COL_TEXT) {
+            size_t most = std::min(longest[static_cast<size_t>(i)], size_t{XF_MAX_TEXT_WIDTH});
+            column.width = std::max(column.width, static_cast<int>(most));
+        }
         columns->Add(column);
-    }
-    // Values of MIF column i go to host column i; each buffer fits the column it is built for.
-    buffers.resize(static_cast<size_t>(columnCount));
-    for (int i = 0; i < columnCount; ++i) {
-        const CVectorColumn* host = columns->Get(i);
-        buffers[static_cast<size_t>(i)].assign(host != nullptr ? BufferSize(*host) : 8, 0);
     }
 }
 
+// Sets the values the MID holds for the object; a value it does not hold stays unset.
 void CImportPass::StoreValues(int64_t id) {
     Cgeo_VectorColumns* columns = table->GetVectorColumns();
+    ValueBuffer buffer;
     for (int i = 0; i < columnCount; ++i) {
         const CVectorColumn* column = columns->Get(i);
-        if (mif.GetFieldValue(i, text) == 0) {
-            text.clear();
+        if (column == nullptr || mif.GetFieldValue(i, text) == 0) {
+            continue;
         }
-        std::vector<unsigned char>& buffer = buffers[static_cast<size_t>(i)];
-        if (column != nullptr && BuildValue(*column, text, buffer)) {
-            table->SetColumnValue(id, i, buffer.data());
+        if (column->type == XF_COL_TEXT) {
+            table->SetColumnValue(id, i, text.c_str());
+        } else if (BuildValue(*column, text, buffer)) {
+            table->SetColumnValue(id, i, buffer);
         }
     }
 }

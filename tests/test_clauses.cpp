@@ -63,9 +63,8 @@ TEST(Clauses, WordFormEndsAtTheNextObjectAtTheEndOfTheFileAndAtGluedClauses) {
                   {"Ellipse 0,0 1,1 pen(1,2,#030000)", "None"});
     ExpectObjects("Region 1 1 0 0\nSymbol (1,2,3)\nPens (1,2,3)\nNone",
                   {"Region [0,0] pen(1,2,#030000)", "None"});
-    ExpectObjects(
-        "Pline 2 0 0 1 1\nSmooth Pen (2,2,0)\nPline 1 0 0 Smoothly\nText",
-        {"Pline [0,0 1,1] smooth pen(2,2,#000000)", "Pline [0,0]", "Text '' 0,0 0,0 sp1 j0 a0"});
+    ExpectObjects("Pline 2 0 0 1 1\nSmooth Pen (2,2,0)\nPline 1 0 0 Smoothly\nText",
+                  {"Pline [0,0 1,1] smooth pen(2,2,#000000)", "Pline [0,0]", "None"});
     // Objects and clauses indented with TABs, as other programs write them: the clauses belong
     // to the object they follow.
     ExpectObjects("Rect 0 0 1 1\n\tPen (1,2,3)\n\t \tBrush (1,2)\n",

@@ -100,10 +100,10 @@ TEST(HeaderColumns, TypesWithGluedAndSpreadParameters) {
 }
 
 TEST(HeaderColumns, MalformedListsNeverSwallowTheWordData) {
-    // Time's parameter word becomes the next column's name, and the next name's type would be
-    // Data: the objects are still found.
+    // A definition is one line: Time's stray parameter stays on its line, and a list shorter
+    // than its count ends at Data, where the objects are still found.
     MifPair time("Columns 3\n a Time (3)\n b Integer\nData\nPoint 1 2\n");
-    EXPECT_EQ(Columns(time.file), (Names{"a/0/0/0", "(3)/0/0/0", "Integer/0/0/0"}));
+    EXPECT_EQ(Columns(time.file), (Names{"a/0/0/0", "b/2/0/0"}));
     time.file.Rewind();
     EXPECT_EQ(time.file.nextKind, kMifPoint);
     MifPair open("Columns 1\n a Char (20\nData\nPoint 1 2\n");

@@ -347,12 +347,13 @@ TEST(Import, EveryColumnTypeStoresItsValue) {
     }
     EXPECT_EQ(columns->Get(3)->decimals, 2);
 
-    // Text cut to the width, the low 16 bits of a SmallInt, a Float whole (a single-precision
-    // float would make it 1000003008). Widths
-    // the table cannot hold are clamped for the value: 0 keeps one byte, 100000 keeps the table's
-    // widest text.
-    EXPECT_EQ(im.Row(0), "'abcdefghij',-7,4464,12.34,1000003006.25,2010/12/31,T,'x','" +
-                             longText.substr(0, XF_MAX_TEXT_WIDTH) + "'");
+    // Text whole however narrow its column (the column is as wide as its longest value), the low
+    // 16 bits of a SmallInt, a Float whole (a single-precision float would make it 1000003008).
+    EXPECT_EQ(im.Row(0), "'abcdefghijklmnop',-7,4464,12.34,1000003006.25,2010/12/31,T,'xyz','" +
+                             longText + "'");
+    EXPECT_EQ(columns->Get(0)->width, 16);
+    EXPECT_EQ(columns->Get(7)->width, 3);
+    EXPECT_EQ(columns->Get(8)->width, 100000) << "a column wider than its values keeps its width";
     // Integers saturate instead of overflowing; beyond double precision a number is infinite.
     // Dates and logicals in the other forms are checked with the small pairs of the sample tests.
     EXPECT_EQ(im.Row(1), "'x',2147483647,-3,inf,1.0000000000000001e+300,2010/12/31,T,'',''");
@@ -434,14 +435,14 @@ TEST(Import, ColumnsWithoutObjectsAndObjectsWithoutMid) {
     EXPECT_EQ(im.vector.GetVectorTable()->GetVectorColumns()->GetSize(), 2);
     EXPECT_EQ(im.frame()->GetProgressEnds(), 1);
 
-    // No MID file: text empty, numbers and logicals 0, dates unset.
+    // No MID file: nothing is made up, every value stays unset.
     Import nomid;
     ASSERT_EQ(nomid.Open(Header("Columns 3\r\n  a Char(4)\r\n  b Logical\r\n  c Date\r\n") +
                          "Point 1 1\r\n"),
               1);
     ASSERT_EQ(nomid.Read(), 1);
     ASSERT_EQ(nomid.vector.GetObjectCount(), 1);
-    EXPECT_EQ(nomid.Row(0), "'',F,-");
+    EXPECT_EQ(nomid.Row(0), "-,-,-");
 }
 
 // Geometry the file gives in odd forms still makes sound host objects.

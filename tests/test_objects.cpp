@@ -66,17 +66,28 @@ TEST(ObjectBodies, ATransformFactorOfZeroLeavesItsAxisUnscaled) {
     EXPECT_EQ(Dump(shift.Next()), "Point 6,6");
 }
 
-TEST(ObjectBodies, WordsThatAreNotNumbersReadAsZero) {
+// A malformed number reads as the number it starts with; a node is two numbers, and a lone number
+// at the end of the file is dropped with its node, never completed with 0: an object that lacks a
+// point of its kind is an empty one. A word that is no number ends the numbers.
+TEST(ObjectBodies, MalformedNumbersAndLoneNumbers) {
     const Case cases[] = {
         {"Point 1,2 3\n", "Point 1,3"},
-        {"Line 1 2 3\n", "Line 1,2 3,0"},
-        {"Pline 3\n1 2\n3", "Pline [1,2 3,0]"},
+        {"Point 1\n", "None"},
+        {"Line 1 2 3\n", "None"},
+        {"Pline 3\n1 2\n3", "Pline [1,2]"},
         {"Region 2 3 0 0 1 1", "Region [0,0 1,1]"},
+        {"Region 1 3 0 0 1 1 2", "Region [0,0 1,1]"},
+        {"MultiPoint 3 0 0 1 1 2", "MultiPoint [0,0][1,1]"},
         {"Pline -4 1 2", "Pline []"},
         {"Region -1 3 0 0 1 1", "Region"},
         {"MultiPoint 0 1 1\n", "MultiPoint"},
-        {"Text\n", "Text '' 0,0 0,0 sp1 j0 a0"},
-        {"Arc 0 0 1 1 x 1e40", "Arc 0,0 1,1 0..inf"},
+        {"Text\n", "None"},
+        {"Arc 0 0 1 1 x 1e40", "Arc 0,0 1,1 0..0"},
+        {"Point 1e-400 -0.0000000000000000000000000000000000000000000000000000000000000000000"
+         "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "00000000000000000000000000000000000000000000000000000000000000000000000000000000000001",
+         "Point 0,-0"},
     };
     for (const Case& c : cases) {
         ExpectObjects(c.mif, {c.expected});
@@ -118,14 +129,16 @@ TEST(ObjectBodies, CountsLargerThanTheDataStopAtTheNextObject) {
          {"Region [0,0 1,1][2,2]", "MultiPoint [3,3]"}},
         {"Region\nNone", {"Region", "None"}},
         {"MultiPoint 10 1 1\nLine 0 0 1 1", {"MultiPoint [1,1]", "Line 0,0 1,1"}},
-        {"Line 1 2\nPoint 3 4", {"Line 1,2 0,0", "Point 3,4"}},
+        {"Line 1 2\nPoint 3 4", {"None", "Point 3,4"}},
+        {"Region 1\n5\n0 0\n1 0\n1 1\n0 1\nPen (1,2,0)\nBrush (2,255)\n",
+         {"Region [0,0 1,0 1,1 0,1] pen(1,2,#000000) brush(2,#ff0000,-1)"}},
+        {"Pline Multiple 3\n2\n0 0\n1 1\nPen (1,2,0)\n", {"Pline [0,0 1,1] pen(1,2,#000000)"}},
         {"RoundRect 0 0 1 1\nArc 0 0 1 1\nEllipse 0 0 1 1",
          {"RoundRect 0,0 1,1 r0", "Arc 0,0 1,1 0..0", "Ellipse 0,0 1,1"}},
         {"Text\n1 2 3 4\nPoint 5 5", {"Text '' 1,2 3,4 sp1 j0 a0", "Point 5,5"}},
-        {"Text\nPoint 5 5", {"Text '' 0,0 0,0 sp1 j0 a0", "Point 5,5"}},
+        {"Text\nPoint 5 5", {"None", "Point 5,5"}},
         {"Text \"t\"\n0 0 1 1 Label Line\nPoint 5 5\nText \"u\"\n0 0 1 1 Angle\nNone",
-         {"Text 't' 0,0 1,1 sp1 j0 a0 label1@0,0", "Point 5,5", "Text 'u' 0,0 1,1 sp1 j0 a0",
-          "None"}},
+         {"Text 't' 0,0 1,1 sp1 j0 a0", "Point 5,5", "Text 'u' 0,0 1,1 sp1 j0 a0", "None"}},
     };
     for (const auto& [mif, expected] : cases) {
         ExpectObjects(mif, expected);
@@ -177,15 +190,21 @@ TEST(ObjectBodies, TextStringsAreDecoded) {
     }
 }
 
-TEST(ObjectBodies, CollectionPartsAreTakenByPosition) {
+// The parts of a collection are a Region, a Pline and a MultiPoint, each at most once; any other
+// keyword starts the next object, so that every later object keeps its record.
+TEST(ObjectBodies, CollectionPartsEndAtAKeywordThatCannotBeAPart) {
     MifText mif(
         "Collection 2\n Pline 2 0 0 1 1\n MultiPoint 1 5 5\nPoint 7 7\n"
         "COLLECTION 3\n Region 1 1 0 0\n Line 0 1 2 3\n MultiPoint 1 2 2\n Symbol (1,2,3)\n"
+        "Collection 3 MultiPoint 1 4 4\n MultiPoint 1 6 6\n"
         "Collection 2 Region 1 1 9 9\n Brush (2,255)\nPline 1 8 8\nPen (1,2,3)\nNone\n");
-    EXPECT_EQ(Dump(mif.Next()), "Collection {-} {-} {-}");
+    EXPECT_EQ(Dump(mif.Next()), "Collection {-} {Pline [0,0 1,1]} {MultiPoint [5,5]}");
     EXPECT_EQ(Dump(mif.Next()), "Point 7,7");
-    EXPECT_EQ(Dump(mif.Next()),
-              "Collection {Region [0,0]} {-} {MultiPoint [2,2 sym(0,1,#020000,3,'','',0,0)]}");
+    EXPECT_EQ(Dump(mif.Next()), "Collection {Region [0,0]} {-} {-}");
+    EXPECT_EQ(Dump(mif.Next()), "Line 0,1 2,3");
+    EXPECT_EQ(Dump(mif.Next()), "MultiPoint [2,2 sym(0,1,#020000,3,'','',0,0)]");
+    EXPECT_EQ(Dump(mif.Next()), "Collection {-} {-} {MultiPoint [4,4]}");
+    EXPECT_EQ(Dump(mif.Next()), "MultiPoint [6,6]");
     EXPECT_EQ(Dump(mif.Next()),
               "Collection {Region [9,9] brush(2,#ff0000,-1)} {Pline [8,8] pen(1,2,#030000)} {-}");
     EXPECT_EQ(Dump(mif.Next()), "None");

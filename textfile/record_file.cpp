@@ -38,3 +38,12 @@ std::string& CRecordFile::AppendField() {
     field.clear();
     return field;
 }
+
+std::string& CRecordFile::NextReadField() {
+    ++fieldsRead;
+    if (fieldCount >= fieldLimit) {
+        overflow.clear();
+        return overflow;
+    }
+    return AppendField();
+}

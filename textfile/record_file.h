@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,10 +31,23 @@ public:
     char GetDelimiter() const { return delimiter; }
     int FieldCount() const { return static_cast<int>(fieldCount); }
 
-    // Reading records (MID reader).
-    void ReadRecord();
-    void ReadFirstRecord();
-    void ReadNextRecord();
+    // True when the current record holds field i (a record read past the end of the file holds
+    // none).
+    bool HasField(int i) const { return i >= 0 && static_cast<size_t>(i) < fieldCount; }
+    // Bytes of field i as written (quotes and escapes included); 0 when the record lacks it.
+    size_t FieldLength(int i) const {
+        return HasField(i) ? fields[static_cast<size_t>(i)].size() : 0;
+    }
+
+    // Reading records (MID reader). Each returns false, with an empty record, at the end of the
+    // file. The first record starts after a UTF-8 byte order mark.
+    bool ReadRecord();
+    bool ReadFirstRecord();
+    bool ReadNextRecord();
+    // Fields past the first n of a record are read but not kept (a record of millions of empty
+    // fields must not cost a string each); FieldsRead still counts them.
+    void SetFieldLimit(size_t n) { fieldLimit = n; }
+    size_t FieldsRead() const { return fieldsRead; }
 
     // Joins the fields with the delimiter, writes them as one line and clears the record.
     int WriteRecord();
@@ -42,6 +56,9 @@ private:
     // Makes field i the next one to fill and returns it, emptied; strings are kept between
     // records so that reading reuses their storage.
     std::string& AppendField();
+    // The next field of a record being read: AppendField within the field limit, past it a
+    // scratch string that is not kept.
+    std::string& NextReadField();
     // After a CR, consumes an LF that follows it.
     void SkipLineFeed();
 
@@ -51,5 +68,8 @@ private:
     // The first fieldCount entries are the record; the rest are spare storage.
     std::vector<std::string> fields;
     size_t fieldCount = 0;
+    size_t fieldLimit = SIZE_MAX;
+    size_t fieldsRead = 0;
+    std::string overflow;
     char delimiter = kDefaultDelimiter;
 };

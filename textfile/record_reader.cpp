@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "textfile/record_file.h"
 
 namespace {
@@ -21,12 +23,17 @@ enum class FieldState {
 // whose first byte other than a blank is a double quote is quoted: delimiters and line breaks
 // inside it belong to it, and a doubled quote stands for a quote. Any other quote closes it, so a
 // stray quote inside a value can neither swallow the delimiter after it nor run the record on.
-// The fields keep their bytes as written, quotes and blanks included.
-void CRecordFile::ReadRecord() {
+// A quoted field that ran on over a line break must close with a quote followed by the delimiter
+// or the line end (blanks between are allowed); otherwise its first quote was no value quote and
+// the record ends at its first line break. The fields keep their bytes as written, quotes and
+// blanks included; fields past the field limit are read but not kept.
+bool CRecordFile::ReadRecord() {
     ClearFields();
-    std::string* field = &AppendField();
+    fieldsRead = 0;
+    std::string* field = &NextReadField();
     FieldState state = FieldState::kStart;
     bool plainInQuotes = false;
+    bool any = false;
     // Where the current field first ran on over a line break, to fall back to when its quote
     // never closes.
     int64_t breakOffset = -1;
@@ -40,8 +47,14 @@ void CRecordFile::ReadRecord() {
             if (breakOffset >= 0 && state == FieldState::kQuoted) {
                 break;  // end of file inside the quotes: fall back below
             }
-            return;
+            if (!any) {
+                ClearFields();
+                fieldsRead = 0;
+                return false;  // the end of the file: no record here
+            }
+            return true;
         }
+        any = true;
         const char* p = PageCursor();
         const char* end = PageEnd();
         if (state != FieldState::kStart && state != FieldState::kQuote) {
@@ -87,7 +100,7 @@ void CRecordFile::ReadRecord() {
                 } else if (lineEnd) {
                     if (breakOffset < 0) {
                         breakOffset = ReadOffset();
-                        breakFieldCount = fieldCount;
+                        breakFieldCount = fieldsRead;
                         breakFieldLength = field->size();
                         breakChar = c;
                     }
@@ -99,14 +112,18 @@ void CRecordFile::ReadRecord() {
             case FieldState::kQuote:
                 if (c == '"') {
                     state = FieldState::kQuoted;
-                } else {
-                    fieldEnds = c == delim || lineEnd;
-                    state = FieldState::kTail;
+                    break;
                 }
-                break;
+                state = FieldState::kTail;
+                [[fallthrough]];
             case FieldState::kTail:
                 fieldEnds = c == delim || lineEnd;
+                // After a run over a line break only blanks may stand before the delimiter.
+                runaway = !fieldEnds && breakOffset >= 0 && c != ' ' && c != '\t';
                 break;
+        }
+        if (runaway) {
+            break;
         }
         if (!fieldEnds) {
             field->push_back(c);
@@ -114,9 +131,9 @@ void CRecordFile::ReadRecord() {
             if (c == '\r') {
                 SkipLineFeed();
             }
-            return;
+            return true;
         } else {
-            field = &AppendField();
+            field = &NextReadField();
             state = FieldState::kStart;
             plainInQuotes = false;
             breakOffset = -1;
@@ -130,11 +147,15 @@ void CRecordFile::ReadRecord() {
         runOnLimit = ReadOffset();
     }
     SeekTo(breakOffset);
-    fieldCount = breakFieldCount;
-    fields[fieldCount - 1].resize(breakFieldLength);
+    fieldsRead = breakFieldCount;
+    if (breakFieldCount <= fieldLimit) {
+        fieldCount = breakFieldCount;
+        fields[fieldCount - 1].resize(breakFieldLength);
+    }
     if (breakChar == '\r') {
         SkipLineFeed();
     }
+    return true;
 }
 
 void CRecordFile::SkipLineFeed() {
@@ -146,14 +167,18 @@ void CRecordFile::SkipLineFeed() {
     }
 }
 
-void CRecordFile::ReadFirstRecord() {
+bool CRecordFile::ReadFirstRecord() {
     SeekToStart();
+    // A UTF-8 byte order mark is no part of the first value.
+    if (PageEnd() - PageCursor() >= 3 && std::memcmp(PageCursor(), "\xEF\xBB\xBF", 3) == 0) {
+        Skip(3);
+    }
     runOnLimit = -1;
-    ReadRecord();
+    return ReadRecord();
 }
 
 // ReadRecord consumes the line end with its record, so nothing is skipped here: skipping a byte
 // blindly would eat the first byte of every record after a bare LF or CR.
-void CRecordFile::ReadNextRecord() {
-    ReadRecord();
+bool CRecordFile::ReadNextRecord() {
+    return ReadRecord();
 }

@@ -75,10 +75,14 @@ bool ReadPenOrBrush(CMifFile& file, std::string_view word, CMifPen& pen, CMifBru
 }  // namespace
 
 bool ReadPoint(CMifFile& file, CNode& node) {
-    bool more = file.ReadNumber(node.x);
-    file.ReadNumber(node.y);
-    node.z = 0.0;
-    return more;
+    double x = 0.0;
+    double y = 0.0;
+    // A lone number is dropped: a node is never completed with a coordinate that is not there.
+    if (!file.ReadNumber(x) || !file.ReadNumber(y)) {
+        return false;
+    }
+    node = CNode{x, y, 0.0};
+    return true;
 }
 
 bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword) {
@@ -106,8 +110,7 @@ void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
     file.ReadWord(word);
     ForEachClauseWord(file, word, [&](std::string_view w) {
         if (!ReadPenOrBrush(file, w, region.pen, region.brush) && EqualsNoCase(w, "Center")) {
-            region.hasCenter = true;
-            ReadPoint(file, region.center);
+            region.hasCenter = ReadPoint(file, region.center);
         }
     });
 }
@@ -143,13 +146,14 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
         } else if (EqualsNoCase(w, "Label")) {
             ReadClauseWord(file, word, "Line");
             ReadClauseWord(file, word);
-            text.labelLine = EqualsNoCase(word, "Arrow") ? kLabelArrow : kLabelSimple;
             CNode point;
-            ReadPoint(file, point);
-            // The label point is kept at 32-bit precision.
-            text.labelPoint.x = static_cast<double>(ToFloat(point.x));
-            text.labelPoint.y = static_cast<double>(ToFloat(point.y));
-            text.labelPoint.z = 0.0;
+            if (ReadPoint(file, point)) {
+                text.labelLine = EqualsNoCase(word, "Arrow") ? kLabelArrow : kLabelSimple;
+                // The label point is kept at 32-bit precision.
+                text.labelPoint.x = static_cast<double>(ToFloat(point.x));
+                text.labelPoint.y = static_cast<double>(ToFloat(point.y));
+                text.labelPoint.z = 0.0;
+            }
         } else if (StartsWithNoCase(w, "Font")) {
             file.ParseFont(text.font);
         }

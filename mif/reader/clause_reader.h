@@ -23,5 +23,6 @@ void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word);
 void ReadRectClauses(CMifFile& file, CMifRect& rect, std::string& word);
 void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word);
 
-// Reads x and y (0 for a missing number) and sets z to 0. False when the file ended before x.
+// Reads x and y and sets z to 0. False, with the node unchanged, when the file does not hold
+// both numbers before its end, the next object or the clauses.
 bool ReadPoint(CMifFile& file, CNode& node);

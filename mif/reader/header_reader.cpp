@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "mif/reader/mif_file.h"
@@ -32,29 +33,6 @@ bool IsColumnType(std::string_view word) {
     return false;
 }
 
-// Gathers a parameter list that may be glued to its type word or spread over several words, up
-// to the word holding ")". A missing ")" ends before the word Data (left for the object walk to
-// find) or at the end of the file. Only each new word is searched for ")", so a list left open
-// costs time in proportion to what follows it.
-std::string CollectParams(CMifFile& file, const std::string& params) {
-    std::string text = params;
-    std::string word;
-    bool closed = text.find(')') != std::string::npos;
-    while (!closed) {
-        int64_t before = file.ReadOffset();
-        if (!file.ReadWord(word)) {
-            break;
-        }
-        if (EqualsNoCase(word, "data")) {
-            file.SeekTo(before);
-            break;
-        }
-        text += word;
-        closed = word.find(')') != std::string::npos;
-    }
-    return text;
-}
-
 // The value of a header item that may stand in double quotes: the text between them (a quoted
 // space or TAB included), or else the first word.
 std::string QuotedValue(std::string_view line) {
@@ -65,36 +43,56 @@ std::string QuotedValue(std::string_view line) {
     return std::string(line.substr(0, line.find_first_of(" \t")));
 }
 
-// Reads one column definition. Returns false, with the read position unchanged, at the end of
-// the file, and at the word Data when no column type follows it: the list is then shorter than
-// its count, and the objects begin there. The word Data that starts the objects is never
-// consumed, so that the object walk finds it.
-bool ReadColumn(CMifFile& file, CMifColumn& column) {
+// The text between the first "(" and the ")" after it (or the end), or the whole text when it
+// has no "(": "(10, 2)" and " 10" both give their numbers.
+std::string_view Params(std::string_view text) {
+    size_t open = text.find('(');
+    if (open == std::string_view::npos) {
+        return text;
+    }
+    size_t close = text.find(')', open);
+    return text.substr(open + 1, close == std::string_view::npos ? close : close - open - 1);
+}
+
+// Width of the text column that a definition without a type, or with a type no reader knows,
+// becomes.
+constexpr int32_t kUntypedCharWidth = 254;
+
+// Reads one column definition: a line that holds a name and its type. A line with a name alone,
+// or with a type no reader knows, is a Char(254) column of that name; the next line is the next
+// column whatever this one held. Returns false, with the read position unchanged, at the end of
+// the file and at a line that starts with the word Data and holds no column type after it: the
+// list is then shorter than its count, and the objects begin there.
+bool ReadColumn(CMifFile& file, std::string& line, CMifColumn& column) {
     int64_t start = file.ReadOffset();
     column = CMifColumn();
-    if (!file.ReadWord(column.name)) {
+    if (!file.ReadLine(line)) {
         return false;
     }
-    int64_t typeStart = file.ReadOffset();
-    std::string type = file.ReadWord();
-    if (EqualsNoCase(column.name, "data") && !IsColumnType(type)) {
+    std::string_view rest = TrimBlanks(line);
+    size_t nameEnd = std::min(rest.find_first_of(" \t"), rest.size());
+    std::string_view name = rest.substr(0, nameEnd);
+    rest = TrimBlanks(rest.substr(nameEnd));
+    std::string_view type = rest.substr(0, std::min(rest.find_first_of(" \t("), rest.size()));
+    std::string_view params = Params(rest.substr(type.size()));
+    if (EqualsNoCase(name, "data") && !IsColumnType(type)) {
         file.SeekTo(start);
         return false;
     }
-    if (EqualsNoCase(type, "data")) {
-        // A name without a type at the end of the list: the word Data starts the objects.
-        file.SeekTo(typeStart);
+    column.name = std::string(name);
+    if (EqualsNoCase(type, "char")) {
+        column.type = kColChar;
+        column.width = ParseInt(params);
         return true;
     }
-    std::string params;
-    size_t paren = type.find('(');
-    if (paren != std::string::npos) {
-        params = type.substr(paren);
-        type.resize(paren);
-    }
-    if (EqualsNoCase(type, "char")) {
-        column.width = ParseInt(StripParens(CollectParams(file, params)));
-        column.type = kColChar;
+    if (EqualsNoCase(type, "decimal")) {
+        std::vector<int32_t> list;
+        ParseIntList(params, list);
+        if (list.size() == 1 || list.size() == 2) {
+            column.width = list[0];
+            column.decimals = list.size() == 2 ? list[1] : 0;
+        }
+        column.type = kColDecimal;
         return true;
     }
     for (const PlainType& plain : kPlainTypes) {
@@ -103,15 +101,8 @@ bool ReadColumn(CMifFile& file, CMifColumn& column) {
             return true;
         }
     }
-    if (EqualsNoCase(type, "decimal")) {
-        std::vector<int32_t> list;
-        ParseIntList(StripParens(CollectParams(file, params)), list);
-        if (list.size() == 1 || list.size() == 2) {
-            column.width = list[0];
-            column.decimals = list.size() == 2 ? list[1] : 0;
-        }
-        column.type = kColDecimal;
-    }
+    column.type = kColChar;
+    column.width = kUntypedCharWidth;
     return true;
 }
 
@@ -144,10 +135,15 @@ int CMifFile::Open(const char* path) {
         return 0;
     }
 
+    // A UTF-8 byte order mark is not part of the first word.
+    int64_t start = 0;
+    if (PageEnd() - PageCursor() >= 3 && std::memcmp(PageCursor(), "\xEF\xBB\xBF", 3) == 0) {
+        start = 3;
+    }
     // The optional items may stand in any order: each is searched from the start of the header,
     // up to Columns or Data, so a column named like one of them stays a column.
-    auto find = [this](const char* key) {
-        SeekTo(0);
+    auto find = [this, start](const char* key) {
+        SeekTo(start);
         return FindKeyword(key, "Data", "Columns") == 1;
     };
     if (find("Version")) {
@@ -182,16 +178,20 @@ int CMifFile::Open(const char* path) {
         transform.clear();
         hasTransform = false;
     }
-    SeekTo(0);
+    SeekTo(start);
     if (FindKeyword("Columns", "Data")) {
         // The count sizes nothing: columns are appended as they are read, and reading stops at
-        // the end of the file. A count of 0 or below reads none.
-        int32_t count = ParseInt(ReadWord());
+        // the end of the file. A count of 0 or below reads none. The definitions start on the
+        // line after the count.
+        int32_t count = ParseInt(ReadLine());
         CMifColumn column;
-        for (int32_t i = 0; i < count && ReadColumn(*this, column); ++i) {
+        std::string line;
+        for (int32_t i = 0; i < count && ReadColumn(*this, line, column); ++i) {
             columns.Append(column);
         }
     }
+    // A record keeps the fields of the columns; more are read but not kept.
+    midFile.SetFieldLimit(static_cast<size_t>(columns.GetCount()));
     // The objects follow the word Data behind the column list. A file without it is not a MIF
     // file (a text file, a picture, the MID file given by mistake) and is refused rather than
     // opened as an empty layer.

@@ -52,9 +52,13 @@ public:
     // Skips words up to the next object keyword and returns its kind, -1 at the end of the file.
     int32_t ReadObjectKeyword();
 
-    // MID values of the current record: 1 and the value of column i, or 0 when there is no MID
-    // file or no such column.
+    // MID values of the current record: 1 and the value of column i, or 0 when the MID does not
+    // hold it (no MID file, no such column, a record past the end of the MID or one with fewer
+    // fields).
     int GetFieldValue(int i, std::string& value);
+    // The length in bytes of the longest value of each column over the whole MID file (0 for a
+    // column without values), read ahead before the objects; the MID is left at its first record.
+    void MeasureValues(std::vector<size_t>& longest);
 
     // The current object: at most one, owned by the file.
     void CreateCurrentObject(int32_t kind);
@@ -62,17 +66,20 @@ public:
 
     // Object bodies, one reader per kind, and clauses.
     void ApplyTransform(CNode& node) const;
-    // Two points (the corners of a box, the ends of a line) in the header's transformation.
-    void ReadCorners(CNode& first, CNode& second);
-    void ParsePoint(CMifPoint& record);
-    void ParseLine(CMifLine& record);
-    void ParsePline(CMifPline& record);
-    void ParseRegion(CMifRegion& record);
-    void ParseRect(CMifRect& record);
-    void ParseArc(CMifArc& record);
-    void ParseText(CMifText& record);
-    void ParseMultiPoint(CMifMultiPoint& record);
-    void ParseCollection(CMifCollection& record);
+    // Two points (the corners of a box, the ends of a line) in the header's transformation;
+    // false when the file does not hold both whole.
+    bool ReadCorners(CNode& first, CNode& second);
+    // Each body returns false when a point its kind needs is not there whole (the object then
+    // becomes an empty one).
+    bool ParsePoint(CMifPoint& record);
+    bool ParseLine(CMifLine& record);
+    bool ParsePline(CMifPline& record);
+    bool ParseRegion(CMifRegion& record);
+    bool ParseRect(CMifRect& record);
+    bool ParseArc(CMifArc& record);
+    bool ParseText(CMifText& record);
+    bool ParseMultiPoint(CMifMultiPoint& record);
+    bool ParseCollection(CMifCollection& record);
     void ParsePen(CMifPen& pen);
     void ParseBrush(CMifBrush& brush);
     void ParseSymbol(CMifSymbol& symbol);

@@ -32,13 +32,6 @@ void ReadNodes(CMifFile& file, int32_t count, CMifSections& record) {
     }
 }
 
-// True when the word could start a number: a Text whose string is missing must not take the
-// coordinates that follow for its text.
-bool StartsLikeNumber(std::string_view text) {
-    return !text.empty() && ((text[0] >= '0' && text[0] <= '9') || text[0] == '-' ||
-                             text[0] == '+' || text[0] == '.');
-}
-
 bool Finite(const CNode& node) {
     return std::isfinite(node.x) && std::isfinite(node.y) && std::isfinite(node.z);
 }
@@ -127,7 +120,7 @@ void CMifFile::ApplyTransform(CNode& node) const {
     }
 }
 
-void CMifFile::ParsePline(CMifPline& record) {
+bool CMifFile::ParsePline(CMifPline& record) {
     std::string& word = scanWord;
     ReadWord(word);
     int32_t sections = 1;
@@ -135,10 +128,9 @@ void CMifFile::ParsePline(CMifPline& record) {
         sections = ReadCount(*this, word);
         ReadWord(word);
     }
-    // A section count that is an object keyword is the next object: more sections were
-    // announced than the file holds.
-    for (int32_t s = 0; s < sections && !word.empty() && MifObjectTypeFromKeyword(word) == -1;
-         ++s) {
+    // A section count that is no number (the next object, or the clauses) ends the sections:
+    // more were announced than the file holds.
+    for (int32_t s = 0; s < sections && LooksLikeNumber(word); ++s) {
         int32_t count = ParseInt(word);
         record.BeginSection();
         ReadNodes(*this, count, record);
@@ -151,14 +143,15 @@ void CMifFile::ParsePline(CMifPline& record) {
             ApplyTransform(node);
         }
     }
+    return true;
 }
 
-void CMifFile::ParseRegion(CMifRegion& record) {
+bool CMifFile::ParseRegion(CMifRegion& record) {
     std::string& word = scanWord;
     int32_t polygons = ReadCount(*this, word);
     for (int32_t s = 0; s < polygons; ++s) {
-        if (!ReadWord(word) || MifObjectTypeFromKeyword(word) != -1) {
-            RestoreMark();  // the next object
+        if (!ReadWord(word) || !LooksLikeNumber(word)) {
+            RestoreMark();  // the next object, or the clauses
             break;
         }
         int32_t count = ParseInt(word);
@@ -172,9 +165,10 @@ void CMifFile::ParseRegion(CMifRegion& record) {
         }
         ApplyTransform(record.center);
     }
+    return true;
 }
 
-void CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
+bool CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
     std::string& word = scanWord;
     int32_t count = ReadCount(*this, word);
     for (int32_t i = 0; i < count; ++i) {
@@ -195,47 +189,51 @@ void CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
             ApplyTransform(point);
         }
     }
+    return true;
 }
 
-void CMifFile::ParsePoint(CMifPoint& record) {
-    ReadPoint(*this, record.point);
+bool CMifFile::ParsePoint(CMifPoint& record) {
+    bool whole = ReadPoint(*this, record.point);
     if (hasTransform) {
         ApplyTransform(record.point);
     }
     if (ReadClauseLine(*this, scanWord, "Symbol")) {
         ParseSymbol(record.symbol);
     }
+    return whole;
 }
 
-void CMifFile::ReadCorners(CNode& first, CNode& second) {
-    ReadPoint(*this, first);
-    ReadPoint(*this, second);
+bool CMifFile::ReadCorners(CNode& first, CNode& second) {
+    bool whole = ReadPoint(*this, first) && ReadPoint(*this, second);
     if (hasTransform) {
         ApplyTransform(first);
         ApplyTransform(second);
     }
+    return whole;
 }
 
-void CMifFile::ParseLine(CMifLine& record) {
-    ReadCorners(record.start, record.end);
+bool CMifFile::ParseLine(CMifLine& record) {
+    bool whole = ReadCorners(record.start, record.end);
     if (ReadClauseLine(*this, scanWord, "Pen")) {
         ParsePen(record.pen);
     }
+    return whole;
 }
 
 // Rect, RoundRect and Ellipse share the record of a rectangle; a RoundRect adds its radius.
-void CMifFile::ParseRect(CMifRect& record) {
-    ReadCorners(record.corner1, record.corner2);
+bool CMifFile::ParseRect(CMifRect& record) {
+    bool whole = ReadCorners(record.corner1, record.corner2);
     if (record.kind == kMifRoundRect) {
         double radius = 0.0;
         ReadNumber(radius);
         static_cast<CMifRoundRect&>(record).radius = ToFloat(radius);
     }
     ReadRectClauses(*this, record, scanWord);
+    return whole;
 }
 
-void CMifFile::ParseArc(CMifArc& record) {
-    ReadCorners(record.corner1, record.corner2);
+bool CMifFile::ParseArc(CMifArc& record) {
+    bool whole = ReadCorners(record.corner1, record.corner2);
     double angle = 0.0;
     ReadNumber(angle);
     record.startAngle = ToFloat(angle);
@@ -244,43 +242,52 @@ void CMifFile::ParseArc(CMifArc& record) {
     if (ReadClauseLine(*this, scanWord, "Pen")) {
         ParsePen(record.pen);
     }
+    return whole;
 }
 
-void CMifFile::ParseText(CMifText& record) {
+bool CMifFile::ParseText(CMifText& record) {
     std::string& word = scanWord;
     // The string is the rest of the keyword's line or the next line; a line that starts like a
     // number, or with an object keyword, is no string but what follows it.
     ReadLine(word);
     std::string_view first = std::string_view(word).substr(0, word.find_first_of(" \t"));
-    if (StartsLikeNumber(word) || MifObjectTypeFromKeyword(first) != -1) {
+    if (LooksLikeNumber(word) || MifObjectTypeFromKeyword(first) != -1) {
         RestoreMark();
         word.clear();
     }
     record.text = DecodeText(word, decodeText);
-    ReadCorners(record.corner1, record.corner2);
+    bool whole = ReadCorners(record.corner1, record.corner2);
     ReadTextClauses(*this, record, word);
     if (hasTransform && record.labelLine != kLabelNone) {
         ApplyTransform(record.labelPoint);
     }
+    return whole;
 }
 
-void CMifFile::ParseCollection(CMifCollection& record) {
-    ReadWord(scanWord);
-    int32_t parts = ParseInt(scanWord);
-    // Parts are taken by position: region, then polyline, then multipoint. A keyword of another
-    // kind is consumed and leaves its part empty.
-    if (parts >= 1 && ReadObjectKeyword() == kMifRegion) {
-        record.region = std::make_unique<CMifRegion>();
-        ParseRegion(*record.region);
+bool CMifFile::ParseCollection(CMifCollection& record) {
+    int32_t parts = ReadCount(*this, scanWord);
+    // The parts are a Region, a Pline and a MultiPoint, each at most once, in any order. Any other
+    // keyword, or a kind already read, cannot be a part: it starts the next object and is put
+    // back, so that it and every later object keep their records.
+    for (int32_t i = 0; i < parts; ++i) {
+        int32_t kind = ReadObjectKeyword();
+        if (kind == kMifRegion && record.region == nullptr) {
+            record.region = std::make_unique<CMifRegion>();
+            ParseRegion(*record.region);
+        } else if (kind == kMifPline && record.pline == nullptr) {
+            record.pline = std::make_unique<CMifPline>();
+            ParsePline(*record.pline);
+        } else if (kind == kMifMultiPoint && record.multiPoint == nullptr) {
+            record.multiPoint = std::make_unique<CMifMultiPoint>();
+            ParseMultiPoint(*record.multiPoint);
+        } else {
+            if (kind != -1) {
+                RestoreMark();
+            }
+            break;
+        }
     }
-    if (parts >= 2 && ReadObjectKeyword() == kMifPline) {
-        record.pline = std::make_unique<CMifPline>();
-        ParsePline(*record.pline);
-    }
-    if (parts >= 3 && ReadObjectKeyword() == kMifMultiPoint) {
-        record.multiPoint = std::make_unique<CMifMultiPoint>();
-        ParseMultiPoint(*record.multiPoint);
-    }
+    return true;
 }
 
 CMifObject* CMifFile::ReadObject() {
@@ -292,42 +299,45 @@ CMifObject* CMifFile::ReadObject() {
     if (currentObject == nullptr) {
         return nullptr;
     }
+    bool whole = true;
     switch (currentObject->kind) {
         case kMifPoint:
-            ParsePoint(*static_cast<CMifPoint*>(currentObject));
+            whole = ParsePoint(*static_cast<CMifPoint*>(currentObject));
             break;
         case kMifLine:
-            ParseLine(*static_cast<CMifLine*>(currentObject));
+            whole = ParseLine(*static_cast<CMifLine*>(currentObject));
             break;
         case kMifPline:
-            ParsePline(*static_cast<CMifPline*>(currentObject));
+            whole = ParsePline(*static_cast<CMifPline*>(currentObject));
             break;
         case kMifRegion:
-            ParseRegion(*static_cast<CMifRegion*>(currentObject));
+            whole = ParseRegion(*static_cast<CMifRegion*>(currentObject));
             break;
         case kMifRect:
         case kMifRoundRect:
         case kMifEllipse:
-            ParseRect(*static_cast<CMifRect*>(currentObject));
+            whole = ParseRect(*static_cast<CMifRect*>(currentObject));
             break;
         case kMifArc:
-            ParseArc(*static_cast<CMifArc*>(currentObject));
+            whole = ParseArc(*static_cast<CMifArc*>(currentObject));
             break;
         case kMifText:
-            ParseText(*static_cast<CMifText*>(currentObject));
+            whole = ParseText(*static_cast<CMifText*>(currentObject));
             break;
         case kMifMultiPoint:
-            ParseMultiPoint(*static_cast<CMifMultiPoint*>(currentObject));
+            whole = ParseMultiPoint(*static_cast<CMifMultiPoint*>(currentObject));
             break;
         case kMifCollection:
-            ParseCollection(*static_cast<CMifCollection*>(currentObject));
+            whole = ParseCollection(*static_cast<CMifCollection*>(currentObject));
             break;
         default:
             break;  // None: no body
     }
-    if (!HasFiniteCoordinates(*currentObject)) {
-        // A coordinate that is not a finite number (nan, inf, an overflow) makes the object an
-        // empty one, as None is; it keeps its place and its MID record.
+    if (!whole || !HasFiniteCoordinates(*currentObject)) {
+        // A point or corner the file does not hold whole (the file ends, or the next object
+        // begins, after a lone number), or a coordinate that is not a finite number (nan, inf, an
+        // overflow), makes the object an empty one, as None is; it keeps its place and its MID
+        // record. Nothing is made up.
         CreateCurrentObject(kMifNone);
     }
     return currentObject;

@@ -84,6 +84,32 @@ bool ParsePlainDecimal(std::string_view text, double& value) {
     return true;
 }
 
+// The power of ten of the first significant digit of a decimal (digits, a fraction, an optional
+// exponent), in whole numbers and saturating: 2 for 123.4, -3 for 0.00123, -398 for 1e-400.
+int64_t DecimalExponent(std::string_view text) {
+    size_t i = 0;
+    int64_t position = 0;
+    bool significant = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        significant = significant || text[i] != '0';
+        position += significant ? 1 : 0;
+    }
+    int64_t exponent = significant ? position - 1 : -1;
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            if (!significant && text[i] != '0') {
+                significant = true;
+            } else if (!significant) {
+                --exponent;
+            }
+        }
+    }
+    if (i + 1 < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        exponent += ParseInt(text.substr(i + 1));
+    }
+    return exponent;
+}
+
 }  // namespace
 
 int32_t ParseInt(std::string_view text) {
@@ -128,14 +154,22 @@ double ParseDouble(std::string_view text) {
         std::string_view rest = text.substr(static_cast<size_t>(result.ptr - text.data()) + 1);
         value = StartsWithNoCase(rest, "INF") ? HUGE_VAL : std::numeric_limits<double>::quiet_NaN();
     } else if (result.ec == std::errc::result_out_of_range) {
-        // Too large gives HUGE_VAL, too small 0, as strtod does.
-        size_t e = text.find_first_of("eE");
-        bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
-        value = tiny ? 0.0 : HUGE_VAL;
+        // Too large gives HUGE_VAL, too small 0, as strtod does: 0.000...1 with 400 zeros is 0.
+        value = DecimalExponent(text) < 0 ? 0.0 : HUGE_VAL;
     } else if (result.ec != std::errc()) {
         value = 0.0;
     }
     return negative ? -value : value;
+}
+
+bool LooksLikeNumber(std::string_view word) {
+    if (word.empty()) {
+        return false;
+    }
+    char c = word[0];
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' ||
+           EqualsNoCase(word, "nan") || StartsWithNoCase(word, "nan(") ||
+           EqualsNoCase(word, "inf") || EqualsNoCase(word, "infinity");
 }
 
 float ToFloat(double value) {
@@ -364,8 +398,9 @@ bool CMifFile::ReadNumber(double& value) {
         AppendWordRest(numberWord);
         word = numberWord;
     }
-    if (IsAsciiLetter(c) && MifObjectTypeFromKeyword(word) != -1) {
-        // A count larger than the data: the next object begins here.
+    if (!LooksLikeNumber(word)) {
+        // A word, not a number: a count larger than the data ends here, at the next object or at
+        // the object's clauses, which are put back for their readers.
         RestoreMark();
         value = 0.0;
         return false;

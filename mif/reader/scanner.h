@@ -14,6 +14,9 @@ int32_t ParseInt(std::string_view text);
 // Floating-point value of the text; out of range gives +-HUGE_VAL or 0, as strtod does. Also
 // reads nan and inf, and 1.#INF, 1.#QNAN, 1.#IND as other writers print them.
 double ParseDouble(std::string_view text);
+// True when the word can be read as a number: it starts with a digit, a sign or a point, or it
+// is nan or inf (or infinity) in any case.
+bool LooksLikeNumber(std::string_view word);
 // Narrows to 32-bit floating point; a value beyond its range becomes infinite of its sign instead
 // of an undefined conversion.
 float ToFloat(double value);

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "mif/reader/mif_file.h"
 #include "mif/reader/scanner.h"
 
@@ -28,8 +30,28 @@ int CMifFile::IsEof() {
     return nextKind == -1 ? 1 : 0;
 }
 
+void CMifFile::MeasureValues(std::vector<size_t>& longest) {
+    const int count = columns.GetCount();
+    longest.assign(static_cast<size_t>(count), 0);
+    if (!midFile.IsOpen()) {
+        return;
+    }
+    std::string value;
+    for (bool more = midFile.ReadFirstRecord(); more; more = midFile.ReadNextRecord()) {
+        for (int i = 0; i < count && midFile.HasField(i); ++i) {
+            // A value is never longer than its field as written: only a field longer than the
+            // longest value so far is decoded.
+            size_t& most = longest[static_cast<size_t>(i)];
+            if (midFile.FieldLength(i) > most && GetFieldValue(i, value) == 1) {
+                most = std::max(most, value.size());
+            }
+        }
+    }
+    midFile.ReadFirstRecord();
+}
+
 int CMifFile::GetFieldValue(int i, std::string& value) {
-    if (!midFile.IsOpen() || i < 0 || i >= columns.GetCount()) {
+    if (!midFile.IsOpen() || i < 0 || i >= columns.GetCount() || !midFile.HasField(i)) {
         return 0;
     }
     midFile.GetField(i, value);

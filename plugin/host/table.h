@@ -35,7 +35,8 @@ T XF_LoadValue(const void* value) {
 }
 
 // Widest text column the table stores; a text width outside 1 to this is clamped for its values.
-constexpr int XF_MAX_TEXT_WIDTH = 32767;
+// It is far beyond any text a file holds: a value is never cut.
+constexpr int XF_MAX_TEXT_WIDTH = 1 << 30;
 
 // Description of one attribute column.
 class FNC_API CVectorColumn {
@@ -88,6 +89,8 @@ public:
     // The stored value in the layout of the column's type, or null when none was set. Valid until
     // the next SetColumnValue.
     const void* GetColumnValue(std::int64_t id, int column) const;
+    // Bytes of the text blocks that the table took from the system rather than the heap.
+    std::size_t GetSystemBytes() const;
 
 private:
     // The values of one column (hostlib/table.cpp).

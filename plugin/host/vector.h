@@ -402,6 +402,10 @@ public:
     // Bounding rectangle of all objects at the last UpdateGrid (all 0 when none had coordinates).
     const CXF_RectD& GetGridBounds() const { return gridBounds; }
 
+    // Bytes of memory the layer holds in blocks taken from the system rather than the heap: its
+    // store and the large text blocks of its table.
+    std::size_t GetStoreBytes() const;
+
     // Read-back: the objects stored through streams, in id order.
     std::int64_t GetObjectCount() const { return static_cast<std::int64_t>(objects.size()); }
     // Object id, owned by the layer, or null.
