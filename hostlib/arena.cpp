@@ -1,16 +1,41 @@
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <new>
 
 #include "hostlib/host_internal.h"
+#include "plugin/host/vector.h"
 
 namespace {
 
 constexpr size_t kFirstBlock = size_t{64} << 10;
-constexpr size_t kLargestBlock = 2 * kLargeBlockUnit;
+constexpr size_t kLargestBlock = kLargeBlockUnit;
 constexpr size_t kAlignment = alignof(double);
+constexpr size_t kPage = size_t{4} << 10;
+
+// Bytes of the blocks held, for measuring; layers may live on several threads.
+std::atomic<size_t> systemBytes{0};
 
 }  // namespace
+
+char* AllocateBlock(size_t size) {
+    char* block = AllocateSystemBlock(size);
+    if (block != nullptr) {
+        systemBytes += size;
+    }
+    return block;
+}
+
+void FreeBlock(char* block, size_t size) {
+    if (block != nullptr) {
+        FreeSystemBlock(block, size);
+        systemBytes -= size;
+    }
+}
+
+std::size_t XF_SystemBlockBytes() {
+    return systemBytes;
+}
 
 CXF_Arena::~CXF_Arena() {
     for (const Block& block : blocks) {
@@ -38,7 +63,8 @@ void* CXF_Arena::Allocate(size_t bytes) {
         size *= 2;
     }
     if (own) {
-        size = (bytes + kLargeBlockUnit - 1) / kLargeBlockUnit * kLargeBlockUnit;
+        // Whole pages: rounding a piece of 1.1 MB up to large pages would waste 2.9 MB.
+        size = (bytes + kPage - 1) / kPage * kPage;
     }
     blocks.reserve(blocks.size() + 1);
     char* base = AllocateBlock(size);
@@ -46,7 +72,6 @@ void* CXF_Arena::Allocate(size_t bytes) {
         throw std::bad_alloc();
     }
     blocks.push_back(Block{base, size});
-    held += size;
     if (own) {
         return base;
     }

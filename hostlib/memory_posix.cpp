@@ -12,7 +12,7 @@ constexpr size_t kHugePage = size_t{2} << 20;
 
 // Blocks straight from the system. A block of whole huge pages is aligned to them and asks for
 // them: touching a layer's points one 4 KiB page at a time is what an import spends most on.
-char* AllocateBlock(size_t size) {
+char* AllocateSystemBlock(size_t size) {
     bool huge = size % kHugePage == 0;
     size_t span = huge ? size + kHugePage : size;
     void* p = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -38,7 +38,7 @@ char* AllocateBlock(size_t size) {
     return base;
 }
 
-void FreeBlock(char* block, size_t size) {
+void FreeSystemBlock(char* block, size_t size) {
     if (block != nullptr) {
         ::munmap(block, size);
     }

@@ -51,44 +51,51 @@ constexpr size_t kChunkRows = 4096;
 
 // Rows of a fixed number of bytes, in chunks of 4,096 rows taken from the layer's store, so that
 // a row never moves and growing copies nothing. A chunk is made when a row in it is first made:
-// a column set only at row 100,000 holds one chunk, not 25. The first chunk grows by doubling up
-// to its full size, so that a short table stays small. A row made is zero bytes until set.
+// a column set only at row 100,000 holds one chunk, not 25. The first chunk grows by doubling
+// from one row up to its full size, so that a short table stays small. A row made is zero bytes
+// until set.
 class CRowChunks {
 public:
     explicit CRowChunks(size_t rowBytes) : width(rowBytes) {}
 
     // Row i, or null when no row of its chunk was made.
     unsigned char* Get(size_t row) const {
-        size_t chunk = row / kChunkRows;
-        if (chunk >= chunks.size() || chunks[chunk] == nullptr ||
-            (chunk == 0 && row >= firstCapacity)) {
+        if (row < kChunkRows) {
+            return row < firstCapacity ? first + row * width : nullptr;
+        }
+        size_t chunk = row / kChunkRows - 1;
+        if (chunk >= more.size() || more[chunk] == nullptr) {
             return nullptr;
         }
-        return chunks[chunk] + (row % kChunkRows) * width;
+        return more[chunk] + (row % kChunkRows) * width;
     }
     // Row i, its chunk made when it was not.
     unsigned char* Make(CXF_Arena& arena, size_t row) {
-        size_t chunk = row / kChunkRows;
-        if (chunk >= chunks.size()) {
-            chunks.resize(chunk + 1, nullptr);
-        }
-        if (chunk == 0 && row >= firstCapacity) {
-            size_t grown = std::max<size_t>(firstCapacity, 8);
-            while (grown <= row) {
-                grown *= 2;
+        if (row < kChunkRows) {
+            if (row >= firstCapacity) {
+                size_t grown = std::max<size_t>(firstCapacity, 1);
+                while (grown <= row) {
+                    grown *= 2;
+                }
+                grown = std::min(grown, kChunkRows);
+                auto* chunk = static_cast<unsigned char*>(arena.Allocate(grown * width));
+                size_t kept = firstCapacity * width;
+                if (kept > 0) {
+                    std::memcpy(chunk, first, kept);
+                }
+                std::memset(chunk + kept, 0, grown * width - kept);
+                first = chunk;
+                firstCapacity = grown;
             }
-            grown = std::min(grown, kChunkRows);
-            auto* first = static_cast<unsigned char*>(arena.Allocate(grown * width));
-            size_t kept = firstCapacity * width;
-            if (kept > 0) {
-                std::memcpy(first, chunks[0], kept);
+        } else {
+            size_t chunk = row / kChunkRows - 1;
+            if (chunk >= more.size()) {
+                more.resize(chunk + 1, nullptr);
             }
-            std::memset(first + kept, 0, grown * width - kept);
-            chunks[0] = first;
-            firstCapacity = grown;
-        } else if (chunks[chunk] == nullptr) {
-            chunks[chunk] = static_cast<unsigned char*>(arena.Allocate(kChunkRows * width));
-            std::memset(chunks[chunk], 0, kChunkRows * width);
+            if (more[chunk] == nullptr) {
+                more[chunk] = static_cast<unsigned char*>(arena.Allocate(kChunkRows * width));
+                std::memset(more[chunk], 0, kChunkRows * width);
+            }
         }
         return Get(row);
     }
@@ -96,18 +103,19 @@ public:
 private:
     size_t width;
     size_t firstCapacity = 0;
-    std::vector<unsigned char*> chunks;
+    unsigned char* first = nullptr;
+    std::vector<unsigned char*> more;  // the chunks after the first
 };
 
 // Blocks of texts: the first holds a few short texts, each next one is twice as large up to
-// 2 MiB. Blocks of 2 MiB come from the system in large pages, smaller ones from the heap, so that
-// a table of thousands of text columns with one short value each stays small.
-constexpr size_t kFirstTextBlock = 64;
+// 2 MiB. Blocks of 2 MiB come from the system in large pages, smaller ones from the heap.
+constexpr size_t kFirstTextBlock = 256;
 // Replaced texts are compacted away once they take more than this and more than the texts in use.
 constexpr size_t kCompactAfter = size_t{256} << 10;
 
-// The texts of a text column, each zero-terminated, packed one after another in blocks: a string
-// per row would cost its own allocation and twice the memory.
+// Texts, each zero-terminated, packed one after another in blocks: a string per row would cost its
+// own allocation and twice the memory. One store serves every text column of a table, so that a
+// table of thousands of text columns with one short value each stays small.
 class CTextStore {
 public:
     CTextStore() = default;
@@ -115,10 +123,16 @@ public:
     CTextStore& operator=(const CTextStore&) = delete;
     ~CTextStore() { FreeBlocks(blocks); }
 
-    // Stores the text of a row, whose text pointer is in rows, replacing the one there.
-    void Set(CRowChunks& rows, size_t rowCount, size_t row, const char* text, size_t length);
-    // Bytes of the blocks taken from the system rather than the heap.
-    size_t SystemBytes() const;
+    // Stores a text in place of the one whose pointer is in slot (none for a null pointer).
+    void Set(unsigned char* slot, const char* text, size_t length);
+    // True when more bytes are lost to replaced texts than are in use: time to compact.
+    bool Wasteful() const { return wasted > used && wasted > kCompactAfter; }
+    // Compacting: Begin sets the blocks in use aside, Move copies each text in use into new ones
+    // and updates its slot, End frees the old blocks (Abandon keeps both after a failure).
+    void BeginCompact();
+    void Move(unsigned char* slot);
+    void EndCompact();
+    void AbandonCompact();
 
 private:
     struct Block {
@@ -127,9 +141,6 @@ private:
     };
     static bool FromSystem(size_t size) { return size >= kLargeBlockUnit; }
     char* Place(const char* text, size_t length);
-    // Copies every text into new blocks when more bytes are lost to replaced texts than are in
-    // use.
-    void Compact(CRowChunks& rows, size_t rowCount);
     static void FreeBlocks(std::vector<Block>& list) {
         for (const Block& block : list) {
             if (FromSystem(block.size)) {
@@ -142,15 +153,20 @@ private:
     }
 
     std::vector<Block> blocks;
+    std::vector<Block> oldBlocks;  // while compacting
     size_t blockUsed = 0;
     size_t used = 0;    // bytes of the texts in place, zero bytes included
     size_t wasted = 0;  // bytes of texts that were replaced
 };
 
-void CTextStore::Set(CRowChunks& rows, size_t rowCount, size_t row, const char* text,
-                     size_t length) {
-    char* old;
-    std::memcpy(&old, rows.Get(row), sizeof old);
+char* TextAt(const unsigned char* slot) {
+    char* text;
+    std::memcpy(&text, slot, sizeof text);
+    return text;
+}
+
+void CTextStore::Set(unsigned char* slot, const char* text, size_t length) {
+    char* old = TextAt(slot);
     size_t oldLength = old != nullptr ? std::strlen(old) : 0;
     if (old != nullptr && length <= oldLength) {
         // A text no longer than the one it replaces takes its place.
@@ -158,26 +174,15 @@ void CTextStore::Set(CRowChunks& rows, size_t rowCount, size_t row, const char* 
         old[length] = '\0';
         used -= oldLength - length;
         wasted += oldLength - length;
-    } else {
-        if (old != nullptr) {
-            used -= oldLength + 1;
-            wasted += oldLength + 1;
-        }
-        char* placed = Place(text, length);
-        std::memcpy(rows.Get(row), &placed, sizeof placed);
-        used += length + 1;
+        return;
     }
-    if (wasted > used && wasted > kCompactAfter) {
-        Compact(rows, rowCount);
+    char* placed = Place(text, length);
+    std::memcpy(slot, &placed, sizeof placed);
+    used += length + 1;
+    if (old != nullptr) {
+        used -= oldLength + 1;
+        wasted += oldLength + 1;
     }
-}
-
-size_t CTextStore::SystemBytes() const {
-    size_t bytes = 0;
-    for (const Block& block : blocks) {
-        bytes += FromSystem(block.size) ? block.size : 0;
-    }
-    return bytes;
 }
 
 char* CTextStore::Place(const char* text, size_t length) {
@@ -200,52 +205,65 @@ char* CTextStore::Place(const char* text, size_t length) {
     return at;
 }
 
-void CTextStore::Compact(CRowChunks& rows, size_t rowCount) {
-    std::vector<Block> old;
-    old.swap(blocks);
+void CTextStore::BeginCompact() {
+    oldBlocks.swap(blocks);
     blockUsed = 0;
-    try {
-        for (size_t row = 0; row < rowCount; ++row) {
-            unsigned char* slot = rows.Get(row);
-            char* text = nullptr;
-            if (slot != nullptr) {
-                std::memcpy(&text, slot, sizeof text);
-            }
-            if (text != nullptr) {
-                text = Place(text, std::strlen(text));
-                std::memcpy(slot, &text, sizeof text);
-            }
-        }
-    } catch (...) {
-        // Rows already moved point into the new blocks, the others into the old: keep both.
-        blocks.insert(blocks.begin(), old.begin(), old.end());
-        throw;
+}
+
+void CTextStore::Move(unsigned char* slot) {
+    if (char* text = TextAt(slot)) {
+        char* placed = Place(text, std::strlen(text));
+        std::memcpy(slot, &placed, sizeof placed);
     }
-    FreeBlocks(old);
+}
+
+void CTextStore::EndCompact() {
+    FreeBlocks(oldBlocks);
     wasted = 0;
+}
+
+void CTextStore::AbandonCompact() {
+    // Rows already moved point into the new blocks, the others into the old: keep both.
+    blocks.insert(blocks.begin(), oldBlocks.begin(), oldBlocks.end());
+    oldBlocks.clear();
 }
 
 }  // namespace
 
-// A text column keeps a text pointer per row and its texts; any other column a row of its value
-// bytes, aligned as the value's own size allows, and apart from them a byte per row that tells
-// whether the value was set.
+// A text column keeps a text pointer per row, its text in the table's store; any other column a
+// row of its value bytes and a byte that tells whether the value was set.
 struct Cgeo_VectorTable::ColumnData {
     ColumnData(int valueSize, bool isText)
         : size(valueSize),
           text(isText),
-          rows(isText ? sizeof(char*) : static_cast<size_t>(valueSize)),
-          present(1) {}
+          rows(isText ? sizeof(char*) : static_cast<size_t>(valueSize) + 1) {}
     int size;
     bool text;
-    CRowChunks rows;
-    CRowChunks present;
     size_t rowCount = 0;
-    CTextStore texts;
+    CRowChunks rows;
 };
+
+struct Cgeo_VectorTable::Texts : CTextStore {};
 
 Cgeo_VectorTable::Cgeo_VectorTable(const Cgeo_Vector* owner) : vector(owner) {}
 Cgeo_VectorTable::~Cgeo_VectorTable() = default;
+
+void Cgeo_VectorTable::CompactTexts() {
+    texts->BeginCompact();
+    try {
+        for (const std::unique_ptr<ColumnData>& d : data) {
+            for (size_t row = 0; d != nullptr && d->text && row < d->rowCount; ++row) {
+                if (unsigned char* slot = d->rows.Get(row)) {
+                    texts->Move(slot);
+                }
+            }
+        }
+    } catch (...) {
+        texts->AbandonCompact();
+        throw;
+    }
+    texts->EndCompact();
+}
 
 int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* value) {
     const CVectorColumn* description = columns.Get(column);
@@ -275,20 +293,18 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
         while (length < limit && text[length] != '\0') {
             ++length;
         }
-        d.texts.Set(d.rows, d.rowCount, row, text, length);
+        if (texts == nullptr) {
+            texts = std::make_unique<Texts>();
+        }
+        texts->Set(bytes, text, length);
+        if (texts->Wasteful()) {
+            CompactTexts();
+        }
         return 1;
     }
     std::memcpy(bytes, value, static_cast<size_t>(d.size));
-    *d.present.Make(*vector->arena, row) = 1;
+    bytes[d.size] = 1;
     return 1;
-}
-
-std::size_t Cgeo_VectorTable::GetSystemBytes() const {
-    size_t bytes = 0;
-    for (const std::unique_ptr<ColumnData>& d : data) {
-        bytes += d != nullptr ? d->texts.SystemBytes() : 0;
-    }
-    return bytes;
 }
 
 const void* Cgeo_VectorTable::GetColumnValue(std::int64_t id, int column) const {
@@ -302,10 +318,7 @@ const void* Cgeo_VectorTable::GetColumnValue(std::int64_t id, int column) const 
         return nullptr;
     }
     if (d.text) {
-        const char* text;
-        std::memcpy(&text, bytes, sizeof text);
-        return text;
+        return TextAt(bytes);
     }
-    const unsigned char* set = d.present.Get(static_cast<size_t>(id));
-    return set != nullptr && *set != 0 ? bytes : nullptr;
+    return bytes[d.size] != 0 ? bytes : nullptr;
 }

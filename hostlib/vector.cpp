@@ -754,7 +754,7 @@ int Cgeo_VectorObject::GetBounds(CXF_RectD* rect) const {
 
 Cgeo_Vector::Cgeo_Vector()
     : arena(std::make_unique<CXF_Arena>()),
-      objects(CXF_ArenaAllocator<Cgeo_VectorObject*>(arena.get())),
+      objects(arena.get()),
       pool(new CXF_ObjectPool()),
       table(this),
       info(std::make_unique<CXF_VectorInfo>(CGEO().GetApp(), this)) {}
@@ -762,18 +762,14 @@ Cgeo_Vector::Cgeo_Vector()
 Cgeo_Vector::~Cgeo_Vector() {
     pool->Close();
     // The stored objects lie in the store, which frees their memory after them.
-    for (Cgeo_VectorObject* object : objects) {
-        object->~Cgeo_VectorObject();
+    for (size_t i = 0; i < objects.size(); ++i) {
+        objects[i]->~Cgeo_VectorObject();
     }
     for (CXF_MiniatureStyle& m : miniatures) {
         if (m.style != nullptr) {
             m.style->Release();
         }
     }
-}
-
-std::size_t Cgeo_Vector::GetStoreBytes() const {
-    return arena->Bytes() + table.GetSystemBytes();
 }
 
 Cgeo_VectorObject* Cgeo_Vector::CreateObject(int type) {
@@ -840,7 +836,8 @@ void Cgeo_Vector::UpdateGrid(Cgeo_VectorObjectStream*) {
     }
     bool any = false;
     gridBounds = CXF_RectD{0.0, 0.0, 0.0, 0.0};
-    for (const auto& object : objects) {
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const Cgeo_VectorObject* object = objects[i];
         CXF_RectD r;
         if (object->GetBounds(&r) != 0) {
             Extend(gridBounds, any, r.x1, r.y1);

@@ -89,13 +89,15 @@ public:
     // The stored value in the layout of the column's type, or null when none was set. Valid until
     // the next SetColumnValue.
     const void* GetColumnValue(std::int64_t id, int column) const;
-    // Bytes of the text blocks that the table took from the system rather than the heap.
-    std::size_t GetSystemBytes() const;
 
 private:
-    // The values of one column (hostlib/table.cpp).
+    // The values of one column, and the texts of all text columns (hostlib/table.cpp).
     struct ColumnData;
+    struct Texts;
+    // Copies the texts in use into new blocks, leaving out those that were replaced.
+    void CompactTexts();
     const Cgeo_Vector* vector;
     Cgeo_VectorColumns columns;
     std::vector<std::unique_ptr<ColumnData>> data;
+    std::unique_ptr<Texts> texts;
 };

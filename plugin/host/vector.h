@@ -30,6 +30,9 @@ enum : int {
 // Memory from a layer's store of the objects it holds (freed with the layer), or from the heap
 // for a null store.
 FNC_API void* CXF_ArenaAllocate(CXF_Arena* arena, std::size_t bytes);
+// Bytes the host library holds in blocks taken from the system rather than the heap, for all the
+// layers of the process (their stores and large text blocks); for measuring memory.
+FNC_API std::size_t XF_SystemBlockBytes();
 
 // An allocator that takes memory from a layer's store, or from the heap when it has none. What it
 // takes from a store is freed with the store, not piece by piece. A copy of a container made
@@ -356,6 +359,32 @@ private:
     CXF_ObjectPool* pool = nullptr;
 };
 
+// The objects of a layer by id, in chunks of 4,096 pointers taken from the layer's store: the list
+// grows without copying, and leaves no outgrown copies behind in the store.
+class CXF_ObjectIndex {
+public:
+    explicit CXF_ObjectIndex(CXF_Arena* store) : arena(store) {}
+    std::size_t size() const { return count; }
+    Cgeo_VectorObject*& operator[](std::size_t i) const { return chunks[i / kChunk][i % kChunk]; }
+    Cgeo_VectorObject*& back() const { return (*this)[count - 1]; }
+    // Appends an object; throws std::bad_alloc when there is no room.
+    void push_back(Cgeo_VectorObject* object) {
+        if (count % kChunk == 0 && count / kChunk == chunks.size()) {
+            chunks.reserve(chunks.size() + 1);
+            chunks.push_back(static_cast<Cgeo_VectorObject**>(
+                CXF_ArenaAllocate(arena, kChunk * sizeof(Cgeo_VectorObject*))));
+        }
+        (*this)[count++] = object;
+    }
+    void pop_back() { --count; }
+
+private:
+    static constexpr std::size_t kChunk = 4096;
+    CXF_Arena* arena;
+    std::vector<Cgeo_VectorObject**> chunks;
+    std::size_t count = 0;
+};
+
 // Legend (miniature) style of one kind of object, as a layer keeps it.
 struct CXF_MiniatureStyle {
     CXF_StyleObject* style = nullptr;  // the layer holds a reference while set
@@ -402,10 +431,6 @@ public:
     // Bounding rectangle of all objects at the last UpdateGrid (all 0 when none had coordinates).
     const CXF_RectD& GetGridBounds() const { return gridBounds; }
 
-    // Bytes of memory the layer holds in blocks taken from the system rather than the heap: its
-    // store and the large text blocks of its table.
-    std::size_t GetStoreBytes() const;
-
     // Read-back: the objects stored through streams, in id order.
     std::int64_t GetObjectCount() const { return static_cast<std::int64_t>(objects.size()); }
     // Object id, owned by the layer, or null.
@@ -419,8 +444,8 @@ private:
 
     // The stored objects and their geometry and points; it goes after them.
     std::unique_ptr<CXF_Arena> arena;
-    // In the store as well: a list outgrown stays there, and it is as large as the last at most.
-    std::vector<Cgeo_VectorObject*, CXF_ArenaAllocator<Cgeo_VectorObject*>> objects;
+    // In the store as well.
+    CXF_ObjectIndex objects;
     // Objects freed after CreateObject, kept for the next CreateObject of their type.
     CXF_ObjectPool* pool;
     CXF_StyleSet styleSet;
