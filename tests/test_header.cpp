@@ -99,6 +99,29 @@ TEST(HeaderColumns, TypesWithGluedAndSpreadParameters) {
                      "h/2/0/0", "i/3/0/0", "j/5/0/0", "k/6/0/0", "l/7/0/0"}));
 }
 
+// A definition is one line, a name and its type: a line with a name alone or with a type no
+// reader knows is a Char(254) column of that name, and the next line is the next column. Reading
+// words instead shifted every later column's name onto the type before it.
+TEST(HeaderColumns, OneDefinitionPerLine) {
+    MifPair m(
+        "Columns 5\n a\n b Integer\n c Blob (4)\n d Char (9) extra\n\n e Date\nData\n"
+        "Point 1 2\n",
+        "x\t1\ty\tz\t20201231\n");
+    EXPECT_EQ(Columns(m.file), (Names{"a/1/254/0", "b/2/0/0", "c/1/254/0", "d/1/9/0", "e/6/0/0"}));
+    EXPECT_EQ(Walk(m.file), (Records{{"x", "1", "y", "z", "20201231"}}));
+}
+
+// A UTF-8 byte order mark before the first header word, or before the first MID value, is no part
+// of it.
+TEST(Header, ByteOrderMarksAreSkipped) {
+    MifPair m("\xEF\xBB\xBFVersion 450\nColumns 1\n n Integer\nData\nPoint 1 2\nPoint 3 4\n",
+              "\xEF\xBB\xBF"
+              "7\n8\n");
+    ASSERT_TRUE(m.opened);
+    EXPECT_EQ(m.file.version, 450);
+    EXPECT_EQ(Walk(m.file), (Records{{"7"}, {"8"}}));
+}
+
 TEST(HeaderColumns, MalformedListsNeverSwallowTheWordData) {
     // A definition is one line: Time's stray parameter stays on its line, and a list shorter
     // than its count ends at Data, where the objects are still found.

@@ -190,21 +190,25 @@ TEST(ObjectBodies, TextStringsAreDecoded) {
     }
 }
 
-// The parts of a collection are a Region, a Pline and a MultiPoint, each at most once; any other
-// keyword starts the next object, so that every later object keeps its record.
+// The parts of a collection are a Region, a Pline (or a Line, as GDAL's own sample writes it) and
+// a MultiPoint, each at most once, in any order; any other keyword starts the next object, so that
+// every later object keeps its record.
 TEST(ObjectBodies, CollectionPartsEndAtAKeywordThatCannotBeAPart) {
     MifText mif(
         "Collection 2\n Pline 2 0 0 1 1\n MultiPoint 1 5 5\nPoint 7 7\n"
         "COLLECTION 3\n Region 1 1 0 0\n Line 0 1 2 3\n MultiPoint 1 2 2\n Symbol (1,2,3)\n"
         "Collection 3 MultiPoint 1 4 4\n MultiPoint 1 6 6\n"
+        "Collection 3 Region 1 1 3 3\n Text \"t\"\n 0 0 1 1\n"
         "Collection 2 Region 1 1 9 9\n Brush (2,255)\nPline 1 8 8\nPen (1,2,3)\nNone\n");
     EXPECT_EQ(Dump(mif.Next()), "Collection {-} {Pline [0,0 1,1]} {MultiPoint [5,5]}");
     EXPECT_EQ(Dump(mif.Next()), "Point 7,7");
-    EXPECT_EQ(Dump(mif.Next()), "Collection {Region [0,0]} {-} {-}");
-    EXPECT_EQ(Dump(mif.Next()), "Line 0,1 2,3");
-    EXPECT_EQ(Dump(mif.Next()), "MultiPoint [2,2 sym(0,1,#020000,3,'','',0,0)]");
+    EXPECT_EQ(Dump(mif.Next()),
+              "Collection {Region [0,0]} {Pline [0,1 2,3]} "
+              "{MultiPoint [2,2 sym(0,1,#020000,3,'','',0,0)]}");
     EXPECT_EQ(Dump(mif.Next()), "Collection {-} {-} {MultiPoint [4,4]}");
     EXPECT_EQ(Dump(mif.Next()), "MultiPoint [6,6]");
+    EXPECT_EQ(Dump(mif.Next()), "Collection {Region [3,3]} {-} {-}");
+    EXPECT_EQ(Dump(mif.Next()), "Text 't' 0,0 1,1 sp1 j0 a0");
     EXPECT_EQ(Dump(mif.Next()),
               "Collection {Region [9,9] brush(2,#ff0000,-1)} {Pline [8,8] pen(1,2,#030000)} {-}");
     EXPECT_EQ(Dump(mif.Next()), "None");
@@ -321,7 +325,7 @@ TEST(SampleFiles, ColumnsObjectsAndValues) {
           {8, "RoundRect -1,-1 1,1 r1" + rect},
           {10, "Arc -1,-1 1,1 0..360 pen(1,2,#030000)"},
           {12, "Text 'text' 0,1 2,3 sp2 j2 a30 label1@10,20 font('bla',1,2,#ffff00,#ffff00)"},
-          {15, "Collection {Region [4 0,1..0,1]} {-} {MultiPoint [0,1][2,3]}"}},
+          {15, "Collection {Region [4 0,1..0,1]} {Pline [2 0,1..2,3]} {MultiPoint [0,1][2,3]}"}},
          {}},
         {{"gdal_all_possible_fields/all_possible_fields.mif", 10, 2},
          {{1, "None"}},

@@ -95,6 +95,20 @@ TEST(MidRecords, AQuoteThatNeverClosesEndsAtItsFirstLineBreak) {
     EXPECT_EQ(Walk(big.file), (Records{{"runaway"}, {"x0"}, {"x1"}}));
 }
 
+// A quote that opened a field and ran over a line break must close before the delimiter or the
+// line end (blanks allowed); a closing quote followed by anything else was no value quote, and
+// the record ends at its first line break, so the later objects keep their own records.
+TEST(MidRecords, AValueRunOverALineBreakMustCloseBeforeTheDelimiter) {
+    MifPair p(Header(kThreeColumns, ",") + "None\nNone\nNone\nNone\nNone\n",
+              "1,\"a\nb\" ,2\n"
+              "3,\"inch\n4,\"x\"y,5\n"
+              "6,\"p\",7\n");
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(
+        Walk(p.file),
+        (Records{{"1", "a\nb", "2"}, {"3", "inch"}, {"4", "x\"y", "5"}, {"6", "p", "7"}, {}}));
+}
+
 // Fewer MID lines than objects: the objects past its end get no values at all, not empty ones.
 // (Without a MID file no value is set: the import tests show it.)
 TEST(MidRecords, ObjectsPastTheLastRecordGetNoValues) {

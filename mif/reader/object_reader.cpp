@@ -266,9 +266,10 @@ bool CMifFile::ParseText(CMifText& record) {
 
 bool CMifFile::ParseCollection(CMifCollection& record) {
     int32_t parts = ReadCount(*this, scanWord);
-    // The parts are a Region, a Pline and a MultiPoint, each at most once, in any order. Any other
-    // keyword, or a kind already read, cannot be a part: it starts the next object and is put
-    // back, so that it and every later object keep their records.
+    // The parts are a Region, a Pline (which other writers also give as a Line) and a MultiPoint,
+    // each at most once, in any order. Any other keyword, or a kind already read, cannot be a
+    // part: it starts the next object and is put back, so that it and every later object keep
+    // their records.
     for (int32_t i = 0; i < parts; ++i) {
         int32_t kind = ReadObjectKeyword();
         if (kind == kMifRegion && record.region == nullptr) {
@@ -277,6 +278,14 @@ bool CMifFile::ParseCollection(CMifCollection& record) {
         } else if (kind == kMifPline && record.pline == nullptr) {
             record.pline = std::make_unique<CMifPline>();
             ParsePline(*record.pline);
+        } else if (kind == kMifLine && record.pline == nullptr) {
+            CMifLine line;
+            record.pline = std::make_unique<CMifPline>();
+            if (ParseLine(line)) {
+                record.pline->BeginSection();
+                record.pline->nodes = {line.start, line.end};
+            }
+            record.pline->pen = line.pen;
         } else if (kind == kMifMultiPoint && record.multiPoint == nullptr) {
             record.multiPoint = std::make_unique<CMifMultiPoint>();
             ParseMultiPoint(*record.multiPoint);
