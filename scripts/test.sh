@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and tests: a normal build with warnings as errors, an
-# AddressSanitizer + UndefinedBehaviorSanitizer build, a 60 s fuzz run, and the desktop build for
+# AddressSanitizer + UndefinedBehaviorSanitizer build, two 30 s fuzz runs, and the desktop build for
 # Windows with the whole suite under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,15 +26,17 @@ echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_build build-asan -DMIF_SANITIZE=ON
 
-# The fuzz target, 60 seconds on top of the tests (clang only).
-echo "== fuzz build (60 s run) =="
+# The fuzz targets, 30 seconds each on top of the tests (clang only): the reader alone, and the
+# whole import into the host library.
+echo "== fuzz build (2 x 30 s runs) =="
 if command -v clang >/dev/null 2>&1 && command -v clang++ >/dev/null 2>&1; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIF_WERROR=ON \
         -DMIF_FUZZ=ON >/dev/null
-    cmake --build build-fuzz -j "$jobs" --target fuzz_mif
-    bash tests/fuzz/run.sh build-fuzz 60
+    cmake --build build-fuzz -j "$jobs" --target fuzz_mif fuzz_import
+    bash tests/fuzz/run.sh build-fuzz 30 fuzz_mif
+    bash tests/fuzz/run.sh build-fuzz 30 fuzz_import
 else
-    echo "clang not found: the fuzz target is skipped (apt-get install clang to run it)"
+    echo "clang not found: the fuzz targets are skipped (apt-get install clang to run them)"
 fi
 
 # The desktop build: the 32-bit Windows DLL and mifhost.exe, every test under Wine, and mifhost.exe
