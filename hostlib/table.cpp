@@ -53,21 +53,24 @@ constexpr size_t kChunkRows = 4096;
 // a row never moves and growing copies nothing. A chunk is made when a row in it is first made:
 // a column set only at row 100,000 holds one chunk, not 25. The first chunk grows by doubling
 // from one row up to its full size, so that a short table stays small. A row made is zero bytes
-// until set.
+// until set. With flags, a chunk also holds a byte per row behind its rows (whether the value
+// was set), so that the rows stay aligned as their size allows.
 class CRowChunks {
 public:
-    explicit CRowChunks(size_t rowBytes) : width(rowBytes) {}
+    CRowChunks(size_t rowBytes, bool withFlags) : width(rowBytes), flags(withFlags ? 1 : 0) {}
 
     // Row i, or null when no row of its chunk was made.
     unsigned char* Get(size_t row) const {
-        if (row < kChunkRows) {
-            return row < firstCapacity ? first + row * width : nullptr;
-        }
-        size_t chunk = row / kChunkRows - 1;
-        if (chunk >= more.size() || more[chunk] == nullptr) {
-            return nullptr;
-        }
-        return more[chunk] + (row % kChunkRows) * width;
+        size_t capacity;
+        unsigned char* chunk = ChunkOf(row, capacity);
+        return chunk != nullptr ? chunk + (row % kChunkRows) * width : nullptr;
+    }
+    // The flag byte of row i, or null when no row of its chunk was made.
+    unsigned char* Flag(size_t row) const {
+        size_t capacity;
+        unsigned char* chunk = ChunkOf(row, capacity);
+        return chunk != nullptr && flags != 0 ? chunk + capacity * width + row % kChunkRows
+                                              : nullptr;
     }
     // Row i, its chunk made when it was not.
     unsigned char* Make(CXF_Arena& arena, size_t row) {
@@ -78,12 +81,12 @@ public:
                     grown *= 2;
                 }
                 grown = std::min(grown, kChunkRows);
-                auto* chunk = static_cast<unsigned char*>(arena.Allocate(grown * width));
-                size_t kept = firstCapacity * width;
-                if (kept > 0) {
-                    std::memcpy(chunk, first, kept);
+                unsigned char* chunk = NewChunk(arena, grown);
+                if (firstCapacity > 0) {
+                    std::memcpy(chunk, first, firstCapacity * width);
+                    std::memcpy(chunk + grown * width, first + firstCapacity * width,
+                                firstCapacity * flags);
                 }
-                std::memset(chunk + kept, 0, grown * width - kept);
                 first = chunk;
                 firstCapacity = grown;
             }
@@ -93,15 +96,31 @@ public:
                 more.resize(chunk + 1, nullptr);
             }
             if (more[chunk] == nullptr) {
-                more[chunk] = static_cast<unsigned char*>(arena.Allocate(kChunkRows * width));
-                std::memset(more[chunk], 0, kChunkRows * width);
+                more[chunk] = NewChunk(arena, kChunkRows);
             }
         }
         return Get(row);
     }
 
 private:
+    unsigned char* ChunkOf(size_t row, size_t& capacity) const {
+        if (row < kChunkRows) {
+            capacity = firstCapacity;
+            return row < firstCapacity ? first : nullptr;
+        }
+        size_t chunk = row / kChunkRows - 1;
+        capacity = kChunkRows;
+        return chunk < more.size() ? more[chunk] : nullptr;
+    }
+    unsigned char* NewChunk(CXF_Arena& arena, size_t rows) {
+        size_t bytes = rows * (width + flags);
+        auto* chunk = static_cast<unsigned char*>(arena.Allocate(bytes));
+        std::memset(chunk, 0, bytes);
+        return chunk;
+    }
+
     size_t width;
+    size_t flags;
     size_t firstCapacity = 0;
     unsigned char* first = nullptr;
     std::vector<unsigned char*> more;  // the chunks after the first
@@ -231,12 +250,12 @@ void CTextStore::AbandonCompact() {
 }  // namespace
 
 // A text column keeps a text pointer per row, its text in the table's store; any other column a
-// row of its value bytes and a byte that tells whether the value was set.
+// row of its value bytes and a flag that tells whether the value was set.
 struct Cgeo_VectorTable::ColumnData {
     ColumnData(int valueSize, bool isText)
         : size(valueSize),
           text(isText),
-          rows(isText ? sizeof(char*) : static_cast<size_t>(valueSize) + 1) {}
+          rows(isText ? sizeof(char*) : static_cast<size_t>(valueSize), !isText) {}
     int size;
     bool text;
     size_t rowCount = 0;
@@ -303,7 +322,7 @@ int Cgeo_VectorTable::SetColumnValue(std::int64_t id, int column, const void* va
         return 1;
     }
     std::memcpy(bytes, value, static_cast<size_t>(d.size));
-    bytes[d.size] = 1;
+    *d.rows.Flag(row) = 1;
     return 1;
 }
 
@@ -320,5 +339,5 @@ const void* Cgeo_VectorTable::GetColumnValue(std::int64_t id, int column) const 
     if (d.text) {
         return TextAt(bytes);
     }
-    return bytes[d.size] != 0 ? bytes : nullptr;
+    return *d.rows.Flag(static_cast<size_t>(id)) != 0 ? bytes : nullptr;
 }

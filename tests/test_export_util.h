@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -201,7 +202,8 @@ inline std::string ValueText(const CVectorColumn& column, const void* value) {
             std::snprintf(text, sizeof text, "%.17g", XF_LoadValue<double>(value));
             return text;
         case XF_COL_DATE: {
-            auto* d = static_cast<const uint16_t*>(value);
+            uint16_t d[3];
+            std::memcpy(d, value, sizeof d);
             std::snprintf(text, sizeof text, "%04u/%02u/%02u", unsigned{d[0]}, unsigned{d[1]},
                           unsigned{d[2]});
             return text;
