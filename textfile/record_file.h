@@ -11,6 +11,7 @@
 // of the current record on their way between the file and the converters.
 class CRecordFile : public CTextFile {
 public:
+    CRecordFile() { MarkStops(); }
     static constexpr char kDefaultDelimiter = '\t';
 
     void CloseFile() {
@@ -27,23 +28,28 @@ public:
     void SetField(int i, const std::string& text) { SetField(i, text.data(), text.size()); }
     void SetField(int i, const char* text, size_t length);
     void ClearFields() { fieldCount = 0; }
-    void SetDelimiter(char c) { delimiter = c; }
+    void SetDelimiter(char c) {
+        stops[static_cast<unsigned char>(delimiter)] = false;
+        delimiter = c;
+        MarkStops();
+    }
     char GetDelimiter() const { return delimiter; }
     int FieldCount() const { return static_cast<int>(fieldCount); }
 
     // True when the current record holds field i (a record read past the end of the file holds
     // none).
     bool HasField(int i) const { return i >= 0 && static_cast<size_t>(i) < fieldCount; }
-    // Bytes of field i as written (quotes and escapes included); 0 when the record lacks it.
-    size_t FieldLength(int i) const {
-        return HasField(i) ? fields[static_cast<size_t>(i)].size() : 0;
-    }
 
     // Reading records (MID reader). Each returns false, with an empty record, at the end of the
     // file. The first record starts after a UTF-8 byte order mark.
     bool ReadRecord();
+    // Puts the read position at the start of the first record.
+    void SeekToFirstRecord();
     bool ReadFirstRecord();
     bool ReadNextRecord();
+    // Reads the next record as ReadRecord does, but keeps only the length of each field as
+    // written (within the field limit) in lengths; the record's fields are left as they were.
+    bool MeasureRecord(std::vector<size_t>& lengths);
     // Fields past the first n of a record are read but not kept (a record of millions of empty
     // fields must not cost a string each); FieldsRead still counts them.
     void SetFieldLimit(size_t n) { fieldLimit = n; }
@@ -61,6 +67,11 @@ private:
     std::string& NextReadField();
     // After a CR, consumes an LF that follows it.
     void SkipLineFeed();
+    // Reads a record into a sink: the record's fields (TextSink) or their lengths (LengthSink).
+    struct TextSink;
+    struct LengthSink;
+    template <typename Sink>
+    bool ReadWith(Sink& sink);
 
     std::string line;
     // End of the bytes that a quoted field looked at ahead without finding its closing quote.
@@ -72,4 +83,11 @@ private:
     size_t fieldsRead = 0;
     std::string overflow;
     char delimiter = kDefaultDelimiter;
+    // The bytes that end a run of ordinary bytes in a field: a quote, the delimiter, CR and LF.
+    bool stops[256] = {};
+    void MarkStops() {
+        for (char c : {'"', '\r', '\n', delimiter}) {
+            stops[static_cast<unsigned char>(c)] = true;
+        }
+    }
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "textfile/record_file.h"
@@ -19,6 +20,84 @@ enum class FieldState {
 
 }  // namespace
 
+// Where ReadWith puts the bytes of the fields it reads: the record's own strings.
+struct CRecordFile::TextSink {
+    CRecordFile& file;
+    std::string* field = nullptr;
+
+    void Start() {
+        file.ClearFields();
+        file.fieldsRead = 0;
+        field = &file.NextReadField();
+    }
+    void Next(size_t) { field = &file.NextReadField(); }
+    void Append(const char* p, size_t n) { field->append(p, n); }
+    void Push(char c) { field->push_back(c); }
+    size_t Size() const { return field->size(); }
+    void None() {
+        file.ClearFields();
+        file.fieldsRead = 0;
+    }
+    // Back to field count - 1 holding its first length bytes, and nothing after it.
+    void Restore(size_t count, size_t length) {
+        file.fieldsRead = count;
+        if (count <= file.fieldLimit) {
+            file.fieldCount = count;
+            file.fields[count - 1].resize(length);
+        }
+    }
+    void Finish(size_t) {}
+};
+
+// Or only their lengths, for a pass that measures the values without keeping them: each field's
+// length as written, less the quotes that reading its value takes away (the outer quotes of a
+// quoted value and one of each doubled quote inside), so that it is the value's length or a little
+// more.
+struct CRecordFile::LengthSink {
+    CRecordFile& file;
+    std::vector<size_t>& lengths;
+    size_t current = 0;
+
+    void Start() {
+        lengths.clear();
+        file.fieldsRead = 1;
+        current = 0;
+    }
+    void Next(size_t unquoted) {
+        Finish(unquoted);
+        ++file.fieldsRead;
+        current = 0;
+    }
+    void Append(const char*, size_t n) { current += n; }
+    void Push(char) { ++current; }
+    size_t Size() const { return current; }
+    void None() {
+        lengths.clear();
+        file.fieldsRead = 0;
+    }
+    void Restore(size_t count, size_t length) {
+        file.fieldsRead = count;
+        lengths.resize(std::min(count - 1, std::min(lengths.size(), file.fieldLimit)));
+        current = length;
+    }
+    // The field read so far ends: its length is kept within the field limit.
+    void Finish(size_t unquoted) {
+        if (lengths.size() < file.fieldLimit && lengths.size() < file.fieldsRead) {
+            lengths.push_back(current - std::min(current, unquoted));
+        }
+    }
+};
+
+bool CRecordFile::ReadRecord() {
+    TextSink sink{*this};
+    return ReadWith(sink);
+}
+
+bool CRecordFile::MeasureRecord(std::vector<size_t>& lengths) {
+    LengthSink sink{*this, lengths};
+    return ReadWith(sink);
+}
+
 // Reads one record up to its line end (CR LF, LF or CR), splitting it at the delimiter. A field
 // whose first byte other than a blank is a double quote is quoted: delimiters and line breaks
 // inside it belong to it, and a doubled quote stands for a quote. Any other quote closes it, so a
@@ -27,10 +106,9 @@ enum class FieldState {
 // or the line end (blanks between are allowed); otherwise its first quote was no value quote and
 // the record ends at its first line break. The fields keep their bytes as written, quotes and
 // blanks included; fields past the field limit are read but not kept.
-bool CRecordFile::ReadRecord() {
-    ClearFields();
-    fieldsRead = 0;
-    std::string* field = &NextReadField();
+template <typename Sink>
+bool CRecordFile::ReadWith(Sink& sink) {
+    sink.Start();
     FieldState state = FieldState::kStart;
     bool plainInQuotes = false;
     bool any = false;
@@ -42,16 +120,18 @@ bool CRecordFile::ReadRecord() {
     char breakChar = 0;
     const char delim = delimiter;
     bool runaway = false;
+    // Quote bytes of the current field that its value leaves out, for the length sink.
+    size_t unquoted = 0;
     while (!runaway) {
         if (PageCursor() >= PageEnd() && !NextPage()) {
             if (breakOffset >= 0 && state == FieldState::kQuoted) {
                 break;  // end of file inside the quotes: fall back below
             }
             if (!any) {
-                ClearFields();
-                fieldsRead = 0;
+                sink.None();
                 return false;  // the end of the file: no record here
             }
+            sink.Finish(unquoted + (state == FieldState::kQuote ? 2 : 0));
             return true;
         }
         any = true;
@@ -60,12 +140,12 @@ bool CRecordFile::ReadRecord() {
         if (state != FieldState::kStart && state != FieldState::kQuote) {
             // The run of ordinary bytes is taken at once.
             const char* q = p;
-            while (q < end && *q != '"' && *q != delim && *q != '\r' && *q != '\n') {
+            while (q < end && !stops[static_cast<unsigned char>(*q)]) {
                 ++q;
             }
-            field->append(p, static_cast<size_t>(q - p));
+            sink.Append(p, static_cast<size_t>(q - p));
             Skip(static_cast<size_t>(q - p));
-            if (breakOffset >= 0 && field->size() - breakFieldLength > kMaxQuotedSpan) {
+            if (breakOffset >= 0 && sink.Size() - breakFieldLength > kMaxQuotedSpan) {
                 break;
             }
             if (q == end) {
@@ -101,7 +181,7 @@ bool CRecordFile::ReadRecord() {
                     if (breakOffset < 0) {
                         breakOffset = ReadOffset();
                         breakFieldCount = fieldsRead;
-                        breakFieldLength = field->size();
+                        breakFieldLength = sink.Size();
                         breakChar = c;
                     }
                     // Bytes that an earlier look-ahead found without a closing quote are not
@@ -112,28 +192,36 @@ bool CRecordFile::ReadRecord() {
             case FieldState::kQuote:
                 if (c == '"') {
                     state = FieldState::kQuoted;
+                    ++unquoted;
                     break;
                 }
                 state = FieldState::kTail;
+                unquoted += 2;
                 [[fallthrough]];
             case FieldState::kTail:
                 fieldEnds = c == delim || lineEnd;
-                // After a run over a line break only blanks may stand before the delimiter.
-                runaway = !fieldEnds && breakOffset >= 0 && c != ' ' && c != '\t';
+                if (!fieldEnds && c != ' ' && c != '\t') {
+                    // Bytes after the closing quote: the value keeps more of its quotes.
+                    unquoted = 0;
+                    // After a run over a line break only blanks may stand before the delimiter.
+                    runaway = breakOffset >= 0;
+                }
                 break;
         }
         if (runaway) {
             break;
         }
         if (!fieldEnds) {
-            field->push_back(c);
+            sink.Push(c);
         } else if (lineEnd) {
             if (c == '\r') {
                 SkipLineFeed();
             }
+            sink.Finish(unquoted);
             return true;
         } else {
-            field = &NextReadField();
+            sink.Next(unquoted);
+            unquoted = 0;
             state = FieldState::kStart;
             plainInQuotes = false;
             breakOffset = -1;
@@ -147,14 +235,11 @@ bool CRecordFile::ReadRecord() {
         runOnLimit = ReadOffset();
     }
     SeekTo(breakOffset);
-    fieldsRead = breakFieldCount;
-    if (breakFieldCount <= fieldLimit) {
-        fieldCount = breakFieldCount;
-        fields[fieldCount - 1].resize(breakFieldLength);
-    }
+    sink.Restore(breakFieldCount, breakFieldLength);
     if (breakChar == '\r') {
         SkipLineFeed();
     }
+    sink.Finish(0);
     return true;
 }
 
@@ -167,13 +252,17 @@ void CRecordFile::SkipLineFeed() {
     }
 }
 
-bool CRecordFile::ReadFirstRecord() {
+void CRecordFile::SeekToFirstRecord() {
     SeekToStart();
     // A UTF-8 byte order mark is no part of the first value.
     if (PageEnd() - PageCursor() >= 3 && std::memcmp(PageCursor(), "\xEF\xBB\xBF", 3) == 0) {
         Skip(3);
     }
     runOnLimit = -1;
+}
+
+bool CRecordFile::ReadFirstRecord() {
+    SeekToFirstRecord();
     return ReadRecord();
 }
 

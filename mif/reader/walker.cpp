@@ -36,16 +36,33 @@ void CMifFile::MeasureValues(std::vector<size_t>& longest) {
     if (!midFile.IsOpen()) {
         return;
     }
+    // The records are read for the lengths of their fields as written. A value is never longer
+    // than its field: only a record with a field longer than its column's longest value so far
+    // is read again whole and its values decoded.
     std::string value;
-    for (bool more = midFile.ReadFirstRecord(); more; more = midFile.ReadNextRecord()) {
-        for (int i = 0; i < count && midFile.HasField(i); ++i) {
-            // A value is never longer than its field as written: only a field longer than the
-            // longest value so far is decoded.
-            size_t& most = longest[static_cast<size_t>(i)];
-            if (midFile.FieldLength(i) > most && GetFieldValue(i, value) == 1) {
-                most = std::max(most, value.size());
-            }
+    std::vector<size_t> lengths;
+    midFile.SeekToFirstRecord();
+    for (;;) {
+        int64_t start = midFile.ReadOffset();
+        if (!midFile.MeasureRecord(lengths)) {
+            break;
         }
+        size_t fields = std::min(lengths.size(), longest.size());
+        bool longer = false;
+        for (size_t i = 0; i < fields && !longer; ++i) {
+            longer = lengths[i] > longest[i];
+        }
+        if (!longer) {
+            continue;
+        }
+        int64_t next = midFile.ReadOffset();
+        midFile.SeekTo(start);
+        midFile.ReadRecord();
+        for (int i = 0; i < count && GetFieldValue(i, value) == 1; ++i) {
+            size_t& most = longest[static_cast<size_t>(i)];
+            most = std::max(most, value.size());
+        }
+        midFile.SeekTo(next);
     }
     midFile.ReadFirstRecord();
 }
