@@ -544,7 +544,7 @@ TEST(Import, MemoryStaysInProportionToTheInput) {
 // The first object may be larger than the first block of the layer's store: a Region of 6,000
 // nodes was written past a block of 64 KiB and crashed every command.
 TEST(Import, AFirstObjectLargerThanAStoreBlock) {
-    for (int nodes : {6000, 40000}) {
+    for (int nodes : {6000, 15000, 40000}) {
         std::string mif = Header("Columns 1\r\n  n Integer\r\n") + "Region 1\r\n  " +
                           std::to_string(nodes) + "\r\n";
         for (int i = 0; i < nodes; ++i) {
@@ -554,8 +554,11 @@ TEST(Import, AFirstObjectLargerThanAStoreBlock) {
         Import im;
         ASSERT_TRUE(im.Ready());
         ASSERT_EQ(im.Open(mif, "1\r\n2\r\n"), 1);
+        size_t before = XF_SystemBlockBytes();
         ASSERT_EQ(im.Read(), 1);
         ASSERT_EQ(im.vector.GetObjectCount(), 2);
+        EXPECT_GE(XF_SystemBlockBytes() - before, nodes * sizeof(tagXF_POINT3DD))
+            << "the store holds blocks enough for the points it holds";
         CXF_PolygonD* ring = im.At(0)->GetObjPolygon()->GetRegion()->GetPolygon(0);
         ASSERT_EQ(ring->GetSize(), nodes);
         EXPECT_EQ(ring->GetData()[nodes - 1].x, nodes - 1);
