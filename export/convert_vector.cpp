@@ -124,26 +124,31 @@ CMifObjectPtr ConvertLine(Cgeo_VectorLine& line, Cgeo_MainApp* app, CMifRecordPo
 }
 
 // Pen and brush of regions and ellipses: a solid pen of the outline colour, and a solid brush of
-// the first fill element's colour on white.
+// the first fill element's colour on white; a face whose elements fill nothing (no fill element,
+// or one without colour) is written with the hollow brush, fore colour black on white, as other
+// programs write hollow polygons.
 template <typename StyleRecord>
 void SetFilledStyle(const StyleRecord& style, CMifPen& pen, CMifBrush& brush) {
+    constexpr int32_t kWhite = 0xFFFFFF;
     CXF_StylePolygon* face = style.style;
-    pen.pattern = 2;
+    pen.pattern = kPenSolid;
     pen.color = static_cast<int32_t>(style.color);
     pen.width = face != nullptr ? MifPenWidth(style.width) : 0;
-    brush.pattern = 2;
-    brush.backColor = 0xFFFFFF;
-    brush.foreColor = 0xFFFFFF;
+    brush.pattern = kBrushSolid;
+    brush.backColor = kWhite;
+    brush.foreColor = kWhite;
     if (face == nullptr) {
         return;
     }
     for (int i = 0; i < face->GetCount(); ++i) {
         CXF_StyleElement* element = face->GetElement(i);
-        if (element != nullptr && element->IsFill() != 0) {
+        if (element != nullptr && element->IsFill() != 0 && element->GetFill()->HasColor()) {
             brush.foreColor = static_cast<int32_t>(element->GetColor());
             return;
         }
     }
+    brush.pattern = kBrushHollow;
+    brush.foreColor = 0;
 }
 
 // Every ring with points becomes a section that ends with a copy of its first node; rings without

@@ -317,7 +317,8 @@ CXF_ManagerVectorStyle::CXF_ManagerVectorStyle(bool standard) {
 
     defaultMarker = CXF_StyleObject::Create("Default marker");
     defaultPolygon = CXF_StyleObject::Create("Default polygon");
-    defaultPolygon->GetPolygon()->AddElement(true, 0xFFFFFF);
+    // A fill part without colour: a polygon is drawn hollow until its fill is given a colour.
+    defaultPolygon->GetPolygon()->AddElement(true, XF_NO_COLOR);
     defaultText = CXF_StyleObject::Create("Default text");
 }
 

@@ -44,7 +44,11 @@ void FillFilledRecord(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifPen& pen
     if (pen.width != 0 && manager != nullptr) {
         element->SetStyleObject(manager->GetDefaultLineStyle());
     }
-    if (CXF_StyleFill* fill = element->GetFill()) {
+    // A hollow brush (pattern 1, as boundary layers have it), or none at all, leaves the fill
+    // part without colour: filling it with the fore colour, black as files usually write it,
+    // would hide everything under the polygon.
+    CXF_StyleFill* fill = element->GetFill();
+    if (fill != nullptr && brush.pattern >= kBrushSolid) {
         fill->SetColor(static_cast<uint32_t>(brush.foreColor));
     }
 }

@@ -430,6 +430,64 @@ TEST(Mifhost, RenderKeepsEveryTextAndSymbolInsideItsBounds) {
     }
 }
 
+// A hollow brush (pattern 1, as boundary layers have it), or no brush at all, imports unfilled:
+// render draws the outline only, dump shows no fill, and convert writes the hollow brush again,
+// so that GDAL reads the brush patterns of the output as it reads the input's.
+TEST(Mifhost, HollowStaysHollow) {
+    TempDir dir;
+    WriteFile(dir.Path("h.mif"),
+              "Version 300\r\nColumns 1\r\n  n Integer\r\nData\r\n"
+              "Region 1\r\n  3\r\n0 0\r\n4 0\r\n0 4\r\n    Brush (1,0,16777215)\r\n"
+              "Region 1\r\n  3\r\n5 5\r\n9 5\r\n5 9\r\n    Brush (2,255,16777215)\r\n"
+              "Region 1\r\n  3\r\n0 5\r\n4 5\r\n0 9\r\n"
+              "Ellipse 5 0 9 4\r\n    Brush (1,255)\r\n");
+    WriteFile(dir.Path("h.mid"), "1\r\n2\r\n3\r\n4\r\n");
+    HostRun dump = RunHost({"dump", "h.mif", "-o", "h.geojson"}, dir);
+    ASSERT_EQ(dump.code, 0) << dump.err;
+    std::string json = ReadFile(dir.Path("h.geojson"));
+    std::vector<std::string> fills;
+    for (size_t at = json.find("\"fill\":"); at != std::string::npos;
+         at = json.find("\"fill\":", at + 1)) {
+        fills.push_back(json.substr(at + 7, json.find_first_of(",}", at) - at - 7));
+    }
+    EXPECT_EQ(fills, (std::vector<std::string>{"null", "\"#0000FF\"", "null", "null"}));
+
+    HostRun render = RunHost({"render", "h.mif", "h.svg"}, dir);
+    ASSERT_EQ(render.code, 0) << render.err;
+    std::string svg = ReadFile(dir.Path("h.svg"));
+    size_t filled = 0;
+    size_t hollow = 0;
+    for (size_t at = svg.find("fill-rule"); at != std::string::npos;
+         at = svg.find("fill-rule", at + 1)) {
+        std::string paint = svg.substr(at, svg.find('>', at) - at);
+        filled += paint.find("fill=\"#0000FF\"") != std::string::npos ? 1 : 0;
+        hollow += paint.find("fill=\"none\"") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(filled, 1u) << svg;
+    EXPECT_EQ(hollow, 2u) << "the regions without fill draw their outline only";
+
+    HostRun convert = RunHost({"convert", "h.mif", "c.mif"}, dir);
+    ASSERT_EQ(convert.code, 0) << convert.err;
+    std::string out = ReadFile(dir.Path("c.mif"));
+    EXPECT_NE(out.find("Brush (1,0,16777215)"), std::string::npos) << out;
+    EXPECT_NE(out.find("Brush (2,255,16777215)"), std::string::npos) << out;
+    if (NoProgram("ogrinfo") == nullptr) {
+        auto patterns = [](const std::string& path) {
+            std::string report;
+            std::vector<std::string> ids;
+            for (const COgrFeature& f : OgrFeatures(path, report)) {
+                size_t id = f.style.find("mapinfo-brush-");
+                ids.push_back(id == std::string::npos ? "" : f.style.substr(id, 15));
+            }
+            return ids;
+        };
+        std::vector<std::string> in = patterns(dir.Path("h.mif"));
+        EXPECT_EQ(in, (std::vector<std::string>{"mapinfo-brush-1", "mapinfo-brush-2",
+                                                "mapinfo-brush-1", "mapinfo-brush-1"}));
+        EXPECT_EQ(patterns(dir.Path("c.mif")), in);
+    }
+}
+
 TEST(Mifhost, OwnSampleMapThroughEveryCommand) {
     TempDir dir;
     std::string town = std::string(MIF_SOURCE_DIR) + "/examples/town.mif";

@@ -33,10 +33,22 @@ struct CNode {
 };
 
 // Colours are 32-bit values in GDI order (red in the low byte); -1 marks an absent colour.
+// Pen patterns: 1 draws nothing, 2 draws solid, the higher ones dash.
+enum MifPenPattern : int32_t {
+    kPenInvisible = 1,
+    kPenSolid = 2,
+};
+
 struct CMifPen {
     int32_t width = 0;     // device pixels on import, the host width on export
     int32_t pattern = -1;  // -1: no pen clause
     int32_t color = 0;
+};
+
+// Brush patterns: 1 fills nothing (a hollow brush), 2 fills solid, the higher ones hatch.
+enum MifBrushPattern : int32_t {
+    kBrushHollow = 1,
+    kBrushSolid = 2,
 };
 
 struct CMifBrush {

@@ -64,12 +64,16 @@ private:
     int shape = 0;
 };
 
+// The colour of a fill part that fills nothing: the element only outlines (a hollow polygon).
+constexpr std::uint32_t XF_NO_COLOR = 0xFFFFFFFF;
+
 // The fill part of a polygon element.
 class FNC_API CXF_StyleFill {
 public:
-    // Colour in GDI order (red in the lowest byte).
+    // Colour in GDI order (red in the lowest byte), or XF_NO_COLOR: not filled.
     std::uint32_t GetColor() const { return color; }
     void SetColor(std::uint32_t value) { color = value; }
+    bool HasColor() const { return color != XF_NO_COLOR; }
 
 private:
     std::uint32_t color = 0xFFFFFF;

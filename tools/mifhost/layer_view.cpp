@@ -54,8 +54,9 @@ bool FirstFillColor(CXF_StylePolygon* face, std::uint32_t& color) {
     for (int i = 0; i < face->GetCount(); ++i) {
         CXF_StyleElement* element = face->GetElement(i);
         if (element != nullptr && element->IsFill()) {
+            // A fill part without colour fills nothing: the polygon is hollow.
             color = element->GetColor();
-            return true;
+            return element->GetFill()->HasColor();
         }
     }
     return false;
