@@ -96,5 +96,9 @@ CMifObject* ConvertTextItem(Cgeo_TextItem* item) {
             record->font.backColor = static_cast<int32_t>(attributes.backColor);
         }
     }
+    if (!HasFiniteCoordinates(*record)) {
+        // Written as nan or inf, no reader would take the file.
+        holder.reset(CreateMifObject(kMifNone));
+    }
     return holder.release();
 }

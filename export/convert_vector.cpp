@@ -293,5 +293,10 @@ CMifObject* ConvertVectorObject(Cgeo_VectorObject* object, Cgeo_MainApp* app,
         default:
             break;
     }
+    if (record != nullptr && !HasFiniteCoordinates(*record)) {
+        // A coordinate that is not a finite number would be written as nan or inf, which no
+        // reader takes: the object is written as a None object with its attribute record.
+        Make<CMifObject>(records, record, kMifNone);
+    }
     return record.release();
 }

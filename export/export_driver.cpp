@@ -82,9 +82,12 @@ std::string FormatValue(const CVectorColumn& column, const void* value) {
         case XF_COL_DOUBLE:
             return FormatShortest(XF_LoadValue<double>(value));
         case XF_COL_DECIMAL: {
-            // The value rounded to the column's decimals, without padding.
+            // The value rounded to the decimals the header gives the column, without padding.
             double number = XF_LoadValue<double>(value);
-            return std::isfinite(number) ? FormatFixed(number, column.decimals) : std::string();
+            int32_t width = column.width;
+            int32_t decimals = column.decimals;
+            ClampDecimalDigits(width, decimals);
+            return std::isfinite(number) ? FormatFixed(number, decimals) : std::string();
         }
         case XF_COL_DATE: {
             uint16_t date[3];

@@ -190,10 +190,11 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
     doc.AddColumn("flag", XF_COL_LOGICAL);
     doc.AddColumn("strange", XF_COLUMN_TYPE_COUNT, 10);  // a type this host does not know
     doc.AddColumn("my col", XF_COL_DOUBLE);
+    // Decimal digits beyond what readers take are clamped to 1..20 and 0..16 below the width.
     doc.AddColumn("fine", XF_COL_DECIMAL, 30, 20);
     doc.AddColumn("odd", XF_COL_DECIMAL, 4, -2);
-    // Names readers take for keywords, or that repeat one (without regard to case), and Char
-    // widths outside 1..254.
+    // Names that are keywords keep them; names that repeat one (without regard to case) get a
+    // suffix; Char widths outside 1..254.
     doc.AddColumn("Data", XF_COL_TEXT, 0);
     doc.AddColumn("point", XF_COL_TEXT, 300);
     doc.AddColumn("Columns", XF_COL_INT32);
@@ -246,11 +247,11 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
                              "flag logical\r\n"
                              "strange char (10)\r\n"
                              "my_col float\r\n"
-                             "fine decimal (30,20)\r\n"
-                             "odd decimal (4,-2)\r\n"
-                             "Data_1 char (1)\r\n"
+                             "fine decimal (20,16)\r\n"
+                             "odd decimal (4,0)\r\n"
+                             "Data char (1)\r\n"
                              "point_1 char (254)\r\n"
-                             "Columns_1 integer\r\n"
+                             "Columns integer\r\n"
                              "MY_COL_1 integer\r\n"
                              "_ integer\r\n"
                              "__1 integer\r\n"
@@ -259,7 +260,7 @@ TEST(ExportColumns, EveryHostColumnTypeAndItsText) {
         << saved.mif;
     EXPECT_EQ(saved.mid,
               "\"a, \"\"b\"\" c:\\\\d\\ne\",200,60000,-5,3000000000,-123456,1.25e-07,0.1,-3.14,12,"
-              "20240307,T,\"\",-2,0.10000000000000000555,8,\"\",\"\",,,,\r\n"
+              "20240307,T,\"\",-2,0.1000000000000000,8,\"\",\"\",,,,\r\n"
               "\"\",,,,,,1234567.9,,1234.57,-0,,F,\"\",,,,\"\",\"\",,,,\r\n");
 }
 
@@ -555,6 +556,11 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
     label->GetObjText()->SetText("t");
     label->GetObjText()->SetStyle(&textStyle);
     doc.Add(label);
+    // Coordinates that are not finite make None objects that keep their records.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    doc.AddPolygon({{{0, 0, 0}, {nan, 1, 0}, {1, 1, 0}}});
+    doc.AddPoints({{inf, 0, 0}});
     Cgeo_Layers* layers = doc.document.GetLayers();
     Cgeo_Text* text = layers->GetLayer(layers->AddLayer("TEXT", false, 7))->GetText();
     for (const char* item : {"a", "b", "c", "d"}) {
@@ -568,7 +574,12 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
     doc.AddColumn("my_col", XF_COL_TEXT, 0);
     doc.AddColumn("", XF_COL_TEXT, 300);
     doc.AddColumn("day", XF_COL_DATE);
-    const int kObjects = 7;
+    // Names GDAL refuses the whole file for, and digits no reader takes.
+    doc.AddColumn("Area (m2)", XF_COL_INT32);
+    doc.AddColumn("a-b.c", XF_COL_INT32);
+    doc.AddColumn("huge", XF_COL_DECIMAL, 2147483647, 2147483647);
+    const int kObjects = 9;
+    const int kLabel = 6;
     auto single = [](int k) { return k == 0 ? 1.25e-7f : k == 1 ? 1234567.891f : 0.5f * k; };
     auto real = [](int k) {
         return k == 2   ? std::numeric_limits<double>::infinity()
@@ -585,6 +596,9 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
         const uint16_t day[3] = {static_cast<uint16_t>(k == 0 ? 0 : 2024), 1,
                                  static_cast<uint16_t>(k)};
         doc.SetValue(k, 6, day);
+        doc.SetValue(k, 7, int32_t{100 + k});
+        doc.SetValue(k, 8, int32_t{200 + k});
+        doc.SetValue(k, 9, 0.25 + k);
     }
     std::string path = dir.Path("items.mif");
     ASSERT_EQ(SaveThroughPlugin(doc.document, path).result, 2);
@@ -603,13 +617,18 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
                 std::string::npos)
                 << style;
         }
-        if (k >= kObjects - 1) {
+        if (k == kLabel || k >= kObjects) {
             EXPECT_NE(style.find("bo:1"), std::string::npos) << style;
             continue;
         }
-        EXPECT_EQ(v["Data_1"], std::to_string(60000 - k));
+        // A keyword stays the column's name, but for one named like an object after a column
+        // whose name begins with Data, where GDAL would take it for an object.
+        EXPECT_EQ(v["Data"], std::to_string(60000 - k));
         EXPECT_EQ(std::atof(v["Point_1"].c_str()), 3000000000.0 + k);
-        EXPECT_EQ(static_cast<float>(std::atof(v["Columns_1"].c_str())), single(k));
+        EXPECT_EQ(static_cast<float>(std::atof(v["Columns"].c_str())), single(k));
+        EXPECT_EQ(v["Area__m2_"], std::to_string(100 + k));
+        EXPECT_EQ(v["a_b_c"], std::to_string(200 + k));
+        EXPECT_EQ(std::atof(v["huge"].c_str()), 0.25 + k);
         if (std::isfinite(real(k))) {
             EXPECT_EQ(std::atof(v["my_col"].c_str()), real(k));
         }
@@ -622,6 +641,12 @@ TEST(ExportInterop, OgrinfoReadsEveryObjectAndValue) {
     EXPECT_NE(got[1].style.find("w:9"), std::string::npos) << got[1].style;
     EXPECT_EQ(got[4].geometry, "") << "the None object";
     EXPECT_EQ(got[5].geometry, "POLYGON ((0 0,4 0,4 4,0 4,0 0))");
+    EXPECT_EQ(got[7].geometry, "") << "a ring with nan";
+    EXPECT_EQ(got[8].geometry, "") << "a point at inf";
+    std::string mif = ReadFile(path);
+    EXPECT_EQ(mif.find("nan"), std::string::npos);
+    EXPECT_EQ(mif.find("inf"), std::string::npos);
+    EXPECT_NE(mif.find("huge decimal (20,16)"), std::string::npos) << mif;
 }
 
 }  // namespace

@@ -297,7 +297,7 @@ TEST(RoundTrip, EveryKindWrittenExactlyAndReadBackUnchanged) {
     EXPECT_EQ(ReadFile(dir.Path("k.mif")),
               std::string(kFixedHeader) +
                   "Columns 8\r\nname char (40)\r\ncount integer\r\nsmall smallint\r\n"
-                  "amount decimal (40,3)\r\nratio float\r\nday date\r\nflag logical\r\n"
+                  "amount decimal (20,3)\r\nratio float\r\nday date\r\nflag logical\r\n"
                   "other char (32)\r\n\r\n" +
                   expected);
 

@@ -1,6 +1,14 @@
 #include "mif/model/mif_column.h"
 
+#include <algorithm>
 #include <stdexcept>
+
+void ClampDecimalDigits(int32_t& width, int32_t& decimals) {
+    constexpr int32_t kMaxWidth = 20;
+    constexpr int32_t kMaxDecimals = 16;
+    width = std::clamp(width, 1, kMaxWidth);
+    decimals = std::clamp(decimals, 0, std::min(kMaxDecimals, width - 1));
+}
 
 void CMifColumnList::SetCount(int32_t n) {
     if (n < 0) {

@@ -23,6 +23,10 @@ struct CMifColumn {
     int32_t decimals = 0;  // Decimal
 };
 
+// Decimal digits every reader takes: a width of 1 to 20 and 0 to 16 decimals, fewer than the
+// width. Clamps the two to them.
+void ClampDecimalDigits(int32_t& width, int32_t& decimals);
+
 // The columns of a MIF table, in header order: column i describes field i of every MID record.
 class CMifColumnList {
 public:

@@ -1,5 +1,6 @@
 #include "mif/model/mif_object.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -281,4 +282,57 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+namespace {
+
+bool Finite(const CNode& node) {
+    return std::isfinite(node.x) && std::isfinite(node.y) && std::isfinite(node.z);
+}
+
+bool AllFinite(const std::vector<CNode>& nodes) {
+    for (const CNode& node : nodes) {
+        if (!Finite(node)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool HasFiniteCoordinates(const CMifObject& record) {
+    switch (record.kind) {
+        case kMifPoint:
+            return Finite(static_cast<const CMifPoint&>(record).point);
+        case kMifLine: {
+            auto& line = static_cast<const CMifLine&>(record);
+            return Finite(line.start) && Finite(line.end);
+        }
+        case kMifPline:
+            return AllFinite(static_cast<const CMifPline&>(record).nodes);
+        case kMifRegion: {
+            auto& region = static_cast<const CMifRegion&>(record);
+            return AllFinite(region.nodes) && (!region.hasCenter || Finite(region.center));
+        }
+        case kMifRect:
+        case kMifRoundRect:
+        case kMifEllipse: {
+            auto& rect = static_cast<const CMifRect&>(record);
+            return Finite(rect.corner1) && Finite(rect.corner2);
+        }
+        case kMifArc: {
+            auto& arc = static_cast<const CMifArc&>(record);
+            return Finite(arc.corner1) && Finite(arc.corner2);
+        }
+        case kMifText: {
+            auto& text = static_cast<const CMifText&>(record);
+            return Finite(text.corner1) && Finite(text.corner2) &&
+                   (text.labelLine == kLabelNone || Finite(text.labelPoint));
+        }
+        case kMifMultiPoint:
+            return AllFinite(static_cast<const CMifMultiPoint&>(record).points);
+        default:
+            return true;
+    }
 }

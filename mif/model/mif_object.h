@@ -253,6 +253,10 @@ int32_t MifObjectTypeFromKeyword(std::string_view word);
 // The keyword of a kind ("None" ... "Collection"), or null outside 0 to 11.
 const char* MifObjectKeyword(int32_t kind);
 
+// True when every coordinate of the record is a finite number (a collection's parts are not
+// looked at).
+bool HasFiniteCoordinates(const CMifObject& record);
+
 // Converts between GDI colour order and the MIF integer r*65536 + g*256 + b (both ways).
 int32_t SwapColor(int32_t value);
 

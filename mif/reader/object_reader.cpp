@@ -32,56 +32,6 @@ void ReadNodes(CMifFile& file, int32_t count, CMifSections& record) {
     }
 }
 
-bool Finite(const CNode& node) {
-    return std::isfinite(node.x) && std::isfinite(node.y) && std::isfinite(node.z);
-}
-
-bool AllFinite(const std::vector<CNode>& nodes) {
-    for (const CNode& node : nodes) {
-        if (!Finite(node)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// True when every coordinate of the record is a finite number.
-bool HasFiniteCoordinates(const CMifObject& record) {
-    switch (record.kind) {
-        case kMifPoint:
-            return Finite(static_cast<const CMifPoint&>(record).point);
-        case kMifLine: {
-            auto& line = static_cast<const CMifLine&>(record);
-            return Finite(line.start) && Finite(line.end);
-        }
-        case kMifPline:
-            return AllFinite(static_cast<const CMifPline&>(record).nodes);
-        case kMifRegion: {
-            auto& region = static_cast<const CMifRegion&>(record);
-            return AllFinite(region.nodes) && (!region.hasCenter || Finite(region.center));
-        }
-        case kMifRect:
-        case kMifRoundRect:
-        case kMifEllipse: {
-            auto& rect = static_cast<const CMifRect&>(record);
-            return Finite(rect.corner1) && Finite(rect.corner2);
-        }
-        case kMifArc: {
-            auto& arc = static_cast<const CMifArc&>(record);
-            return Finite(arc.corner1) && Finite(arc.corner2);
-        }
-        case kMifText: {
-            auto& text = static_cast<const CMifText&>(record);
-            return Finite(text.corner1) && Finite(text.corner2) &&
-                   (text.labelLine == kLabelNone || Finite(text.labelPoint));
-        }
-        case kMifMultiPoint:
-            return AllFinite(static_cast<const CMifMultiPoint&>(record).points);
-        default:
-            return true;
-    }
-}
-
 // A Text string: its escapes are decoded; the quotes around it go, and a doubled quote inside it
 // stands for one quote.
 std::string DecodeText(const std::string& line, std::string (*decode)(const std::string&)) {

@@ -9,16 +9,6 @@
 
 namespace {
 
-// Words that begin header lines, objects and clauses: a column of such a name can make a reader
-// take the column line for something else.
-constexpr const char* kReservedNames[] = {
-    "Version", "Charset",   "Delimiter", "Unique",   "Index",  "CoordSys",   "Transform",
-    "Columns", "Data",      "None",      "Point",    "Line",   "Pline",      "Region",
-    "Rect",    "RoundRect", "Arc",       "Ellipse",  "Text",   "MultiPoint", "Collection",
-    "Pen",     "Brush",     "Symbol",    "Font",     "Smooth", "Center",     "Spacing",
-    "Justify", "Angle",     "Label",     "Multiple",
-};
-
 std::string Lower(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') {
@@ -28,16 +18,25 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The names the header gives the columns. A column name is one word: a blank or control byte
-// inside it, or an empty name, would make the reader take the type for the name and shift every
-// later column, so such bytes become underscores and an empty name one underscore. A name that
-// is a keyword or that repeats an earlier one (readers compare names without regard to case)
-// gets the suffix _1, _2, ... that makes it free.
+// True for the bytes a column name may hold in every reader: ASCII letters and digits, the
+// underscore, and the bytes of other scripts (128 and above).
+bool NameByte(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
+           u >= 0x80;
+}
+
+// The names the header gives the columns. A name is one word of the bytes every reader accepts:
+// a blank inside it would make a reader take the type for the name and shift every later column,
+// and a parenthesis or another sign makes GDAL refuse the whole file ("Area (m2)"), so any other
+// byte becomes an underscore and an empty name one underscore. A name that repeats an earlier one
+// (readers compare names without regard to case) gets the suffix _1, _2, ... that makes it free.
+// A name that is a MIF keyword (Data, Point...) stays as it is, since readers take the column
+// list's words by position, with one exception: GDAL starts the objects at the first line that
+// begins with Data, a column's included, and then takes a column named like an object (Point,
+// Text...) for one, so such a name after a name that begins with Data gets a suffix too.
 std::vector<std::string> HeaderColumnNames(const CMifColumnList& columns) {
     std::unordered_set<std::string> taken;  // lower case
-    for (const char* word : kReservedNames) {
-        taken.insert(Lower(word));
-    }
     // The next suffix to try for a name, so that many equal names take linear time.
     std::unordered_map<std::string, int> nextSuffix;
     std::vector<std::string> names;
@@ -45,12 +44,14 @@ std::vector<std::string> HeaderColumnNames(const CMifColumnList& columns) {
     for (int32_t i = 0; i < columns.GetCount(); ++i) {
         std::string word = columns.Get(i).name.empty() ? "_" : columns.Get(i).name;
         for (char& c : word) {
-            if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f') {
-                c = '_';
-            }
+            c = NameByte(c) ? c : '_';
         }
+        names.push_back(std::move(word));
+    }
+    bool afterData = false;
+    for (std::string& word : names) {
         std::string key = Lower(word);
-        if (taken.count(key) != 0) {
+        if (taken.count(key) != 0 || (afterData && MifObjectTypeFromKeyword(word) != -1)) {
             int& n = nextSuffix[key];
             std::string base = word + "_";
             do {
@@ -59,7 +60,7 @@ std::vector<std::string> HeaderColumnNames(const CMifColumnList& columns) {
             key = Lower(word);
         }
         taken.insert(key);
-        names.push_back(std::move(word));
+        afterData = afterData || StartsWithNoCase(word, "data");
     }
     return names;
 }
@@ -78,8 +79,12 @@ int WriteColumnLine(CTextFile& file, const CMifColumn& column, const std::string
             return WriteFormattedLine(file, "%s integer", n);
         case kColSmallInt:
             return WriteFormattedLine(file, "%s smallint", n);
-        case kColDecimal:
-            return WriteFormattedLine(file, "%s decimal (%i,%i)", n, column.width, column.decimals);
+        case kColDecimal: {
+            int32_t width = column.width;
+            int32_t decimals = column.decimals;
+            ClampDecimalDigits(width, decimals);
+            return WriteFormattedLine(file, "%s decimal (%i,%i)", n, width, decimals);
+        }
         case kColFloat:
             return WriteFormattedLine(file, "%s float", n);
         case kColDate:
