@@ -472,8 +472,11 @@ struct PairOutputs {
     OutputTarget mid;
 
     std::string Kept() const {
-        return mif.exists || mid.exists ? mif.path + " and " + mid.path + " keep their old content"
-                                        : "nothing was written";
+        if (mif.exists != mid.exists) {
+            return (mif.exists ? mif.path : mid.path) + " keeps its old content";
+        }
+        return mif.exists ? mif.path + " and " + mid.path + " keep their old content"
+                          : "nothing was written";
     }
 };
 
