@@ -58,6 +58,8 @@ Process* Start(const std::string& program, const std::vector<std::string>& args,
 bool CatchesInterrupt(Process* process);
 bool HasEnded(Process* process);
 bool Interrupt(Process* process);
+// Sends SIGTERM, or SIGHUP with hangup; false where there are no such signals.
+bool Terminate(Process* process, bool hangup);
 // Waits for the end; the exit code as Run gives it.
 int Wait(Process* process);
 

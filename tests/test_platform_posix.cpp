@@ -151,6 +151,10 @@ bool Interrupt(Process* process) {
     return ::kill(process->pid, SIGINT) == 0;
 }
 
+bool Terminate(Process* process, bool hangup) {
+    return ::kill(process->pid, hangup ? SIGHUP : SIGTERM) == 0;
+}
+
 int Wait(Process* process) {
     int code = process->ended ? process->code : WaitFor(process->pid);
     delete process;

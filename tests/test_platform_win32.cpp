@@ -195,6 +195,11 @@ bool Interrupt(Process* process) {
     return sent;
 }
 
+// Windows has no SIGTERM or SIGHUP; the closing of a console cannot be sent to one program.
+bool Terminate(Process*, bool) {
+    return false;
+}
+
 int Wait(Process* process) {
     int code = ExitCode(process->handle);
     delete process;

@@ -36,9 +36,11 @@ const CommandSpec kCommands[] = {
      "beside it and renamed into place, so a failure leaves an old file as it was.\n"},
     {"convert", kConvert, 2, "convert IN.mif OUT.mif",
      "import, then export (OUT.mid is written beside OUT.mif)",
-     "Imports the file into a document, then exports the layer with the plug-in. The output must\n"
-     "end in .mif and must be neither the input nor its MID file. Ctrl-C during the export stops\n"
-     "it at the next object; the output keeps what was written.\n"},
+     "Imports the file into a document, then exports the layer with the plug-in; the output keeps\n"
+     "the input's Charset and CoordSys lines. The output must end in .mif and must be neither the\n"
+     "input nor its MID file. Both files are written beside their names first and take their\n"
+     "places when both are complete, so a failure or an interrupt leaves the old pair as it "
+     "was.\n"},
     {"render", kRender, 2, "render IN.mif OUT.svg [--width N] [--height N]",
      "the layer drawn as an SVG picture",
      "Draws the layer to scale with its colours, pen widths, fills, symbols and texts, scaled to\n"
@@ -137,7 +139,8 @@ std::string HelpText(const std::string& command) {
             "  --version           the version of mifhost\n"
             "  --                  what follows are file names, even when they start with -\n\n"
             "Exit codes: 0 done, 1 usage or an output that is an input, 2 input not opened or\n"
-            "not a MIF file, 3 output not written, 4 plug-in unusable, 130 cancelled (Ctrl-C).\n"
+            "not a MIF file, 3 output not written, 4 plug-in unusable, 130 cancelled (Ctrl-C,\n"
+            "SIGTERM, SIGHUP), 141 the reader of the output pipe left early (no message).\n"
             "Run \"mifhost help COMMAND\" for the options of a command.\n";
         return text;
     }

@@ -21,16 +21,6 @@ std::string CodePageName(unsigned codePage);
 
 bool IsValidUtf8(std::string_view text);
 
-// What a MIF header says before its Data line, read by mifhost itself.
-struct MifHeaderScan {
-    bool hasData = false;     // a line holding only the word Data
-    bool hasCharset = false;  // a Charset line before it
-    std::string charset;      // its value without quotes
-    bool inColumns = false;   // past the Columns line
-};
-// Reads lines until the Data line or the end; false with a reason when the file cannot be read.
-bool ScanMifHeader(std::FILE* file, MifHeaderScan& scan, std::string& error);
-
 // Converts the host's 8-bit text to UTF-8, whole strings at a time; a byte sequence that the code
 // page does not map becomes U+FFFD, so the output is always valid UTF-8.
 class CodePage {

@@ -257,7 +257,8 @@ bool WriteGeoJson(BufferedOut& out, Cgeo_Vector* vector, CXF_ManagerVectorStyle*
     out << "{\"type\":\"FeatureCollection\",\"features\":[";
     std::int64_t count = vector->GetObjectCount();
     bool first = true;
-    for (std::int64_t id = 0; id < count; ++id) {
+    // A write that failed (a pipe whose reader left) ends the output: nothing more arrives.
+    for (std::int64_t id = 0; id < count && out.Ok(); ++id) {
         Cgeo_VectorObject* object = vector->GetObjectAt(id);
         if (cancel != nullptr && *cancel != 0) {
             return false;

@@ -22,6 +22,8 @@
 #include "tools/mifhost/codepage.h"
 #include "tools/mifhost/geojson.h"
 #include "tools/mifhost/layer_view.h"
+#include "tools/mifhost/mif_header.h"
+#include "tools/mifhost/output_files.h"
 #include "tools/mifhost/platform.h"
 #include "tools/mifhost/plugin_loader.h"
 #include "tools/mifhost/progress.h"
@@ -37,6 +39,9 @@ enum ExitCode {
     kExitCannotSave = 3,
     kExitPlugin = 4,
     kExitCancelled = 130,
+    // The reader of a pipe left before the output was complete (head): as a program that
+    // SIGPIPE ends, without a message.
+    kExitBrokenPipe = 141,
 };
 
 int Fail(int code, const std::string& message) {
@@ -53,6 +58,9 @@ int FinishStandardOutput() {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         int error = errno != 0 ? errno : EIO;
+        if (error == EPIPE) {
+            return kExitBrokenPipe;
+        }
         return Fail(kExitCannotSave,
                     std::string("cannot write standard output: ") + std::strerror(error));
     }
@@ -139,29 +147,71 @@ int CheckInput(const std::string& path, Inputs& in) {
     return kExitOk;
 }
 
-// Refuses an output that is one of the input files (by identity: links and other spellings of
-// the name count) or that cannot be a file; devices are written to as they are.
-int CheckOutput(const std::string& path, const std::string& what, const Inputs& in) {
+bool SameFile(const platform::FileStatus& a, const platform::FileStatus& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+// Decides where an output goes, and refuses one that is one of the input files (by identity:
+// links and other spellings of the name count), one that is no file, and an existing file that
+// the user may not write. Symbolic links are followed to the file they name; FIFOs and devices
+// are written to as they are, and so is the file of standard output when mayBeStdout.
+int CheckOutput(const std::string& path, const std::string& what, const Inputs& in,
+                bool mayBeStdout, OutputTarget& out) {
+    out = OutputTarget();
+    out.path = path;
+    out.target = path;
+    if (mayBeStdout && (path.empty() || path == "-")) {
+        out.toStdout = true;
+        return kExitOk;
+    }
     platform::FileStatus status;
     std::string error;
     if (!platform::StatFile(path, status, error)) {
         return Fail(kExitCannotSave, "cannot create " + path + ": " + error);
     }
-    if (status.kind == platform::FileKind::kMissing) {
-        return kExitOk;
-    }
     for (const Inputs::File& input : in.files) {
-        if (status.device == input.status.device && status.inode == input.status.inode) {
+        if (status.kind != platform::FileKind::kMissing && SameFile(status, input.status)) {
             bool mif = &input == &in.files[0];
             return Fail(kExitUsage, what + " is " + (mif ? "the input " : "the input's MID file ") +
                                         input.path + "; choose another output file");
         }
     }
-    if (status.kind == platform::FileKind::kDirectory) {
-        return Fail(kExitCannotSave, "cannot create " + path + ": " + std::strerror(EISDIR));
+    platform::FileStatus stdoutStatus;
+    switch (status.kind) {
+        case platform::FileKind::kDirectory:
+            return Fail(kExitCannotSave, "cannot create " + path + ": " + std::strerror(EISDIR));
+        case platform::FileKind::kFifo:
+        case platform::FileKind::kDevice:
+            out.direct = true;
+            return kExitOk;
+        case platform::FileKind::kOther:
+            return Fail(kExitCannotSave,
+                        "cannot write " + path + ": it is neither a file, a FIFO nor a device");
+        case platform::FileKind::kRegular:
+            if (mayBeStdout && platform::StandardOutputStatus(stdoutStatus) &&
+                stdoutStatus.kind == platform::FileKind::kRegular &&
+                SameFile(status, stdoutStatus)) {
+                out.toStdout = true;  // /dev/stdout, also when the shell appends to the file
+                return kExitOk;
+            }
+            break;
+        case platform::FileKind::kMissing:
+            break;
     }
-    if (status.kind == platform::FileKind::kFifo) {
-        return Fail(kExitCannotSave, "cannot write " + path + ": it is a FIFO");
+    if (!platform::FollowLinks(path, out.target, error)) {
+        return Fail(kExitCannotSave, "cannot write " + path + ": " + error);
+    }
+    if (status.kind == platform::FileKind::kRegular) {
+        platform::FileStatus target;
+        if (!platform::StatFile(out.target, target, error) || !SameFile(target, status)) {
+            return Fail(kExitCannotSave,
+                        "cannot write " + path + ": the file it names has no name to replace");
+        }
+        if (!platform::MayWrite(out.target, error)) {
+            return Fail(kExitCannotSave, "cannot write " + path + ": " + error);
+        }
+        out.exists = true;
+        out.status = target;
     }
     return kExitOk;
 }
@@ -299,8 +349,8 @@ const char* TypeName(int type) {
     return type >= 0 && type <= 5 ? names[type] : "other";
 }
 
-int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const CodePage& cp,
-         const CodePageChoice& choice) {
+int Info(const std::string& path, const MifHeaderScan& header, Cgeo_Vector* vector, double seconds,
+         const CodePage& cp, const CodePageChoice& choice) {
     std::printf("file: %s\n", EscapeControls(path).c_str());
     std::printf("code page: %s (%s)\n", CodePageName(cp.Number()).c_str(),
                 EscapeControls(choice.reason).c_str());
@@ -343,121 +393,204 @@ int Info(const std::string& path, Cgeo_Vector* vector, double seconds, const Cod
     const CXF_RectD& b = vector->GetGridBounds();
     if (total > 0 && std::isfinite(b.x1) && std::isfinite(b.y1) && std::isfinite(b.x2) &&
         std::isfinite(b.y2)) {
-        std::printf("bounding box: %s %s %s %s\n", NumberText(b.x1).c_str(),
-                    NumberText(b.y1).c_str(), NumberText(b.x2).c_str(), NumberText(b.y2).c_str());
+        std::printf("bounding box: x min %s, y min %s, x max %s, y max %s\n",
+                    NumberText(b.x1).c_str(), NumberText(b.y1).c_str(), NumberText(b.x2).c_str(),
+                    NumberText(b.y2).c_str());
     } else {
         std::printf("bounding box: none%s\n",
                     total > 0 ? " (a coordinate is not a finite number)" : "");
     }
+    std::string coordSys = EscapeControls(cp.ToUtf8(CoordSysText(header)));
+    std::printf("coordinate system: %s\n",
+                coordSys.empty() ? "none given (no CoordSys line)" : coordSys.c_str());
     std::printf("import time: %.3f s\n", seconds);
     return FinishStandardOutput();
 }
 
-// Writes through a buffer to standard output ("-" or empty), to a device as it is, or to a
-// temporary file beside the output that replaces it when complete, so that a failure or Ctrl-C
-// leaves an old output as it was. write returns false when it stopped for Ctrl-C.
+int Cancelled(const volatile int* flag, const std::string& what, const std::string& outcome) {
+    return Fail(kExitCancelled,
+                what + " cancelled (" + platform::InterruptName(*flag) + "); " + outcome);
+}
+
+// Writes through a buffer to standard output, to a FIFO or device as it is, or to a temporary
+// file beside the output's target that replaces it when complete, so that a failure or an
+// interrupt leaves an old output as it was. write returns false when it stopped for *cancel.
 template <typename Fn>
-int WriteOutput(const std::string& path, Fn write) {
-    bool toStdout = path.empty() || path == "-";
-    std::string name = toStdout ? "standard output" : path;
-    platform::FileStatus status;
+int WriteOutput(const OutputTarget& t, volatile int* cancel, Fn write) {
+    std::string name = t.toStdout ? "standard output" : t.path;
+    bool replace = !t.toStdout && !t.direct;
+    std::string kept = t.exists ? " keeps its old content" : " was not written";
+    TempFiles temp;
     std::string error;
-    if (!toStdout && !platform::StatFile(path, status, error)) {
-        return Fail(kExitCannotSave, "cannot create " + path + ": " + error);
+    if (replace && !temp.Create(t.target, {ExtensionOf(t.target)}, error)) {
+        return Fail(kExitCannotSave, "cannot create " + t.path + ": " + error);
     }
-    bool direct = toStdout || status.kind == platform::FileKind::kDevice;
-    std::string temp;
-    std::FILE* f = toStdout ? stdout
-                            : (direct ? platform::OpenFile(path, "wb")
-                                      : platform::CreateTempBeside(path, temp, error));
+    // Opening a FIFO waits for its reader, which an interrupt ends.
+    errno = 0;
+    std::FILE* f = t.toStdout ? stdout : platform::OpenFile(replace ? temp.Path(0) : t.path, "wb");
     if (f == nullptr) {
-        return Fail(kExitCannotSave,
-                    "cannot create " + path + ": " + (direct ? std::strerror(errno) : error));
+        int openError = errno != 0 ? errno : EIO;
+        return *cancel != 0 ? Cancelled(cancel, "writing", name + kept)
+                            : Fail(kExitCannotSave,
+                                   "cannot create " + t.path + ": " + std::strerror(openError));
     }
-    volatile int cancel = 0;
-    platform::CatchInterrupt(&cancel);
     bool done;
     int writeError;
     {
         BufferedOut out(f);
-        done = write(out, &cancel);
+        done = write(out, cancel);
         out.Flush();
         writeError = out.Ok() ? 0 : (out.Error() != 0 ? out.Error() : EIO);
     }
-    platform::ReleaseInterrupt();
     errno = 0;
     if (f != stdout && std::fclose(f) != 0 && writeError == 0) {
         writeError = errno != 0 ? errno : EIO;
     }
-    if (!done || writeError != 0) {
-        if (!temp.empty()) {
-            platform::RemoveFile(temp);
-        }
-        bool kept = !direct && status.kind != platform::FileKind::kMissing;
-        if (!done) {
-            return Fail(kExitCancelled, "cancelled (Ctrl-C); " + name +
-                                            (kept     ? " keeps its old content"
-                                             : direct ? " is incomplete"
-                                                      : " was not written"));
-        }
-        return Fail(kExitCannotSave, "cannot write " + name + ": " + std::strerror(writeError) +
-                                         (kept ? "; it keeps its old content" : ""));
+    if (!done || *cancel != 0) {
+        return Cancelled(cancel, "writing", name + (replace ? kept : " is incomplete"));
     }
-    if (!temp.empty() && !platform::ReplaceFile(temp, path, error)) {
-        platform::RemoveFile(temp);
-        return Fail(kExitCannotSave, "cannot write " + path + ": " + error);
+    if (writeError == EPIPE) {
+        return kExitBrokenPipe;
+    }
+    if (writeError != 0) {
+        return Fail(kExitCannotSave, "cannot write " + name + ": " + std::strerror(writeError) +
+                                         (t.exists && replace ? "; it keeps its old content" : ""));
+    }
+    size_t failed = 0;
+    if (replace) {
+        if (!MoveAll({{temp.Path(0), t.target}}, failed, error)) {
+            return Fail(kExitCannotSave, "cannot write " + t.path + ": " + error);
+        }
+        temp.Forget(0);
     }
     return kExitOk;
 }
 
-int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::string& out,
-            TerminalProgress& progress) {
+// The two outputs of convert and what becomes of their old files when it stops.
+struct PairOutputs {
+    OutputTarget mif;
+    OutputTarget mid;
+
+    std::string Kept() const {
+        if (mif.exists != mid.exists) {
+            return (mif.exists ? mif.path : mid.path) + " keeps its old content";
+        }
+        return mif.exists ? mif.path + " and " + mid.path + " keep their old content"
+                          : "nothing was written";
+    }
+};
+
+// Fails for a write of the pair that went wrong (errno), or stops quietly for a pipe's reader
+// that left.
+int PairWriteFailed(const PairOutputs& out, const std::string& name, int error) {
+    if (error == EPIPE) {
+        return kExitBrokenPipe;
+    }
+    return Fail(kExitCannotSave,
+                "cannot write " + name + ": " + std::strerror(error) + "; " + out.Kept());
+}
+
+// The plug-in writes a temporary pair beside the MID file's target (it puts the MID file beside
+// the MIF file it is given). mifhost then writes the MIF file again with the input's Charset and
+// CoordSys lines to a second temporary file beside the MIF file's target, and moves both into
+// place only when both are complete: the old pair stays or a complete new one replaces it.
+int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const PairOutputs& out,
+            const MifHeaderScan& header, TerminalProgress& progress, volatile int* flag) {
     if (plugin.canSave(&document) != 1) {
         return Fail(kExitCannotSave, "nothing to save");
     }
+    std::string beside = !out.mid.direct   ? out.mid.target
+                         : !out.mif.direct ? MidPath(out.mif.target, ".mid")
+                                           : out.mid.path;
+    TempFiles written;
+    std::string error;
+    if (!written.Create(beside, {".mif", ".mid"}, error)) {
+        return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
+    }
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
-    info.fileNames.push_back(out);
+    info.fileNames.push_back(written.Path(0));
     // The file info names the layer to write, as the application's save dialog does.
     CXF_VectorInfo* item = new CXF_VectorInfo(geo.GetApp());
     info.AddPtrItem(item);
     item->OnAdded(0);
-
-    std::string hostPath = platform::HostPath(out);
+    std::string hostPath = platform::HostPath(written.Path(0));
     if (hostPath.empty()) {
-        return Fail(kExitCannotSave,
-                    "cannot create " + out + ": the system's code page cannot spell its name");
+        return Fail(kExitCannotSave, "cannot create " + out.mif.path +
+                                         ": the system's code page cannot spell its name");
     }
 
-    // Ctrl-C sets the document's cancel flag: the export stops at the next object.
-    int* flag = document.GetCanceledSignal();
-    *flag = 0;
-    progress.SetLabel("Write " + out);
+    // An interrupt sets the document's cancel flag: the export stops at the next object.
+    progress.SetLabel("Write " + out.mif.path);
     progress.SetCancelFlag(flag);
-    platform::CatchInterrupt(flag);
     int result = plugin.save(&geo, &info, &document, hostPath.c_str(), 0);
-    platform::ReleaseInterrupt();
     progress.SetCancelFlag(nullptr);
-
     if (*flag != 0) {
-        return Fail(kExitCancelled,
-                    "export cancelled: " + out + " keeps the objects written before the cancel");
+        return Cancelled(flag, "export", out.Kept());
     }
     if (result == 0) {
         if (info.errorCode == XF_ERROR_NOTHING_TO_SAVE) {
             return Fail(kExitCannotSave,
                         "nothing to save (error code " + std::to_string(info.errorCode) + ")");
         }
-        std::string mid = MidPath(out, ".mid");
-        std::string reason = platform::WriteFailureReason(out);
-        std::string name = out;
+        std::string reason = platform::WriteFailureReason(written.Path(0));
+        std::string name = out.mif.path;
         if (reason.empty()) {
-            reason = platform::WriteFailureReason(mid);
-            name = reason.empty() ? out : mid;
+            reason = platform::WriteFailureReason(written.Path(1));
+            name = reason.empty() ? out.mif.path : out.mid.path;
         }
         return Fail(kExitCannotSave, "cannot write " + name +
                                          (reason.empty() ? "" : ": " + reason) + " (error code " +
-                                         std::to_string(info.errorCode) + ")");
+                                         std::to_string(info.errorCode) + "); " + out.Kept());
+    }
+
+    TempFiles final;
+    if (!out.mif.direct && !final.Create(out.mif.target, {".mif"}, error)) {
+        return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
+    }
+    std::vector<std::pair<const OutputTarget*, std::string>> copies = {
+        {&out.mif, out.mif.direct ? out.mif.path : final.Path(0)}};
+    if (out.mid.direct) {
+        copies.push_back({&out.mid, out.mid.path});  // after the MIF file, as readers read them
+    }
+    for (const auto& [output, path] : copies) {
+        errno = 0;
+        std::FILE* to = platform::OpenFile(path, "wb");
+        int failure = to == nullptr        ? (errno != 0 ? errno : EIO)
+                      : output == &out.mif ? CopyWithHeader(written.Path(0), header, to, flag)
+                                           : platform::CopyFileTail(written.Path(1), 0, to, flag);
+        errno = 0;
+        if (to != nullptr && std::fclose(to) != 0 && failure == 0) {
+            failure = errno != 0 ? errno : EIO;
+        }
+        if (*flag != 0) {
+            return Cancelled(flag, "convert", out.Kept());
+        }
+        if (failure != 0) {
+            return PairWriteFailed(out, output->path, failure);
+        }
+    }
+
+    // From here on an interrupt only sets the flag, which is not looked at again: the moves run
+    // to their end, and the new pair is complete.
+    std::vector<Move> moves;
+    if (!out.mif.direct) {
+        moves.push_back({final.Path(0), out.mif.target});
+    }
+    if (!out.mid.direct) {
+        moves.push_back({written.Path(1), out.mid.target});
+    }
+    size_t failed = 0;
+    if (!MoveAll(moves, failed, error)) {
+        const OutputTarget& which = moves[failed].to == out.mif.target ? out.mif : out.mid;
+        return Fail(kExitCannotSave,
+                    "cannot write " + which.path + ": " + error + "; " + out.Kept());
+    }
+    if (!out.mif.direct) {
+        final.Forget(0);
+    }
+    if (!out.mid.direct) {
+        written.Forget(1);
     }
     return kExitOk;
 }
@@ -477,17 +610,29 @@ int Run(const Options& o) {
     if ((code = CheckInput(in, inputs)) != kExitOk) {
         return code;
     }
-    std::vector<std::pair<std::string, std::string>> outputs;  // path, how to name it
-    std::string output = o.command == "dump" ? o.output : o.files.size() > 1 ? o.files[1] : "";
-    if (o.command == "convert") {
-        std::string mid = MidPath(output, ".mid");
-        outputs = {{output, "the output " + output}, {mid, "the output's MID file " + mid}};
-    } else if (!output.empty() && output != "-") {
-        outputs = {{output, "the output " + output}};
+    bool convert = o.command == "convert";
+    if (convert && inputs.header.lineCut) {
+        return Fail(kExitCannotOpen, "cannot convert " + in +
+                                         ": its Charset or CoordSys line is "
+                                         "longer than " +
+                                         std::to_string(kMifHeaderLineLimit) + " bytes");
     }
-    for (const auto& [path, what] : outputs) {
-        if ((code = CheckOutput(path, what, inputs)) != kExitOk) {
+    PairOutputs pair;  // convert's two outputs; dump and render use the first
+    std::string output = o.command == "dump" ? o.output : o.files.size() > 1 ? o.files[1] : "";
+    if (o.command != "info" && (code = CheckOutput(output, "the output " + output, inputs, !convert,
+                                                   pair.mif)) != kExitOk) {
+        return code;
+    }
+    if (convert) {
+        std::string mid = MidPath(output, ".mid");
+        if ((code = CheckOutput(mid, "the output's MID file " + mid, inputs, false, pair.mid)) !=
+            kExitOk) {
             return code;
+        }
+        if ((!pair.mif.direct && pair.mif.target == pair.mid.target) ||
+            (pair.mif.exists && pair.mid.exists && SameFile(pair.mif.status, pair.mid.status))) {
+            return Fail(kExitUsage, "the output's MID file " + mid + " is the output " + output +
+                                        "; choose another output file");
         }
     }
     CodePageChoice choice = ChooseCodePage(o.codePage, inputs.header);
@@ -500,29 +645,43 @@ int Run(const Options& o) {
     Cgeo_Vector* vector = nullptr;
     double seconds = 0.0;
     progress.SetLabel("Read " + in);
-    // Ctrl-C ends the program until the output is begun: nothing is written before.
-    platform::ExitOnInterrupt(std::string(bar ? "\n" : "") +
-                              "mifhost: import cancelled (Ctrl-C); nothing was written\n");
+    // An interrupt ends the program until the output is begun: nothing is written before.
+    platform::ExitOnInterrupt(std::string(bar ? "\n" : "") + "mifhost: import cancelled (",
+                              "); nothing was written\n");
     code = Import(plugin, geo, document, in, vector, seconds);
     CodePage codePage;
-    if (code == kExitOk && o.command != "convert") {
+    if (code == kExitOk && !convert) {
         code = SetUpCodePage(choice, vector, codePage);
     }
-    platform::ReleaseInterrupt();
+    // From here an interrupt sets the document's cancel flag, which the export and the writers
+    // look at; the handler changes without a moment between.
+    int* flag = document.GetCanceledSignal();
+    *flag = 0;
+    if (code == kExitOk && o.command != "info") {
+        platform::CatchInterrupt(flag);
+    } else {
+        platform::ReleaseInterrupt();
+    }
     if (code == kExitOk) {
         if (o.command == "info") {
-            code = Info(in, vector, seconds, codePage, choice);
+            code = Info(in, inputs.header, vector, seconds, codePage, choice);
         } else if (o.command == "dump") {
-            code = WriteOutput(o.output, [&](BufferedOut& out, const volatile int* cancel) {
+            code = WriteOutput(pair.mif, flag, [&](BufferedOut& out, const volatile int* cancel) {
                 return WriteGeoJson(out, vector, geo.GetApp()->GetStyleManager(), codePage, cancel);
             });
         } else if (o.command == "render") {
-            code = WriteOutput(o.files[1], [&](BufferedOut& out, const volatile int* cancel) {
+            code = WriteOutput(pair.mif, flag, [&](BufferedOut& out, const volatile int* cancel) {
                 return WriteSvg(out, vector, o.width, o.height, codePage, cancel);
             });
         } else {
-            code = Convert(plugin, geo, document, o.files[1], progress);
+            code = Convert(plugin, geo, document, pair, inputs.header, progress, flag);
         }
+    }
+    // An interrupt once the output is complete, or has failed, changes nothing: it is caught to the
+    // end of the program, by a flag that outlives the document.
+    static volatile int afterWork = 0;
+    if (o.command != "info") {
+        platform::CatchInterrupt(&afterWork);
     }
     frame->SetObserver(nullptr);
     return code;
@@ -549,6 +708,6 @@ int main(int argc, char** argv) {
         std::printf("mifhost %s\n", MIFHOST_VERSION);
         return FinishStandardOutput();
     }
-    platform::IgnoreFileSizeSignal();
+    platform::IgnoreWriteSignals();
     return Run(o);
 }

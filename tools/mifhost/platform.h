@@ -41,12 +41,35 @@ struct FileStatus {
 // False with a reason when the path cannot be examined; a path that does not exist is kMissing.
 bool StatFile(const std::string& path, FileStatus& status, std::string& error);
 
-// A new file in the folder of path, to be renamed onto it when complete; it takes the
-// permissions of an existing file at path. Null with a reason when it cannot be created.
-std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath, std::string& error);
-// Moves the closed temporary file onto path, replacing what is there.
-bool ReplaceFile(const std::string& tempPath, const std::string& path, std::string& error);
+// The identity of standard output; false when it is not a file of this system (a console).
+bool StandardOutputStatus(FileStatus& status);
+
+// The file that writing to path reaches: symbolic links are followed to their end, to a target
+// that need not exist yet. False with a reason when a link cannot be read or links loop.
+bool FollowLinks(const std::string& path, std::string& target, std::string& error);
+
+// Whether the user may replace the existing file at path. The permission bits decide as well as
+// the system's own check, which lets the superuser write any file; false with the reason.
+bool MayWrite(const std::string& path, std::string& error);
+
+// The longest file name, in bytes, that the folder of path takes.
+size_t NameLimit(const std::string& path);
+
+enum class Created { kNew, kExists, kFailed };
+// Makes path a new empty file, with the permissions (and, where it may, the owner) of the file
+// at like when that exists; kExists when the name is taken, kFailed with a reason otherwise.
+Created CreateNewFile(const std::string& path, const std::string& like, std::string& error);
+// A second name for the file (a hard link); false where the file system has none.
+bool LinkFile(const std::string& path, const std::string& newName);
+// Moves the closed file onto path, replacing what is there.
+bool ReplaceFile(const std::string& from, const std::string& path, std::string& error);
 void RemoveFile(const std::string& path);
+
+// Copies the bytes of the file at path from offset to its end onto the end of to, in pieces,
+// stopping early when *cancel becomes non-zero. 0 when done (or stopped), else the errno of the
+// failure.
+int CopyFileTail(const std::string& path, std::uint64_t offset, std::FILE* to,
+                 const volatile int* cancel);
 
 // Why a file at path could not be written, found after the fact (no such folder, no permission,
 // file too large for the size limit, disk full); empty when nothing explains it.
@@ -56,14 +79,21 @@ bool StderrIsTerminal();
 // Columns of the terminal on standard error; 0 when unknown.
 int TerminalColumns();
 
-// Writing beyond the file size limit fails with a reason instead of ending the process.
-void IgnoreFileSizeSignal();
+// Writing beyond the file size limit, or into a pipe whose reader has gone, fails with a reason
+// (EFBIG, EPIPE) instead of ending the process.
+void IgnoreWriteSignals();
 
-// Ctrl-C sets *flag to 1 while installed, instead of ending the program.
+// The interrupts: Ctrl-C, SIGTERM and SIGHUP; on Windows Ctrl-C, Ctrl-Break and the closing of
+// the console. One that was ignored when the program started stays ignored.
+// While installed, an interrupt sets *flag to a non-zero value that InterruptName names, instead
+// of ending the program.
 void CatchInterrupt(volatile int* flag);
-// Ctrl-C writes message to standard error and ends the program with exit code 130 while
-// installed; for work that has nothing to clean up.
-void ExitOnInterrupt(const std::string& message);
+// While installed, an interrupt writes before, its name and after to standard error and ends the
+// program with exit code 130; for work that has nothing to clean up. Either call replaces the
+// other at once, without a moment between.
+void ExitOnInterrupt(const std::string& before, const std::string& after);
 void ReleaseInterrupt();
+// "Ctrl-C", "SIGTERM" ... for a value that CatchInterrupt set.
+std::string InterruptName(int flag);
 
 }  // namespace platform

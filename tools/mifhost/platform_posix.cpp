@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <vector>
 
 #include "tools/mifhost/platform.h"
 
@@ -169,6 +170,18 @@ bool StatFile(const std::string& path, FileStatus& status, std::string& error) {
     return true;
 }
 
+bool StandardOutputStatus(FileStatus& status) {
+    status = FileStatus();
+    struct stat st;
+    if (::fstat(STDOUT_FILENO, &st) != 0) {
+        return false;
+    }
+    status.kind = S_ISREG(st.st_mode) ? FileKind::kRegular : FileKind::kOther;
+    status.device = static_cast<std::uint64_t>(st.st_dev);
+    status.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
 namespace {
 
 std::string FolderOf(const std::string& path) {
@@ -181,37 +194,88 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath, std::string& error) {
-    size_t slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    tempPath = folder + "." + name + ".XXXXXX";
-    int fd = ::mkstemp(&tempPath[0]);
-    if (fd < 0) {
+bool FollowLinks(const std::string& path, std::string& target, std::string& error) {
+    target = path;
+    // As many links as the system itself follows in one path.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) {
+                return true;  // a new file; creating it reports what is missing
+            }
+            error = std::strerror(errno);
+            return false;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            return true;
+        }
+        std::string link(PATH_MAX, '\0');
+        ssize_t n = ::readlink(target.c_str(), &link[0], link.size());
+        if (n < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        link.resize(static_cast<size_t>(n));
+        // A relative link is read from the folder that holds it.
+        size_t slash = target.rfind('/');
+        target = link[0] == '/' || slash == std::string::npos ? link
+                                                              : target.substr(0, slash + 1) + link;
+    }
+    error = std::strerror(ELOOP);
+    return false;
+}
+
+bool MayWrite(const std::string& path, std::string& error) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || ::access(path.c_str(), W_OK) != 0) {
         error = std::strerror(errno);
-        return nullptr;
+        return false;
+    }
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        error = std::strerror(EACCES);  // read-only for everyone: the superuser passes access()
+        return false;
+    }
+    return true;
+}
+
+size_t NameLimit(const std::string& path) {
+    long limit = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : 255;
+}
+
+Created CreateNewFile(const std::string& path, const std::string& like, std::string& error) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) {
+            return Created::kExists;
+        }
+        error = std::strerror(errno);
+        return Created::kFailed;
     }
     struct stat st;
     mode_t mode;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::stat(like.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         mode = st.st_mode & 07777;
+        // The file that replaces another stays its owner's; allowed to the superuser only.
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            errno = 0;
+        }
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
     ::fchmod(fd, mode);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        ::close(fd);
-        ::unlink(tempPath.c_str());
-    }
-    return file;
+    ::close(fd);
+    return Created::kNew;
 }
 
-bool ReplaceFile(const std::string& tempPath, const std::string& path, std::string& error) {
-    if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+bool LinkFile(const std::string& path, const std::string& newName) {
+    return ::link(path.c_str(), newName.c_str()) == 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& path, std::string& error) {
+    if (::rename(from.c_str(), path.c_str()) != 0) {
         error = std::strerror(errno);
         return false;
     }
@@ -220,6 +284,76 @@ bool ReplaceFile(const std::string& tempPath, const std::string& path, std::stri
 
 void RemoveFile(const std::string& path) {
     ::unlink(path.c_str());
+}
+
+namespace {
+
+// Writes all bytes to the descriptor; 0 or the errno of the failure.
+int WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            return errno;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int CopyFileTail(const std::string& path, std::uint64_t offset, std::FILE* to,
+                 const volatile int* cancel) {
+    if (std::fflush(to) != 0) {
+        return errno != 0 ? errno : EIO;
+    }
+    int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return errno;
+    }
+    int out = ::fileno(to);
+    struct stat st;
+    if (::fstat(in, &st) != 0) {
+        int error = errno;
+        ::close(in);
+        return error;
+    }
+    // Pieces of 8 MiB: an interrupt is seen within one. The kernel copies between files itself;
+    // where it cannot (a pipe, an older system), the bytes pass through a buffer.
+    const size_t kPiece = size_t{8} << 20;
+    auto at = static_cast<off_t>(offset);
+    bool inKernel = true;
+    std::vector<char> buffer;
+    int error = 0;
+    while (error == 0 && at < st.st_size && *cancel == 0) {
+        size_t want = static_cast<size_t>(std::min<off_t>(st.st_size - at, kPiece));
+        if (inKernel) {
+            ssize_t n = ::copy_file_range(in, &at, out, nullptr, want, 0);
+            if (n > 0) {
+                continue;
+            }
+            if (n == 0) {
+                break;  // the file is shorter than it was
+            }
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EBADF) {
+                error = errno;
+                break;
+            }
+            inKernel = false;
+            buffer.resize(size_t{1} << 20);
+        }
+        ssize_t n = ::pread(in, buffer.data(), std::min(want, buffer.size()), at);
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        error = WriteAll(out, buffer.data(), static_cast<size_t>(n));
+        at += n;
+    }
+    ::close(in);
+    return error;
 }
 
 std::string WriteFailureReason(const std::string& path) {
@@ -270,50 +404,95 @@ int TerminalColumns() {
     return 0;
 }
 
-void IgnoreFileSizeSignal() {
+void IgnoreWriteSignals() {
     struct sigaction action = {};
     action.sa_handler = SIG_IGN;
     ::sigaction(SIGXFSZ, &action, nullptr);
+    ::sigaction(SIGPIPE, &action, nullptr);
 }
 
 namespace {
 // Signal handlers can reach only what is static.
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction initialActions[3];
+bool initialSaved = false;
 volatile int* interruptFlag = nullptr;
-char interruptMessage[1024];
-size_t interruptMessageSize = 0;
-struct sigaction previousAction;
+struct Message {
+    char text[1024];
+    size_t size;
+};
+Message exitBefore;
+Message exitAfter;
 
-void OnInterrupt(int) {
+const char* Name(int signal) {
+    return signal == SIGINT ? "Ctrl-C" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+}
+
+void OnInterrupt(int signal) {
     if (interruptFlag != nullptr) {
-        *interruptFlag = 1;
+        *interruptFlag = signal;
     }
 }
 
-void OnInterruptExit(int) {
-    ssize_t written = ::write(STDERR_FILENO, interruptMessage, interruptMessageSize);
+void WriteError(const char* text, size_t size) {
+    ssize_t written = ::write(STDERR_FILENO, text, size);
     static_cast<void>(written);
+}
+
+void OnInterruptExit(int signal) {
+    const char* name = Name(signal);
+    WriteError(exitBefore.text, exitBefore.size);
+    WriteError(name, std::strlen(name));
+    WriteError(exitAfter.text, exitAfter.size);
     ::_exit(130);
+}
+
+void Keep(Message& message, const std::string& text) {
+    message.size = std::min(text.size(), sizeof message.text);
+    std::memcpy(message.text, text.data(), message.size);
+}
+
+// Replaces the handler of each interrupt that the program did not start out ignoring (nohup);
+// one handler runs at a time.
+void Install(void (*handler)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kInterrupts) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    for (size_t i = 0; i < 3; ++i) {
+        if (!initialSaved) {
+            ::sigaction(kInterrupts[i], nullptr, &initialActions[i]);
+        }
+        if (initialActions[i].sa_handler != SIG_IGN) {
+            ::sigaction(kInterrupts[i], &action, nullptr);
+        }
+    }
+    initialSaved = true;
 }
 }  // namespace
 
 void CatchInterrupt(volatile int* flag) {
     interruptFlag = flag;
-    struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
-    ::sigaction(SIGINT, &action, &previousAction);
+    Install(OnInterrupt);
 }
 
-void ExitOnInterrupt(const std::string& message) {
-    interruptMessageSize = std::min(message.size(), sizeof interruptMessage);
-    std::memcpy(interruptMessage, message.data(), interruptMessageSize);
-    struct sigaction action = {};
-    action.sa_handler = OnInterruptExit;
-    ::sigaction(SIGINT, &action, &previousAction);
+void ExitOnInterrupt(const std::string& before, const std::string& after) {
+    Keep(exitBefore, before);
+    Keep(exitAfter, after);
+    Install(OnInterruptExit);
 }
 
 void ReleaseInterrupt() {
-    ::sigaction(SIGINT, &previousAction, nullptr);
+    for (size_t i = 0; initialSaved && i < 3; ++i) {
+        ::sigaction(kInterrupts[i], &initialActions[i], nullptr);
+    }
     interruptFlag = nullptr;
+}
+
+std::string InterruptName(int flag) {
+    return Name(flag);
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "tools/mifhost/platform.h"
 
@@ -310,40 +311,114 @@ std::string FolderPart(const std::string& path) {
 
 }  // namespace
 
-std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath, std::string& error) {
-    std::string folder = FolderPart(path);
-    std::string name = path.substr(folder.size());
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        tempPath = folder + "." + name + "." + std::to_string(GetCurrentProcessId()) + "-" +
-                   std::to_string(attempt);
-        HANDLE h = CreateFileW(Wide(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS) {
-                continue;
-            }
-            error = SystemMessage(GetLastError());
-            return nullptr;
-        }
-        int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-        std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
-        if (file == nullptr) {
-            error = std::strerror(errno);
-            if (fd >= 0) {
-                _close(fd);
-            } else {
-                CloseHandle(h);
-            }
-            DeleteFileW(Wide(tempPath).c_str());
-        }
-        return file;
+bool StandardOutputStatus(FileStatus& status) {
+    status = FileStatus();
+    HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (h == nullptr || h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK ||
+        GetFileInformationByHandle(h, &info) == 0) {
+        return false;
     }
-    error = "no free temporary name beside " + path;
-    return nullptr;
+    status.kind = FileKind::kRegular;
+    status.device = info.dwVolumeSerialNumber;
+    status.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
 }
 
-bool ReplaceFile(const std::string& tempPath, const std::string& path, std::string& error) {
-    if (MoveFileExW(Wide(tempPath).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+bool FollowLinks(const std::string& path, std::string& target, std::string& error) {
+    target = path;
+    std::wstring wide = Wide(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return true;
+    }
+    // The system follows the link when it opens the file; the handle tells the final name.
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = "its link leads to no file: " + SystemMessage(GetLastError());
+        return false;
+    }
+    std::wstring final(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, &final[0], static_cast<DWORD>(final.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n >= final.size()) {
+        final.resize(n + 1);
+        n = GetFinalPathNameByHandleW(h, &final[0], static_cast<DWORD>(final.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    DWORD code = GetLastError();
+    CloseHandle(h);
+    if (n == 0 || n >= final.size()) {
+        error = SystemMessage(code);
+        return false;
+    }
+    final.resize(n);
+    // "\\?\C:\..." and "\\?\UNC\server\..." as ordinary names.
+    if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        final = L"\\\\" + final.substr(8);
+    } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
+        final = final.substr(4);
+    }
+    target = Narrow(final, CP_UTF8);
+    return true;
+}
+
+bool MayWrite(const std::string& path, std::string& error) {
+    std::wstring wide = Wide(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        error = std::strerror(EACCES);
+        return false;
+    }
+    // Opened for writing and closed at once, unchanged: the file's access list and other programs
+    // that hold it open without sharing answer too.
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = SystemMessage(GetLastError());
+        return false;
+    }
+    CloseHandle(h);
+    return true;
+}
+
+// The limit of NTFS and of long names on FAT, in UTF-16 units: the same number of bytes or more
+// in UTF-8, so a name cut to it in bytes fits.
+size_t NameLimit(const std::string&) {
+    return 255;
+}
+
+Created CreateNewFile(const std::string& path, const std::string& like, std::string& error) {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
+            return Created::kExists;
+        }
+        error = SystemMessage(code);
+        return Created::kFailed;
+    }
+    CloseHandle(h);
+    // Hidden and the like come over from the file it replaces; read-only files are refused before.
+    DWORD attributes = GetFileAttributesW(Wide(like).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        SetFileAttributesW(
+            Wide(path).c_str(),
+            attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+    }
+    return Created::kNew;
+}
+
+bool LinkFile(const std::string& path, const std::string& newName) {
+    return CreateHardLinkW(Wide(newName).c_str(), Wide(path).c_str(), nullptr) != 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& path, std::string& error) {
+    if (MoveFileExW(Wide(from).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
         error = SystemMessage(GetLastError());
         return false;
     }
@@ -352,6 +427,29 @@ bool ReplaceFile(const std::string& tempPath, const std::string& path, std::stri
 
 void RemoveFile(const std::string& path) {
     DeleteFileW(Wide(path).c_str());
+}
+
+int CopyFileTail(const std::string& path, std::uint64_t offset, std::FILE* to,
+                 const volatile int* cancel) {
+    std::FILE* in = OpenFile(path, "rb");
+    if (in == nullptr) {
+        return errno != 0 ? errno : EIO;
+    }
+    int error = _fseeki64(in, static_cast<__int64>(offset), SEEK_SET) != 0 ? errno : 0;
+    // Pieces of 1 MiB: an interrupt is seen within one.
+    std::vector<char> buffer(size_t{1} << 20);
+    while (error == 0 && *cancel == 0) {
+        size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+        if (n > 0 && std::fwrite(buffer.data(), 1, n, to) != n) {
+            error = errno != 0 ? errno : EIO;
+        }
+        if (n < buffer.size()) {
+            error = error == 0 && std::ferror(in) ? EIO : error;
+            break;
+        }
+    }
+    std::fclose(in);
+    return error;
 }
 
 std::string WriteFailureReason(const std::string& path) {
@@ -373,13 +471,11 @@ std::string WriteFailureReason(const std::string& path) {
         if (code != ERROR_FILE_NOT_FOUND) {
             return SystemMessage(code);
         }
-        std::string probe;
+        std::string probe = folder + ".mifhost-probe-" + std::to_string(GetCurrentProcessId());
         std::string error;
-        std::FILE* file = CreateTempBeside(path, probe, error);
-        if (file == nullptr) {
+        if (CreateNewFile(probe, "", error) == Created::kFailed) {
             return error;
         }
-        std::fclose(file);
         RemoveFile(probe);
     }
     ULARGE_INTEGER available = {};
@@ -404,57 +500,92 @@ int TerminalColumns() {
     return std::max(0, info.srWindow.Right - info.srWindow.Left + 1);
 }
 
-// Windows has no file size limit that ends a process.
-void IgnoreFileSizeSignal() {}
+// Windows has no file size limit that ends a process, and no signal for a pipe whose reader has
+// gone: the write fails.
+void IgnoreWriteSignals() {}
 
 namespace {
-// The console calls its handlers on a thread of its own; they reach only what is static.
+// The console calls its handler on a thread of its own; it reaches only what is static.
+enum Mode : LONG { kOff, kFlag, kExit };
+volatile LONG mode = kOff;
 volatile int* interruptFlag = nullptr;
-char interruptMessage[1024];
-DWORD interruptMessageSize = 0;
+struct Message {
+    char text[1024];
+    DWORD size;
+};
+Message exitBefore;
+Message exitAfter;
+bool registered = false;
 
-bool IsInterrupt(DWORD event) {
-    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+// The flag's value for an event: CTRL_C_EVENT is 0.
+const char* Name(int flag) {
+    return flag == CTRL_BREAK_EVENT + 1   ? "Ctrl-Break"
+           : flag == CTRL_CLOSE_EVENT + 1 ? "console closed"
+                                          : "Ctrl-C";
+}
+
+void WriteError(const char* text, DWORD size) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, size, &written, nullptr);
 }
 
 BOOL WINAPI OnControl(DWORD event) {
-    if (IsInterrupt(event) && interruptFlag != nullptr) {
-        *interruptFlag = 1;
-        return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL WINAPI OnControlExit(DWORD event) {
-    if (!IsInterrupt(event)) {
+    bool close = event == CTRL_CLOSE_EVENT;
+    if ((event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !close) || mode == kOff) {
         return FALSE;
     }
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), interruptMessage, interruptMessageSize, &written,
-              nullptr);
-    // As _exit does elsewhere: the import may be halfway through the heap or a static table on the
-    // main thread, so no destructor and no DLL's detach code may run now.
-    TerminateProcess(GetCurrentProcess(), 130);
+    int flag = static_cast<int>(event) + 1;
+    if (mode == kExit) {
+        const char* name = Name(flag);
+        WriteError(exitBefore.text, exitBefore.size);
+        WriteError(name, static_cast<DWORD>(std::strlen(name)));
+        WriteError(exitAfter.text, exitAfter.size);
+        // As _exit does elsewhere: the import may be halfway through the heap or a static table
+        // on the main thread, so no destructor and no DLL's detach code may run now.
+        TerminateProcess(GetCurrentProcess(), 130);
+        return TRUE;
+    }
+    *interruptFlag = flag;
+    if (close) {
+        // Windows ends the program once this returns, or after a few seconds: until then the
+        // main thread removes its temporary files and ends the program itself.
+        Sleep(INFINITE);
+    }
     return TRUE;
+}
+
+void Keep(Message& message, const std::string& text) {
+    size_t size = std::min(text.size(), sizeof message.text);
+    std::memcpy(message.text, text.data(), size);
+    message.size = static_cast<DWORD>(size);
+}
+
+void Install(Mode to) {
+    InterlockedExchange(&mode, to);
+    if (!registered) {
+        registered = SetConsoleCtrlHandler(OnControl, TRUE) != 0;
+    }
 }
 }  // namespace
 
 void CatchInterrupt(volatile int* flag) {
     interruptFlag = flag;
-    SetConsoleCtrlHandler(OnControl, TRUE);
+    Install(kFlag);
 }
 
-void ExitOnInterrupt(const std::string& message) {
-    size_t size = std::min(message.size(), sizeof interruptMessage);
-    std::memcpy(interruptMessage, message.data(), size);
-    interruptMessageSize = static_cast<DWORD>(size);
-    SetConsoleCtrlHandler(OnControlExit, TRUE);
+void ExitOnInterrupt(const std::string& before, const std::string& after) {
+    Keep(exitBefore, before);
+    Keep(exitAfter, after);
+    Install(kExit);
 }
 
 void ReleaseInterrupt() {
-    SetConsoleCtrlHandler(OnControl, FALSE);
-    SetConsoleCtrlHandler(OnControlExit, FALSE);
+    InterlockedExchange(&mode, kOff);
     interruptFlag = nullptr;
+}
+
+std::string InterruptName(int flag) {
+    return Name(flag);
 }
 
 }  // namespace platform

@@ -29,7 +29,9 @@ void TerminalProgress::OnEndProgress(int) {
     Finish();
 }
 
-std::string TerminalProgress::Line(const std::string& label, int percent, int width) {
+std::string TerminalProgress::Line(const std::string& rawLabel, int percent, int width) {
+    // A file name may hold terminal escapes: none reaches the terminal as it is.
+    std::string label = EscapeControls(rawLabel);
     percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     char number[8];
     std::snprintf(number, sizeof number, "%3d%%", percent);

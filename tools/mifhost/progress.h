@@ -22,7 +22,8 @@ public:
     void OnProgress(double position) override;
     void OnEndProgress(int mode) override;
 
-    // The line for a percentage, at most width columns wide.
+    // The line for a percentage, at most width columns wide; control characters in the label are
+    // escaped.
     static std::string Line(const std::string& label, int percent, int width);
 
 private:

@@ -427,7 +427,8 @@ bool WriteSvg(BufferedOut& out, Cgeo_Vector* vector, int widthPixels, int height
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Num(pictureW) << "\" height=\""
         << Num(pictureH) << "\" viewBox=\"0 0 " << Num(pictureW) << " " << Num(pictureH)
         << "\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    for (std::int64_t id = 0; id < count; ++id) {
+    // A write that failed (a pipe whose reader left) ends the drawing: nothing more arrives.
+    for (std::int64_t id = 0; id < count && out.Ok(); ++id) {
         if (cancel != nullptr && *cancel != 0) {
             return false;
         }
