@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "convert/pen_width.h"
 #include "plugin/host/app.h"
 #include "plugin/host/style.h"
 
@@ -87,13 +88,7 @@ int32_t ScalePenWidth(int32_t width, int32_t pattern) {
     if (v - r >= 0.5) {
         r = std::ceil(v);
     }
-    if (r >= 2147483647.0) {
-        return INT32_MAX;
-    }
-    if (r <= -2147483648.0) {
-        return INT32_MIN;
-    }
-    return static_cast<int32_t>(r);
+    return SaturateToInt32(r);
 }
 
 CXF_StyleObject* GetLinePatternStyle(int32_t pattern) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "convert/line_styles.h"
+#include "convert/pen_width.h"
 #include "export/export.h"
 #include "export/style_ref.h"
 #include "mif/model/mif_object.h"
@@ -24,17 +25,6 @@ Record* Make(CMifRecordPool& records, CMifObjectPtr& holder, int32_t kind) {
     records.Give(std::move(holder));
     holder = records.Take(kind);
     return static_cast<Record*>(holder.get());
-}
-
-// A host pen width in pixels as a MIF pen width: up to 7 pixels as it is; a wider pen in the
-// point form, 10 plus tenths of a point at 96 pixels to the inch, since every reader takes 11 and
-// more as points. The point form ends at 2047 (about 272 pixels).
-int32_t MifPenWidth(uint32_t pixels) {
-    if (pixels <= 7) {
-        return static_cast<int32_t>(pixels);
-    }
-    double tenths = std::round(pixels * 7.5);
-    return 10 + static_cast<int32_t>(std::min(tenths, 2037.0));
 }
 
 CMifSymbol PointSymbol(const VECTOR_POINT_STYLE& style) {
@@ -92,7 +82,7 @@ CMifObjectPtr ConvertLine(Cgeo_VectorLine& line, Cgeo_MainApp* app, CMifRecordPo
     line.GetStyle(&style);
     CStyleRef held = HoldStyle(style.style);
     CMifPen pen;
-    pen.width = MifPenWidth(style.width);
+    pen.width = PenWidthFromPixels(style.width);
     pen.pattern = LinePatternFromStyle(app, held.get());
     pen.color = static_cast<int32_t>(style.color);
 
@@ -133,7 +123,7 @@ void SetFilledStyle(const StyleRecord& style, CMifPen& pen, CMifBrush& brush) {
     CXF_StylePolygon* face = style.style;
     pen.pattern = kPenSolid;
     pen.color = static_cast<int32_t>(style.color);
-    pen.width = face != nullptr ? MifPenWidth(style.width) : 0;
+    pen.width = face != nullptr ? PenWidthFromPixels(style.width) : 0;
     brush.pattern = kBrushSolid;
     brush.backColor = kWhite;
     brush.foreColor = kWhite;

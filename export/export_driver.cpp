@@ -7,7 +7,7 @@
 #include <string>
 
 #include "export/export.h"
-#include "mif/reader/mif_file.h"
+#include "mif/writer/mif_writer.h"
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
 #include "plugin/host/document.h"
@@ -168,7 +168,7 @@ void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
 
 // Writes every object of the vector layer with its MID record, in id order, until the save is
 // cancelled or a write fails.
-void WriteVectorLayer(CMifFile& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cgeo_MainFrame* frame,
+void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cgeo_MainFrame* frame,
                       const int* cancel) {
     Cgeo_VectorTable* table = vector.GetVectorTable();
     Cgeo_VectorColumns* hostColumns = table->GetVectorColumns();
@@ -193,7 +193,7 @@ void WriteVectorLayer(CMifFile& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cg
         // An object without a MIF form gets no MID record either, so that record r stays with
         // the r-th object written.
         if (record != nullptr) {
-            file.WriteObject(record.get());
+            file.WriteObject(*record);
             for (int j = 0; j < columnCount; ++j) {
                 const void* value = table->GetColumnValue(k, j);
                 const CVectorColumn* column = hostColumns->Get(j);
@@ -218,7 +218,7 @@ void WriteVectorLayer(CMifFile& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cg
 }
 
 // Writes every item of the text layer as a Text object, until a write fails.
-void WriteTextLayer(CMifFile& file, Cgeo_Text& text, Cgeo_MainFrame* frame) {
+void WriteTextLayer(CMifWriter& file, Cgeo_Text& text, Cgeo_MainFrame* frame) {
     int n = text.GetCount();
     if (frame != nullptr) {
         frame->StartProgress(1);
@@ -229,8 +229,8 @@ void WriteTextLayer(CMifFile& file, Cgeo_Text& text, Cgeo_MainFrame* frame) {
         if (record != nullptr) {
             // A record of empty values, so that readers pair every later object (and these
             // texts) with the right record.
-            file.WriteObject(record.get());
-            for (int j = 0; j < file.columns.GetCount(); ++j) {
+            file.WriteObject(*record);
+            for (int j = 0; j < file.header.columns.GetCount(); ++j) {
                 file.SetValue(j, "");
             }
             file.WriteValues();
@@ -269,8 +269,8 @@ int SaveLayer(CXF_FileInfo* info, Cgeo_Document* document, int index, const int*
         return 0;
     }
 
-    CMifFile& file = *context->mifFile;
-    SetColumns(file.columns, *vector->GetVectorTable()->GetVectorColumns());
+    CMifWriter& file = *context->writer;
+    SetColumns(file.header.columns, *vector->GetVectorTable()->GetVectorColumns());
     if (file.Create(context->fileName.c_str()) == 0) {
         info->errorCode = XF_ERROR_WRITE;
         return 0;
@@ -319,8 +319,8 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
     context->keepFileInfo = 1;
     context->layerIndex = chosen;
     context->textLayerIndex = CompanionTextLayer(*layers, chosen);
-    context->mifFile = std::make_unique<CMifFile>();
-    CMifFile* file = context->mifFile.get();
+    context->writer = std::make_unique<CMifWriter>();
+    CMifWriter* file = context->writer.get();
     info->userData = context.get();
     made = context.release();
     info->fileNames.push_back(GetMidFileName(path));

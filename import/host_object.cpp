@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "convert/line_styles.h"
+#include "convert/pen_width.h"
 #include "import/host_styles.h"
 #include "plugin/host/fnc_string.h"
 #include "plugin/host/vector.h"
@@ -155,7 +156,7 @@ CXF_Point3DD ArcEndPoint(const CNode& corner1, const CNode& corner2, float angle
 namespace {
 
 // Host object type of each MIF kind; -1 for a kind that makes no host object.
-int HostTypeOf(int32_t kind) {
+int HostTypeOf(MifObjectType kind) {
     switch (kind) {
         case kMifNone:
             return XF_OBJ_EMPTY;
@@ -174,13 +175,24 @@ int HostTypeOf(int32_t kind) {
             return XF_OBJ_ELLIPSE;
         case kMifText:
             return XF_OBJ_TEXT;
-        default:
-            return -1;
+        case kMifCollection:
+            break;
     }
+    return -1;
+}
+
+// The pen as the host draws it: a width given in points becomes pixels. A record without a pen
+// clause keeps its width of 0.
+CMifPen HostPen(const CMifPen& pen, double pixelsPerPoint) {
+    CMifPen host = pen;
+    if (pen.pattern != -1) {
+        host.width = PenWidthToPixels(pen.width, pixelsPerPoint);
+    }
+    return host;
 }
 
 void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
-                    Cgeo_VectorObject* object) {
+                    Cgeo_VectorObject* object, double pixelsPerPoint) {
     switch (record->kind) {
         case kMifPoint: {
             auto& r = *static_cast<CMifPoint*>(record);
@@ -192,26 +204,30 @@ void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
         case kMifLine: {
             auto& r = *static_cast<CMifLine*>(record);
             MakeLine(r, object->GetObjLine());
-            SetLineStyle(app, vector, r.pen, LineKind::kLine, object->GetObjLine());
+            SetLineStyle(app, vector, HostPen(r.pen, pixelsPerPoint), LineKind::kLine,
+                         object->GetObjLine());
             break;
         }
         case kMifPline: {
             auto& r = *static_cast<CMifPline*>(record);
             MakePline(r, object->GetObjLine());
-            SetLineStyle(app, vector, r.pen, LineKind::kLine, object->GetObjLine());
+            SetLineStyle(app, vector, HostPen(r.pen, pixelsPerPoint), LineKind::kLine,
+                         object->GetObjLine());
             break;
         }
         case kMifRegion: {
             auto& r = *static_cast<CMifRegion*>(record);
             MakeRegion(r, object->GetObjPolygon());
-            SetFilledStyle(app, vector, r.pen, r.brush, object->GetObjPolygon());
+            SetFilledStyle(app, vector, HostPen(r.pen, pixelsPerPoint), r.brush,
+                           object->GetObjPolygon());
             break;
         }
         case kMifRect:
         case kMifRoundRect: {
             auto& r = *static_cast<CMifRect*>(record);
             MakeRect(r, object->GetObjPolygon());
-            SetFilledStyle(app, vector, r.pen, r.brush, object->GetObjPolygon());
+            SetFilledStyle(app, vector, HostPen(r.pen, pixelsPerPoint), r.brush,
+                           object->GetObjPolygon());
             break;
         }
         case kMifArc: {
@@ -220,14 +236,16 @@ void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
             object->GetObjLine()->CreateLineFromArc(box,
                                                     ArcEndPoint(r.corner1, r.corner2, r.startAngle),
                                                     ArcEndPoint(r.corner1, r.corner2, r.endAngle));
-            SetLineStyle(app, vector, r.pen, LineKind::kArc, object->GetObjLine());
+            SetLineStyle(app, vector, HostPen(r.pen, pixelsPerPoint), LineKind::kArc,
+                         object->GetObjLine());
             break;
         }
         case kMifEllipse: {
             auto& r = *static_cast<CMifEllipse*>(record);
             object->GetObjEllipse()->SetRect(tagXF_RECT3DD{r.corner1.x, r.corner1.y, r.corner2.x,
                                                            r.corner2.y, r.corner1.z, r.corner2.z});
-            SetFilledStyle(app, vector, r.pen, r.brush, object->GetObjEllipse());
+            SetFilledStyle(app, vector, HostPen(r.pen, pixelsPerPoint), r.brush,
+                           object->GetObjEllipse());
             break;
         }
         case kMifText: {
@@ -244,14 +262,16 @@ void FillHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
             }
             break;
         }
-        default:
-            break;  // None: an empty object
+        case kMifNone:
+        case kMifCollection:
+            break;  // None: an empty object; a collection makes none
     }
 }
 
 }  // namespace
 
-Cgeo_VectorObject* CreateHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector) {
+Cgeo_VectorObject* CreateHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
+                                    double pixelsPerPoint) {
     BuildLineStyleTable(app);
     if (record == nullptr || vector == nullptr) {
         return nullptr;
@@ -262,7 +282,7 @@ Cgeo_VectorObject* CreateHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_
     }
     Cgeo_VectorObject* object = vector->CreateObject(type);
     try {
-        FillHostObject(app, record, vector, object);
+        FillHostObject(app, record, vector, object, pixelsPerPoint);
     } catch (...) {
         object->DeleteObject();
         throw;

@@ -8,8 +8,10 @@ class Cgeo_Vector;
 class Cgeo_VectorObject;
 
 // A new host object of the layer made from the MIF record, with its geometry and style, owned
-// by the caller (DeleteObject); null for a collection or a kind outside 0 to 10.
-Cgeo_VectorObject* CreateHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector);
+// by the caller (DeleteObject); null for a collection. Pen widths given in points become pixels
+// at pixelsPerPoint.
+Cgeo_VectorObject* CreateHostObject(Cgeo_MainApp* app, CMifObject* record, Cgeo_Vector* vector,
+                                    double pixelsPerPoint);
 
 // Where the ray at angle degrees from the centre of the box meets the ellipse inscribed in it;
 // z is 0. Angles run counter-clockwise from the positive x axis.

@@ -9,7 +9,7 @@
 
 #include "import/host_object.h"
 #include "import/host_styles.h"
-#include "mif/reader/mif_file.h"
+#include "mif/reader/mif_reader.h"
 #include "mif/reader/scanner.h"
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
@@ -143,8 +143,8 @@ struct ObjectDeleter {
 // exception.
 class CImportPass {
 public:
-    CImportPass(CMifFile& file, Cgeo_MainApp* app, Cgeo_Vector* vector)
-        : mif(file), mainApp(app), target(vector) {}
+    CImportPass(CMifReader& file, Cgeo_MainApp* app, Cgeo_Vector* vector, double screen)
+        : mif(file), mainApp(app), target(vector), pixelsPerPoint(screen) {}
     ~CImportPass() {
         ReleaseLegendStyles(tracks);
         if (frame != nullptr) {
@@ -161,9 +161,10 @@ private:
     void AddColumns();
     void StoreValues(int64_t id);
 
-    CMifFile& mif;
+    CMifReader& mif;
     Cgeo_MainApp* mainApp;
     Cgeo_Vector* target;
+    double pixelsPerPoint;
     Cgeo_VectorTable* table = nullptr;
     Cgeo_MainFrame* frame = nullptr;
     Cgeo_VectorObjectStream stream;
@@ -175,7 +176,7 @@ private:
 void CImportPass::AddColumns() {
     table = target->GetVectorTable();
     Cgeo_VectorColumns* columns = table->GetVectorColumns();
-    columnCount = mif.columns.GetCount();
+    columnCount = mif.Header().columns.GetCount();
     // A text column is as wide as its longest value when that is wider than the header says:
     // tools that ignore the width write longer values, and in UTF-8 or CJK files the width counts
     // characters, not bytes. Cutting would lose data and could split a character.
@@ -183,7 +184,7 @@ void CImportPass::AddColumns() {
     mif.MeasureValues(longest);
     CVectorColumn column;
     for (int i = 0; i < columnCount; ++i) {
-        const CMifColumn& source = mif.columns.Get(i);
+        const CMifColumn& source = mif.Header().columns.Get(i);
         column.name = source.name;
         column.type = HostColumnType(source.type);
         column.width = source.type == kColNone || source.type > kColLogical ? kUnknownTypeTextWidth
@@ -226,7 +227,7 @@ void CImportPass::Run() {
     while (mif.IsEof() == 0) {
         if (CMifObject* record = mif.ReadObject()) {
             std::unique_ptr<Cgeo_VectorObject, ObjectDeleter> object(
-                CreateHostObject(mainApp, record, target));
+                CreateHostObject(mainApp, record, target, pixelsPerPoint));
             // The record is done with: its nodes go before the layer copies the host object, so
             // that a large object is held twice at most, not three times.
             mif.DeleteCurrentObject();
@@ -239,7 +240,7 @@ void CImportPass::Run() {
             }
         }
         mif.MoveNext();
-        int percent = static_cast<int>(mif.progress);
+        int percent = static_cast<int>(mif.Progress());
         // Only whole percents move the bar; a pass over many small objects makes no empty steps.
         if (percent > lastPercent && frame != nullptr) {
             frame->IncreaseProgress(static_cast<double>(percent - lastPercent));
@@ -262,7 +263,7 @@ extern "C" int XF_Read(CXF_FileInfo* info, int32_t, void* host, Cgeo_Vector* vec
         return 0;
     }
     auto* context = static_cast<CMifContext*>(info->userData);
-    if (context == nullptr || context->mifFile == nullptr) {
+    if (context == nullptr || context->reader == nullptr) {
         // Not opened, or already closed: the host learns that the file is not open.
         info->errorCode = XF_ERROR_OPEN;
         return 0;
@@ -270,7 +271,7 @@ extern "C" int XF_Read(CXF_FileInfo* info, int32_t, void* host, Cgeo_Vector* vec
     try {
         CGEO fallback;
         Cgeo_MainApp* app = info->mainApp != nullptr ? info->mainApp : fallback.GetApp();
-        CImportPass pass(*context->mifFile, app, vector);
+        CImportPass pass(*context->reader, app, vector, context->pixelsPerPoint);
         pass.Run();
         return 1;
     } catch (...) {

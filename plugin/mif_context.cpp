@@ -2,7 +2,9 @@
 
 #include <new>
 
-#include "mif/reader/mif_file.h"
+#include "convert/pen_width.h"
+#include "mif/reader/mif_reader.h"
+#include "mif/writer/mif_writer.h"
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
 #include "plugin/host/file_info.h"
@@ -12,23 +14,6 @@
 CMifContext::CMifContext() = default;
 CMifContext::~CMifContext() = default;
 
-namespace {
-
-// Pen widths in points become device pixels at the screen's vertical resolution.
-double ScreenPixelsPerPoint(double fallback) {
-    CGEO geo;
-    Cgeo_MainFrame* frame = geo.GetMainFrame();
-    if (frame == nullptr) {
-        return fallback;
-    }
-    HDC dc = frame->GetDC();
-    int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSY);
-    frame->ReleaseDC(dc);
-    return pixelsPerInch > 0 ? pixelsPerInch / 72.0 : fallback;
-}
-
-}  // namespace
-
 extern "C" int XF_Open(CGEO* geo, CXF_FileInfo* info, const char* path) {
     if (info == nullptr) {
         return 0;
@@ -36,8 +21,9 @@ extern "C" int XF_Open(CGEO* geo, CXF_FileInfo* info, const char* path) {
     // No exception may reach the host: running out of memory fails the open like a file that
     // cannot be read.
     try {
-        auto file = std::make_unique<CMifFile>();
-        file->pixelsPerPoint = ScreenPixelsPerPoint(file->pixelsPerPoint);
+        // Pen widths in points become device pixels at the screen's resolution of this moment.
+        double pixelsPerPoint = ScreenPixelsPerPoint();
+        auto file = std::make_unique<CMifReader>();
         file->decodeText = fncString::ConvertStringToSequences;
         if (path == nullptr || file->Open(path) == 0) {
             info->errorCode = XF_ERROR_OPEN;
@@ -51,7 +37,8 @@ extern "C" int XF_Open(CGEO* geo, CXF_FileInfo* info, const char* path) {
         vectorInfo->OnAdded(0);
         context->app = geo;
         context->keepFileInfo = 0;
-        context->mifFile = std::move(file);
+        context->reader = std::move(file);
+        context->pixelsPerPoint = pixelsPerPoint;
         info->userData = context.release();
         return 1;
     } catch (...) {
@@ -71,9 +58,13 @@ extern "C" void XF_Close(CXF_FileInfo* info) {
         if (context->keepFileInfo == 0) {
             info->FreeMem();
         }
-        if (context->mifFile != nullptr) {
-            context->mifFile->Close();
-            context->mifFile.reset();
+        if (context->reader != nullptr) {
+            context->reader->Close();
+            context->reader.reset();
+        }
+        if (context->writer != nullptr) {
+            context->writer->Close();
+            context->writer.reset();
         }
     } catch (...) {
         // Closing frees memory and files only; nothing is left for the host to learn.

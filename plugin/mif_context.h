@@ -5,7 +5,8 @@
 #include <string>
 
 class CGEO;
-class CMifFile;
+class CMifReader;
+class CMifWriter;
 
 // What the plug-in keeps in a host file info's userData for one open file: made by XF_Open
 // (import) or XF_Save (export), ended by XF_Close.
@@ -21,5 +22,9 @@ struct CMifContext {
     int32_t keepFileInfo = 0;
     int32_t layerIndex = 0;
     int32_t textLayerIndex = -1;
-    std::unique_ptr<CMifFile> mifFile;
+    // The pair XF_Open opened for reading, or the pair XF_Save writes.
+    std::unique_ptr<CMifReader> reader;
+    std::unique_ptr<CMifWriter> writer;
+    // The screen's device pixels per point when the file was opened, for pens given in points.
+    double pixelsPerPoint = 96.0 / 72.0;
 };

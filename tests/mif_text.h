@@ -7,30 +7,37 @@
 #include <string>
 #include <vector>
 
-#include "mif/reader/mif_file.h"
+#include "mif/reader/mif_reader.h"
 #include "test_util.h"
 
-// MIF object text without a header, opened as plain text; Next() reads the object at the read
-// position and moves to the next object keyword, as the walk over the objects does.
+// MIF object text under a header of the word Data alone (and a Transform line when one is
+// given), without a MID file; Next() reads the object at the read position and moves to the next,
+// as the walk over the objects does.
 class MifText {
 public:
+    // The header before the text when no transformation is given.
+    static constexpr const char* kHeader = "Data\n";
+
     explicit MifText(const std::string& text, const std::vector<double>& transform = {}) {
-        WriteFile(dir.Path("objects.mif"), text);
-        opened = file.OpenRead(dir.Path("objects.mif").c_str()) == 1;
+        std::string header = kHeader;
         if (!transform.empty()) {
-            file.hasTransform = 1;
-            file.transform = transform;
+            char line[160];
+            std::snprintf(line, sizeof line, "Transform %.17g,%.17g,%.17g,%.17g\n", transform[0],
+                          transform[1], transform[2], transform[3]);
+            header = line + header;
         }
-        file.nextKind = file.ReadObjectKeyword();
+        WriteFile(dir.Path("objects.mif"), header + text);
+        opened = file.Open(dir.Path("objects.mif").c_str()) == 1;
+        file.Rewind();
     }
     CMifObject* Next() {
         CMifObject* object = file.ReadObject();
-        file.nextKind = file.ReadObjectKeyword();
+        file.MoveNext();
         return object;
     }
 
     TempDir dir;
-    CMifFile file;
+    CMifReader file;
     bool opened = false;
 };
 
@@ -44,7 +51,7 @@ struct MifPair {
         opened = file.Open(dir.Path("t.mif").c_str()) == 1;
     }
     TempDir dir;
-    CMifFile file;
+    CMifReader file;
     bool opened = false;
 };
 
@@ -190,14 +197,14 @@ inline void ExpectObjects(const std::string& mif, const std::vector<std::string>
     for (const std::string& e : expected) {
         EXPECT_EQ(Dump(text.Next()), e) << mif;
     }
-    EXPECT_EQ(text.file.nextKind, -1) << "objects left over in " << mif;
+    EXPECT_EQ(text.file.NextKind(), -1) << "objects left over in " << mif;
 }
 
 using Records = std::vector<std::vector<std::string>>;
 
 // Walks the file as the import driver does and returns the value of every column per object, one
 // record per object, and each object as Dump gives it. Objects without a MID file give no values.
-inline Records Walk(CMifFile& file, std::vector<std::string>* objects = nullptr) {
+inline Records Walk(CMifReader& file, std::vector<std::string>* objects = nullptr) {
     Records out;
     for (file.Rewind(); !file.IsEof(); file.MoveNext()) {
         CMifObject* object = file.ReadObject();

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "mif/reader/mif_file.h"
+#include "mif/reader/mif_reader.h"
 #include "mif_text.h"
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
@@ -16,10 +16,11 @@
 namespace {
 
 // Each column as name/type/width/decimals.
-std::vector<std::string> Columns(const CMifFile& file) {
+std::vector<std::string> Columns(const CMifReader& file) {
     std::vector<std::string> out;
-    for (int32_t i = 0; i < file.columns.GetCount(); ++i) {
-        const CMifColumn& c = file.columns.Get(i);
+    const CMifColumnList& columns = file.Header().columns;
+    for (int32_t i = 0; i < columns.GetCount(); ++i) {
+        const CMifColumn& c = columns.Get(i);
         out.push_back(c.name + "/" + std::to_string(c.type) + "/" + std::to_string(c.width) + "/" +
                       std::to_string(c.decimals));
     }
@@ -31,8 +32,8 @@ using Names = std::vector<std::string>;
 TEST(Header, TransformIsFourFiniteNumbers) {
     for (const char* transform : {"1,2,3", "1, 2, nan, 4"}) {
         MifPair odd(std::string("Transform ") + transform + "\nData\n");
-        EXPECT_FALSE(odd.file.hasTransform) << transform;
-        EXPECT_TRUE(odd.file.transform.empty()) << transform;
+        EXPECT_FALSE(odd.file.Header().hasTransform) << transform;
+        EXPECT_TRUE(odd.file.Header().transform.empty()) << transform;
     }
 }
 
@@ -58,31 +59,31 @@ TEST(Header, ItemsInAnyOrderWithTabs) {
             "a;7\r\n");
         SCOPED_TRACE(header);
         ASSERT_TRUE(m.opened);
-        EXPECT_EQ(m.file.version, 300);
-        EXPECT_EQ(m.file.charset, "Windows");
-        EXPECT_EQ(m.file.midFile.GetDelimiter(), ';');
-        EXPECT_EQ(m.file.uniqueColumns, (std::vector<int32_t>{1, 3}));
-        EXPECT_EQ(m.file.indexColumns, (std::vector<int32_t>{2, 4}));
-        EXPECT_EQ(m.file.coordSys, "NonEarth Units \"m\"");
-        EXPECT_EQ(m.file.transform, (std::vector<double>{2, 3.5, -10, 0.25}));
-        EXPECT_TRUE(m.file.hasTransform);
+        EXPECT_EQ(m.file.Header().version, 300);
+        EXPECT_EQ(m.file.Header().charset, "Windows");
+        EXPECT_EQ(m.file.Delimiter(), ';');
+        EXPECT_EQ(m.file.Header().uniqueColumns, (std::vector<int32_t>{1, 3}));
+        EXPECT_EQ(m.file.Header().indexColumns, (std::vector<int32_t>{2, 4}));
+        EXPECT_EQ(m.file.Header().coordSys, "NonEarth Units \"m\"");
+        EXPECT_EQ(m.file.Header().transform, (std::vector<double>{2, 3.5, -10, 0.25}));
+        EXPECT_TRUE(m.file.Header().hasTransform);
         EXPECT_EQ(Columns(m.file), (Names{"name/1/10/0", "id/2/0/0"}));
         m.file.Rewind();
-        EXPECT_EQ(m.file.nextKind, kMifPoint);
+        EXPECT_EQ(m.file.NextKind(), kMifPoint);
     }
 }
 
 TEST(Header, DelimiterVariants) {
     MifPair tab("Delimiter \"\t\"\nData\n", "1\n");
-    EXPECT_EQ(tab.file.midFile.GetDelimiter(), '\t');
+    EXPECT_EQ(tab.file.Delimiter(), '\t');
     MifPair bare("Delimiter\t|\nData\n", "1\n");
-    EXPECT_EQ(bare.file.midFile.GetDelimiter(), '|');
+    EXPECT_EQ(bare.file.Delimiter(), '|');
     MifPair noMid("Delimiter \",\"\nData\n");
-    EXPECT_EQ(noMid.file.midFile.GetDelimiter(), '\t') << "no MID file, no delimiter set";
+    EXPECT_EQ(noMid.file.Delimiter(), '\t') << "no MID file, no delimiter set";
     // A quoted space reads as a lone quote word; the delimiter is the space, not the quote.
     MifPair space("Delimiter \" \"\nColumns 2\n a Char(5)\n b Integer\nData\nNone\n",
                   "\"x y\" 5\n");
-    EXPECT_EQ(space.file.midFile.GetDelimiter(), ' ');
+    EXPECT_EQ(space.file.Delimiter(), ' ');
     space.file.Rewind();
     std::string value;
     EXPECT_EQ(space.file.GetFieldValue(0, value), 1);
@@ -118,7 +119,7 @@ TEST(Header, ByteOrderMarksAreSkipped) {
               "\xEF\xBB\xBF"
               "7\n8\n");
     ASSERT_TRUE(m.opened);
-    EXPECT_EQ(m.file.version, 450);
+    EXPECT_EQ(m.file.Header().version, 450);
     EXPECT_EQ(Walk(m.file), (Records{{"7"}, {"8"}}));
 }
 
@@ -128,20 +129,20 @@ TEST(HeaderColumns, MalformedListsNeverSwallowTheWordData) {
     MifPair time("Columns 3\n a Time (3)\n b Integer\nData\nPoint 1 2\n");
     EXPECT_EQ(Columns(time.file), (Names{"a/0/0/0", "b/2/0/0"}));
     time.file.Rewind();
-    EXPECT_EQ(time.file.nextKind, kMifPoint);
+    EXPECT_EQ(time.file.NextKind(), kMifPoint);
     MifPair open("Columns 1\n a Char (20\nData\nPoint 1 2\n");
     EXPECT_EQ(Columns(open.file), Names{"a/1/20/0"});
     open.file.Rewind();
-    EXPECT_EQ(open.file.nextKind, kMifPoint);
+    EXPECT_EQ(open.file.NextKind(), kMifPoint);
 }
 
 TEST(HeaderColumns, CountsAreNotTrusted) {
     MifPair negative("Columns -5\n a Integer\nData\n");
-    EXPECT_EQ(negative.file.columns.GetCount(), 0);
+    EXPECT_EQ(negative.file.Header().columns.GetCount(), 0);
     MifPair huge("Columns 2000000000\n a Integer\n b Char(3)\nData\nPoint 1 2\n");
     EXPECT_EQ(Columns(huge.file), (Names{"a/2/0/0", "b/1/3/0"}));
     huge.file.Rewind();
-    EXPECT_EQ(huge.file.nextKind, kMifPoint) << "the objects are not read as columns";
+    EXPECT_EQ(huge.file.NextKind(), kMifPoint) << "the objects are not read as columns";
     MifPair cut("Columns 5\n a Integer\n b");
     EXPECT_FALSE(cut.opened) << "the columns run to the end of the file, with no Data after them";
 }
@@ -152,8 +153,8 @@ TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
         " Charset Time\n Delimiter LargeInt\n Unique Date\n CoordSys Logical\n Columns Float\n"
         " Transform Float\n Data DateTime\n Last Integer\nData\nPoint 1 2\nPoint 3 4\n",
         "1,2.5,9\n2,3.5,8\n");
-    EXPECT_TRUE(m.file.indexColumns.empty());
-    EXPECT_FALSE(m.file.hasTransform);
+    EXPECT_TRUE(m.file.Header().indexColumns.empty());
+    EXPECT_FALSE(m.file.Header().hasTransform);
     EXPECT_EQ(
         Columns(m.file),
         (Names{"Index/2/0/0", "Version/1/3/0", "Charset/0/0/0", "Delimiter/0/0/0", "Unique/6/0/0",
@@ -165,10 +166,9 @@ TEST(HeaderColumns, ColumnsNamedLikeHeaderKeywordsStayColumns) {
     EXPECT_EQ(records.at(1).at(0), "2");
 }
 
-TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {
-    CMifFile file;
-    file.CreateCurrentObject(12);
-    EXPECT_EQ(file.currentObject, nullptr);
+TEST(MifReader, TheMidFileBesideItAndClosing) {
+    CMifReader unopened;
+    EXPECT_EQ(unopened.ReadObject(), nullptr) << "a reader that opened nothing holds no object";
 
     MifPair m("Version 300\nColumns 1\n a Integer\nData\nPoint 1 2\n");
     WriteFile(m.dir.Path("t.MID"), "42\n");  // written on a system that ignores case
@@ -177,11 +177,12 @@ TEST(MifFile, ConstructionCurrentObjectCloseAndMidName) {
     std::string value;
     EXPECT_EQ(m.file.GetFieldValue(0, value), 1);
     EXPECT_EQ(value, "42") << "the MID file with an upper-case extension is found";
-    m.file.CreateCurrentObject(kMifPoint);
+    ASSERT_NE(m.file.ReadObject(), nullptr);
     m.file.Close();
-    EXPECT_EQ(m.file.IsOpen() + m.file.midFile.IsOpen() + m.file.midFile.FieldCount(), 0);
-    EXPECT_EQ(m.file.currentObject, nullptr);
-    EXPECT_EQ(m.file.columns.GetCount(), 0);
+    EXPECT_EQ(m.file.CurrentObject(), nullptr);
+    EXPECT_EQ(m.file.Header().columns.GetCount(), 0);
+    EXPECT_EQ(m.file.IsEof(), 1);
+    EXPECT_EQ(m.file.GetFieldValue(0, value), 0) << "a closed reader has no values";
 
     EXPECT_EQ(GetMidFileName("C:\\maps\\ROADS.MIF"), "C:\\maps\\ROADS.mid");
     EXPECT_EQ(GetMidFileName("/data.v2/roads"), "/data.v2/roads.mid");

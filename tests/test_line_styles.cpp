@@ -1,9 +1,30 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "convert/line_styles.h"
+#include "convert/pen_width.h"
 #include "plugin/host/style.h"
 
 namespace {
+
+// A MIF pen is 1 to 7 pixels, or 10 plus tenths of a point; anything else draws 1 pixel wide. The
+// host's pixels go back to MIF widths, in the point form from 8 pixels on.
+TEST(PenWidths, PixelsAndPointsBothWays) {
+    const double screen = 96.0 / 72.0;
+    const int32_t widths[][2] = {{1, 1},  {7, 7},      {8, 1},    {9, 1},         {10, 1},
+                                 {0, 1},  {-3, 1},     {11, 0},   {25, 2},        {40, 4},
+                                 {14, 1}, {2047, 272}, {2048, 1}, {INT32_MAX, 1}, {INT32_MIN, 1}};
+    for (const auto& w : widths) {
+        EXPECT_EQ(PenWidthToPixels(w[0], screen), w[1]) << "width " << w[0];
+    }
+    EXPECT_EQ(PenWidthToPixels(25, 144.0 / 72.0), 3) << "points follow the screen";
+    EXPECT_EQ(PenWidthToPixels(2047, 1e9), INT32_MAX) << "a resolution that overflows saturates";
+    const uint32_t pixels[][2] = {{0, 0}, {7, 7}, {8, 70}, {13, 108}, {272, 2047}, {300, 2047}};
+    for (const auto& p : pixels) {
+        EXPECT_EQ(PenWidthFromPixels(p[0]), static_cast<int32_t>(p[1])) << "pixels " << p[0];
+    }
+}
 
 // Width factors are the integer values of the manager's line styles.
 TEST(LineStyleTable, WidthsScaleByTheFactorAndRoundHalvesUp) {

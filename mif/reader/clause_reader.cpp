@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "mif/reader/mif_file.h"
 #include "mif/reader/scanner.h"
 
 namespace {
@@ -12,7 +11,7 @@ namespace {
 // the line's first "(" and the first ")" after it outside double quotes, so a quoted name may
 // hold parentheses. False when either is missing: the line is consumed and the record stays as
 // it was.
-bool ReadClauseValues(CMifFile& file, std::string& line, std::string_view& inner) {
+bool ReadClauseValues(CMifScanner& file, std::string& line, std::string_view& inner) {
     file.RestoreMark();
     file.ReadLine(line);
     size_t open = line.find('(');
@@ -37,7 +36,7 @@ bool ReadClauseValues(CMifFile& file, std::string& line, std::string_view& inner
 
 // The word of a clause's value; an object keyword in its place (other than the one the clause
 // expects there) is the next object: it is put back and reads as empty.
-void ReadClauseWord(CMifFile& file, std::string& word, std::string_view expected = {}) {
+void ReadClauseWord(CMifScanner& file, std::string& word, std::string_view expected = {}) {
     if (file.ReadWord(word) && !EqualsNoCase(word, expected) &&
         MifObjectTypeFromKeyword(word) != -1) {
         file.RestoreMark();
@@ -48,7 +47,7 @@ void ReadClauseWord(CMifFile& file, std::string& word, std::string_view expected
 // Calls clause(word) for each word of a word-form section; ends at the end of the file, or at an
 // object keyword, which is put back for the search of the next object.
 template <typename Fn>
-void ForEachClauseWord(CMifFile& file, std::string& word, Fn clause) {
+void ForEachClauseWord(CMifScanner& file, std::string& word, Fn clause) {
     while (!word.empty()) {
         if (MifObjectTypeFromKeyword(word) != -1) {
             file.RestoreMark();
@@ -60,13 +59,13 @@ void ForEachClauseWord(CMifFile& file, std::string& word, Fn clause) {
 }
 
 // Pen and brush clauses, shared by regions and the rectangle kinds.
-bool ReadPenOrBrush(CMifFile& file, std::string_view word, CMifPen& pen, CMifBrush& brush) {
+bool ReadPenOrBrush(CMifScanner& file, std::string_view word, CMifPen& pen, CMifBrush& brush) {
     if (StartsWithNoCase(word, "Pen")) {
-        file.ParsePen(pen);
+        ParsePen(file, pen);
         return true;
     }
     if (StartsWithNoCase(word, "Brush")) {
-        file.ParseBrush(brush);
+        ParseBrush(file, brush);
         return true;
     }
     return false;
@@ -74,7 +73,7 @@ bool ReadPenOrBrush(CMifFile& file, std::string_view word, CMifPen& pen, CMifBru
 
 }  // namespace
 
-bool ReadPoint(CMifFile& file, CNode& node) {
+bool ReadPoint(CMifScanner& file, CNode& node) {
     double x = 0.0;
     double y = 0.0;
     // A lone number is dropped: a node is never completed with a coordinate that is not there.
@@ -85,7 +84,7 @@ bool ReadPoint(CMifFile& file, CNode& node) {
     return true;
 }
 
-bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword) {
+bool ReadClauseLine(CMifScanner& file, std::string& line, std::string_view keyword) {
     file.ReadLine(line);
     if (StartsWithNoCase(line, keyword)) {
         return true;
@@ -94,18 +93,18 @@ bool ReadClauseLine(CMifFile& file, std::string& line, std::string_view keyword)
     return false;
 }
 
-void ReadPlineClauses(CMifFile& file, CMifPline& pline, std::string& word) {
+void ReadPlineClauses(CMifScanner& file, CMifPline& pline, std::string& word) {
     pline.smooth = false;
     ForEachClauseWord(file, word, [&](std::string_view w) {
         if (StartsWithNoCase(w, "Pen")) {
-            file.ParsePen(pline.pen);
+            ParsePen(file, pline.pen);
         } else if (EqualsNoCase(w, "Smooth")) {
             pline.smooth = true;
         }
     });
 }
 
-void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
+void ReadRegionClauses(CMifScanner& file, CMifRegion& region, std::string& word) {
     region.hasCenter = false;
     file.ReadWord(word);
     ForEachClauseWord(file, word, [&](std::string_view w) {
@@ -115,13 +114,13 @@ void ReadRegionClauses(CMifFile& file, CMifRegion& region, std::string& word) {
     });
 }
 
-void ReadRectClauses(CMifFile& file, CMifRect& rect, std::string& word) {
+void ReadRectClauses(CMifScanner& file, CMifRect& rect, std::string& word) {
     file.ReadWord(word);
     ForEachClauseWord(file, word,
                       [&](std::string_view w) { ReadPenOrBrush(file, w, rect.pen, rect.brush); });
 }
 
-void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
+void ReadTextClauses(CMifScanner& file, CMifText& text, std::string& word) {
     text.justify = kJustifyNone;
     text.angle = 0.0f;
     text.labelLine = kLabelNone;
@@ -155,33 +154,33 @@ void ReadTextClauses(CMifFile& file, CMifText& text, std::string& word) {
                 text.labelPoint.z = 0.0;
             }
         } else if (StartsWithNoCase(w, "Font")) {
-            file.ParseFont(text.font);
+            ParseFont(file, text.font);
         }
     });
 }
 
 // The clause parsers read their line into the scanner's storage: their callers read the next word
 // into it afterwards and keep nothing from it.
-void CMifFile::ParsePen(CMifPen& pen) {
+void ParsePen(CMifScanner& file, CMifPen& pen) {
     std::string_view inner;
-    if (!ReadClauseValues(*this, scanWord, inner)) {
+    if (!ReadClauseValues(file, file.word, inner)) {
         return;
     }
-    std::vector<int32_t>& values = clauseInts;
+    std::vector<int32_t>& values = file.clauseInts;
     ParseIntList(inner, values);
     if (values.size() == 3) {
-        pen.width = ConvertPenWidth(values[0]);
+        pen.width = values[0];
         pen.pattern = values[1];
         pen.color = SwapColor(values[2]);
     }
 }
 
-void CMifFile::ParseBrush(CMifBrush& brush) {
+void ParseBrush(CMifScanner& file, CMifBrush& brush) {
     std::string_view inner;
-    if (!ReadClauseValues(*this, scanWord, inner)) {
+    if (!ReadClauseValues(file, file.word, inner)) {
         return;
     }
-    std::vector<int32_t>& values = clauseInts;
+    std::vector<int32_t>& values = file.clauseInts;
     ParseIntList(inner, values);
     if (values.size() == 2 || values.size() == 3) {
         brush.pattern = values[0];
@@ -192,13 +191,13 @@ void CMifFile::ParseBrush(CMifBrush& brush) {
     }
 }
 
-void CMifFile::ParseSymbol(CMifSymbol& symbol) {
+void ParseSymbol(CMifScanner& file, CMifSymbol& symbol) {
     std::string_view inner;
-    if (!ReadClauseValues(*this, scanWord, inner)) {
+    if (!ReadClauseValues(file, file.word, inner)) {
         return;
     }
     // The forms are told apart by their value count alone.
-    std::vector<std::string>& values = clauseTexts;
+    std::vector<std::string>& values = file.clauseTexts;
     SplitQuoted(inner, ',', values);
     switch (values.size()) {
         case 3:
@@ -228,12 +227,12 @@ void CMifFile::ParseSymbol(CMifSymbol& symbol) {
     }
 }
 
-void CMifFile::ParseFont(CMifFont& font) {
+void ParseFont(CMifScanner& file, CMifFont& font) {
     std::string_view inner;
-    if (!ReadClauseValues(*this, scanWord, inner)) {
+    if (!ReadClauseValues(file, file.word, inner)) {
         return;
     }
-    std::vector<std::string>& values = clauseTexts;
+    std::vector<std::string>& values = file.clauseTexts;
     SplitQuoted(inner, ',', values);
     if (values.size() == 4 || values.size() == 5) {
         font.name = values[0];
@@ -244,20 +243,4 @@ void CMifFile::ParseFont(CMifFont& font) {
             font.backColor = SwapColor(ParseInt(values[4]));
         }
     }
-}
-
-int32_t CMifFile::ConvertPenWidth(int32_t width) const {
-    if (width >= 1 && width <= 7) {
-        return width;  // pixels
-    }
-    if (width >= 11 && width <= 2047) {
-        // 10 + tenths of a point, to device pixels, rounded half up.
-        double pixels = (width - 10) / 10.0 * pixelsPerPoint + 0.5;
-        // A resolution no screen has must not make the conversion undefined.
-        if (!(pixels > -2147483648.0 && pixels < 2147483648.0)) {
-            return 1;
-        }
-        return static_cast<int32_t>(pixels);
-    }
-    return 1;
 }

@@ -1,9 +1,8 @@
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 
-#include "mif/reader/mif_file.h"
+#include "mif/reader/mif_reader.h"
 #include "mif/reader/scanner.h"
 
 namespace {
@@ -63,7 +62,7 @@ constexpr int32_t kUntypedCharWidth = 254;
 // column whatever this one held. Returns false, with the read position unchanged, at the end of
 // the file and at a line that starts with the word Data and holds no column type after it: the
 // list is then shorter than its count, and the objects begin there.
-bool ReadColumn(CMifFile& file, std::string& line, CMifColumn& column) {
+bool ReadColumn(CMifScanner& file, std::string& line, CMifColumn& column) {
     int64_t start = file.ReadOffset();
     column = CMifColumn();
     if (!file.ReadLine(line)) {
@@ -127,78 +126,76 @@ bool OpenMidFile(CRecordFile& midFile, const char* path) {
 
 }  // namespace
 
-int CMifFile::Open(const char* path) {
-    progress = 0.0;
-    dataOffset = -1;
-    if (path == nullptr || OpenRead(path) == 0 || !OpenMidFile(midFile, path)) {
+int CMifReader::Open(const char* path) {
+    Close();
+    if (path == nullptr || scanner.Open(path) == 0 || !OpenMidFile(midFile, path)) {
         Close();
         return 0;
     }
-
-    // A UTF-8 byte order mark is not part of the first word.
-    int64_t start = 0;
-    if (PageEnd() - PageCursor() >= 3 && std::memcmp(PageCursor(), "\xEF\xBB\xBF", 3) == 0) {
-        start = 3;
-    }
-    // The optional items may stand in any order: each is searched from the start of the header,
-    // up to Columns or Data, so a column named like one of them stays a column.
-    auto find = [this, start](const char* key) {
-        SeekTo(start);
-        return FindKeyword(key, "Data", "Columns") == 1;
-    };
-    if (find("Version")) {
-        version = ParseInt(ReadWord());
-    }
-    if (find("Charset")) {
-        charset = StripQuotes(ReadWord());
-    }
-    if (find("Delimiter")) {
-        delimiterText = QuotedValue(ReadLine());
-        if (midFile.IsOpen() && !delimiterText.empty()) {
-            midFile.SetDelimiter(delimiterText[0]);
-        }
-    }
-    if (find("Unique")) {
-        ParseIntList(ReadLine(), uniqueColumns);
-    }
-    if (find("Index")) {
-        ParseIntList(ReadLine(), indexColumns);
-    }
-    if (find("CoordSys")) {
-        coordSys = ReadLine();
-    }
-    if (find("Transform")) {
-        hasTransform = true;
-        ParseDoubleList(ReadLine(), transform);
-    }
-    // A transformation that is not four finite numbers is none: it would make every coordinate
-    // unusable.
-    if (transform.size() != 4 || !std::all_of(transform.begin(), transform.end(),
-                                              [](double t) { return std::isfinite(t); })) {
-        transform.clear();
-        hasTransform = false;
-    }
-    SeekTo(start);
-    if (FindKeyword("Columns", "Data")) {
-        // The count sizes nothing: columns are appended as they are read, and reading stops at
-        // the end of the file. A count of 0 or below reads none. The definitions start on the
-        // line after the count.
-        int32_t count = ParseInt(ReadLine());
-        CMifColumn column;
-        std::string line;
-        for (int32_t i = 0; i < count && ReadColumn(*this, line, column); ++i) {
-            columns.Append(column);
-        }
-    }
-    // A record keeps the fields of the columns; more are read but not kept.
-    midFile.SetFieldLimit(static_cast<size_t>(columns.GetCount()));
+    ReadHeader();
     // The objects follow the word Data behind the column list. A file without it is not a MIF
     // file (a text file, a picture, the MID file given by mistake) and is refused rather than
     // opened as an empty layer.
-    if (FindKeyword("Data", nullptr) == 0) {
+    if (scanner.FindKeyword("Data", nullptr) == 0) {
         Close();
         return 0;
     }
-    dataOffset = ReadOffset();
+    dataOffset = scanner.ReadOffset();
     return 1;
+}
+
+void CMifReader::ReadHeader() {
+    // The optional items may stand in any order: each is searched from the start of the header,
+    // up to Columns or Data, so a column named like one of them stays a column.
+    auto find = [this](const char* key) {
+        scanner.SeekTo(scanner.Start());
+        return scanner.FindKeyword(key, "Data", "Columns") == 1;
+    };
+    if (find("Version")) {
+        header.version = ParseInt(scanner.ReadWord());
+    }
+    if (find("Charset")) {
+        header.charset = StripQuotes(scanner.ReadWord());
+    }
+    if (find("Delimiter")) {
+        header.delimiterText = QuotedValue(scanner.ReadLine());
+        if (midFile.IsOpen() && !header.delimiterText.empty()) {
+            midFile.SetDelimiter(header.delimiterText[0]);
+        }
+    }
+    if (find("Unique")) {
+        ParseIntList(scanner.ReadLine(), header.uniqueColumns);
+    }
+    if (find("Index")) {
+        ParseIntList(scanner.ReadLine(), header.indexColumns);
+    }
+    if (find("CoordSys")) {
+        header.coordSys = scanner.ReadLine();
+    }
+    if (find("Transform")) {
+        header.hasTransform = true;
+        ParseDoubleList(scanner.ReadLine(), header.transform);
+    }
+    // A transformation that is not four finite numbers is none: it would make every coordinate
+    // unusable.
+    std::vector<double>& transform = header.transform;
+    if (transform.size() != 4 || !std::all_of(transform.begin(), transform.end(),
+                                              [](double t) { return std::isfinite(t); })) {
+        transform.clear();
+        header.hasTransform = false;
+    }
+    scanner.SeekTo(scanner.Start());
+    if (scanner.FindKeyword("Columns", "Data")) {
+        // The count sizes nothing: columns are appended as they are read, and reading stops at
+        // the end of the file. A count of 0 or below reads none. The definitions start on the
+        // line after the count.
+        int32_t count = ParseInt(scanner.ReadLine());
+        CMifColumn column;
+        std::string line;
+        for (int32_t i = 0; i < count && ReadColumn(scanner, line, column); ++i) {
+            header.columns.Append(column);
+        }
+    }
+    // A record keeps the fields of the columns; more are read but not kept.
+    midFile.SetFieldLimit(static_cast<size_t>(header.columns.GetCount()));
 }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "mif/reader/clause_reader.h"
-#include "mif/reader/mif_file.h"
+#include "mif/reader/mif_reader.h"
 #include "mif/reader/scanner.h"
 
 // Counts read from the file (sections, nodes, points) are never used to reserve memory, and every
@@ -13,7 +13,7 @@
 namespace {
 
 // A count word; an object keyword in its place is put back and counts 0.
-int32_t ReadCount(CMifFile& file, std::string& word) {
+int32_t ReadCount(CMifScanner& file, std::string& word) {
     if (file.ReadWord(word) && MifObjectTypeFromKeyword(word) != -1) {
         file.RestoreMark();
         return 0;
@@ -22,7 +22,7 @@ int32_t ReadCount(CMifFile& file, std::string& word) {
 }
 
 // Appends up to count nodes, fewer when the file ends or the next object begins first.
-void ReadNodes(CMifFile& file, int32_t count, CMifSections& record) {
+void ReadNodes(CMifScanner& file, int32_t count, CMifSections& record) {
     for (int32_t i = 0; i < count; ++i) {
         CNode node;
         if (!ReadPoint(file, node)) {
@@ -51,11 +51,12 @@ std::string DecodeText(const std::string& line, std::string (*decode)(const std:
 
 }  // namespace
 
-void CMifFile::ApplyTransform(CNode& node) const {
-    if (transform.size() < 4) {
+void CMifReader::ApplyTransform(CNode& node) const {
+    if (header.transform.size() < 4) {
         return;
     }
     // A factor of 0 leaves its axis unscaled.
+    const std::vector<double>& transform = header.transform;
     if (transform[0] != 0.0) {
         node.x *= transform[0];
     }
@@ -70,25 +71,25 @@ void CMifFile::ApplyTransform(CNode& node) const {
     }
 }
 
-bool CMifFile::ParsePline(CMifPline& record) {
-    std::string& word = scanWord;
-    ReadWord(word);
+bool CMifReader::ParsePline(CMifPline& record) {
+    std::string& word = scanner.word;
+    scanner.ReadWord(word);
     int32_t sections = 1;
     if (EqualsNoCase(word, "Multiple")) {
-        sections = ReadCount(*this, word);
-        ReadWord(word);
+        sections = ReadCount(scanner, word);
+        scanner.ReadWord(word);
     }
     // A section count that is no number (the next object, or the clauses) ends the sections:
     // more were announced than the file holds.
     for (int32_t s = 0; s < sections && LooksLikeNumber(word); ++s) {
         int32_t count = ParseInt(word);
         record.BeginSection();
-        ReadNodes(*this, count, record);
-        ReadWord(word);
+        ReadNodes(scanner, count, record);
+        scanner.ReadWord(word);
     }
     // word is the first word after the geometry: the clause section starts with it.
-    ReadPlineClauses(*this, record, word);
-    if (hasTransform) {
+    ReadPlineClauses(scanner, record, word);
+    if (header.hasTransform) {
         for (CNode& node : record.nodes) {
             ApplyTransform(node);
         }
@@ -96,20 +97,20 @@ bool CMifFile::ParsePline(CMifPline& record) {
     return true;
 }
 
-bool CMifFile::ParseRegion(CMifRegion& record) {
-    std::string& word = scanWord;
-    int32_t polygons = ReadCount(*this, word);
+bool CMifReader::ParseRegion(CMifRegion& record) {
+    std::string& word = scanner.word;
+    int32_t polygons = ReadCount(scanner, word);
     for (int32_t s = 0; s < polygons; ++s) {
-        if (!ReadWord(word) || !LooksLikeNumber(word)) {
-            RestoreMark();  // the next object, or the clauses
+        if (!scanner.ReadWord(word) || !LooksLikeNumber(word)) {
+            scanner.RestoreMark();  // the next object, or the clauses
             break;
         }
         int32_t count = ParseInt(word);
         record.BeginSection();
-        ReadNodes(*this, count, record);
+        ReadNodes(scanner, count, record);
     }
-    ReadRegionClauses(*this, record, word);
-    if (hasTransform) {
+    ReadRegionClauses(scanner, record, word);
+    if (header.hasTransform) {
         for (CNode& node : record.nodes) {
             ApplyTransform(node);
         }
@@ -118,23 +119,23 @@ bool CMifFile::ParseRegion(CMifRegion& record) {
     return true;
 }
 
-bool CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
-    std::string& word = scanWord;
-    int32_t count = ReadCount(*this, word);
+bool CMifReader::ParseMultiPoint(CMifMultiPoint& record) {
+    std::string& word = scanner.word;
+    int32_t count = ReadCount(scanner, word);
     for (int32_t i = 0; i < count; ++i) {
         CNode point;
-        if (!ReadPoint(*this, point)) {
+        if (!ReadPoint(scanner, point)) {
             break;
         }
         record.points.push_back(point);
     }
-    if (ReadClauseLine(*this, word, "Symbol")) {
+    if (ReadClauseLine(scanner, word, "Symbol")) {
         // Without points the symbol line is dropped.
         if (!record.points.empty()) {
-            ParseSymbol(record.symbol);
+            ParseSymbol(scanner, record.symbol);
         }
     }
-    if (hasTransform) {
+    if (header.hasTransform) {
         for (CNode& point : record.points) {
             ApplyTransform(point);
         }
@@ -142,86 +143,86 @@ bool CMifFile::ParseMultiPoint(CMifMultiPoint& record) {
     return true;
 }
 
-bool CMifFile::ParsePoint(CMifPoint& record) {
-    bool whole = ReadPoint(*this, record.point);
-    if (hasTransform) {
+bool CMifReader::ParsePoint(CMifPoint& record) {
+    bool whole = ReadPoint(scanner, record.point);
+    if (header.hasTransform) {
         ApplyTransform(record.point);
     }
-    if (ReadClauseLine(*this, scanWord, "Symbol")) {
-        ParseSymbol(record.symbol);
+    if (ReadClauseLine(scanner, scanner.word, "Symbol")) {
+        ParseSymbol(scanner, record.symbol);
     }
     return whole;
 }
 
-bool CMifFile::ReadCorners(CNode& first, CNode& second) {
-    bool whole = ReadPoint(*this, first) && ReadPoint(*this, second);
-    if (hasTransform) {
+bool CMifReader::ReadCorners(CNode& first, CNode& second) {
+    bool whole = ReadPoint(scanner, first) && ReadPoint(scanner, second);
+    if (header.hasTransform) {
         ApplyTransform(first);
         ApplyTransform(second);
     }
     return whole;
 }
 
-bool CMifFile::ParseLine(CMifLine& record) {
+bool CMifReader::ParseLine(CMifLine& record) {
     bool whole = ReadCorners(record.start, record.end);
-    if (ReadClauseLine(*this, scanWord, "Pen")) {
-        ParsePen(record.pen);
+    if (ReadClauseLine(scanner, scanner.word, "Pen")) {
+        ParsePen(scanner, record.pen);
     }
     return whole;
 }
 
 // Rect, RoundRect and Ellipse share the record of a rectangle; a RoundRect adds its radius.
-bool CMifFile::ParseRect(CMifRect& record) {
+bool CMifReader::ParseRect(CMifRect& record) {
     bool whole = ReadCorners(record.corner1, record.corner2);
     if (record.kind == kMifRoundRect) {
         double radius = 0.0;
-        ReadNumber(radius);
+        scanner.ReadNumber(radius);
         static_cast<CMifRoundRect&>(record).radius = ToFloat(radius);
     }
-    ReadRectClauses(*this, record, scanWord);
+    ReadRectClauses(scanner, record, scanner.word);
     return whole;
 }
 
-bool CMifFile::ParseArc(CMifArc& record) {
+bool CMifReader::ParseArc(CMifArc& record) {
     bool whole = ReadCorners(record.corner1, record.corner2);
     double angle = 0.0;
-    ReadNumber(angle);
+    scanner.ReadNumber(angle);
     record.startAngle = ToFloat(angle);
-    ReadNumber(angle);
+    scanner.ReadNumber(angle);
     record.endAngle = ToFloat(angle);
-    if (ReadClauseLine(*this, scanWord, "Pen")) {
-        ParsePen(record.pen);
+    if (ReadClauseLine(scanner, scanner.word, "Pen")) {
+        ParsePen(scanner, record.pen);
     }
     return whole;
 }
 
-bool CMifFile::ParseText(CMifText& record) {
-    std::string& word = scanWord;
+bool CMifReader::ParseText(CMifText& record) {
+    std::string& word = scanner.word;
     // The string is the rest of the keyword's line or the next line; a line that starts like a
     // number, or with an object keyword, is no string but what follows it.
-    ReadLine(word);
+    scanner.ReadLine(word);
     std::string_view first = std::string_view(word).substr(0, word.find_first_of(" \t"));
     if (LooksLikeNumber(word) || MifObjectTypeFromKeyword(first) != -1) {
-        RestoreMark();
+        scanner.RestoreMark();
         word.clear();
     }
     record.text = DecodeText(word, decodeText);
     bool whole = ReadCorners(record.corner1, record.corner2);
-    ReadTextClauses(*this, record, word);
-    if (hasTransform && record.labelLine != kLabelNone) {
+    ReadTextClauses(scanner, record, word);
+    if (header.hasTransform && record.labelLine != kLabelNone) {
         ApplyTransform(record.labelPoint);
     }
     return whole;
 }
 
-bool CMifFile::ParseCollection(CMifCollection& record) {
-    int32_t parts = ReadCount(*this, scanWord);
+bool CMifReader::ParseCollection(CMifCollection& record) {
+    int32_t parts = ReadCount(scanner, scanner.word);
     // The parts are a Region, a Pline (which other writers also give as a Line) and a MultiPoint,
     // each at most once, in any order. Any other keyword, or a kind already read, cannot be a
     // part: it starts the next object and is put back, so that it and every later object keep
     // their records.
     for (int32_t i = 0; i < parts; ++i) {
-        int32_t kind = ReadObjectKeyword();
+        int32_t kind = scanner.ReadObjectKeyword();
         if (kind == kMifRegion && record.region == nullptr) {
             record.region = std::make_unique<CMifRegion>();
             ParseRegion(*record.region);
@@ -241,7 +242,7 @@ bool CMifFile::ParseCollection(CMifCollection& record) {
             ParseMultiPoint(*record.multiPoint);
         } else {
             if (kind != -1) {
-                RestoreMark();
+                scanner.RestoreMark();
             }
             break;
         }
@@ -249,7 +250,7 @@ bool CMifFile::ParseCollection(CMifCollection& record) {
     return true;
 }
 
-CMifObject* CMifFile::ReadObject() {
+CMifObject* CMifReader::ReadObject() {
     if (nextKind < 0) {
         DeleteCurrentObject();
         return nullptr;

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <limits>
 
-#include "mif/reader/mif_file.h"
+#include <cstring>
+
+#include "mif/model/mif_object.h"
 
 namespace {
 
@@ -298,50 +300,50 @@ void DecodeEscapes(std::string& text) {
 // The scanner takes its bytes a page run at a time: the per-byte step is a compare and an
 // increment, and a word or line still runs across a page boundary.
 
-bool CMifFile::StartWord(char& c) {
-    SetMark();
+bool CMifScanner::StartWord(char& c) {
+    text.SetMark();
     do {
-        if (!GetChar(c)) {
+        if (!text.GetChar(c)) {
             return false;
         }
     } while (IsBlank(c));
     return true;
 }
 
-bool CMifFile::ReadWord(std::string& word) {
-    word.clear();
+bool CMifScanner::ReadWord(std::string& out) {
+    out.clear();
     char c;
     if (!StartWord(c)) {
         return false;
     }
-    word.push_back(c);
-    AppendWordRest(word);
+    out.push_back(c);
+    AppendWordRest(out);
     return true;
 }
 
-void CMifFile::AppendWordRest(std::string& word) {
+void CMifScanner::AppendWordRest(std::string& out) {
     for (;;) {
-        const char* p = PageCursor();
-        const char* end = PageEnd();
+        const char* p = text.PageCursor();
+        const char* end = text.PageEnd();
         const char* q = p;
         while (q < end && !IsBlank(*q)) {
             ++q;
         }
-        word.append(p, static_cast<size_t>(q - p));
+        out.append(p, static_cast<size_t>(q - p));
         if (q < end) {
-            Skip(static_cast<size_t>(q - p) + 1);  // the terminator goes with the word
+            text.Skip(static_cast<size_t>(q - p) + 1);  // the terminator goes with the word
             return;
         }
-        Skip(static_cast<size_t>(q - p));
-        if (!NextPage()) {
+        text.Skip(static_cast<size_t>(q - p));
+        if (!text.NextPage()) {
             return;
         }
     }
 }
 
-bool CMifFile::ReadPlainNumber(double& value) {
-    const char* p = PageCursor();
-    const char* end = PageEnd();
+bool CMifScanner::ReadPlainNumber(double& value) {
+    const char* p = text.PageCursor();
+    const char* end = text.PageEnd();
     while (p < end && IsBlank(*p)) {
         ++p;
     }
@@ -362,18 +364,18 @@ bool CMifFile::ReadPlainNumber(double& value) {
         }
     }
     if (q < end && IsBlank(*q) && IsExactDecimal(mantissa, digits, fraction)) {
-        SetMark();
+        text.SetMark();
         value = static_cast<double>(mantissa) / kPow10[fraction];
         if (negative) {
             value = -value;
         }
-        Skip(static_cast<size_t>(q + 1 - PageCursor()));
+        text.Skip(static_cast<size_t>(q + 1 - text.PageCursor()));
         return true;
     }
     return false;
 }
 
-bool CMifFile::ReadNumber(double& value) {
+bool CMifScanner::ReadNumber(double& value) {
     if (ReadPlainNumber(value)) {
         return true;
     }
@@ -383,33 +385,33 @@ bool CMifFile::ReadNumber(double& value) {
         return false;
     }
     // The first byte was just taken from the loaded page, so the word starts one byte back.
-    const char* start = PageCursor() - 1;
-    const char* end = PageEnd();
-    const char* q = PageCursor();
+    const char* first = text.PageCursor() - 1;
+    const char* end = text.PageEnd();
+    const char* q = text.PageCursor();
     while (q < end && !IsBlank(*q)) {
         ++q;
     }
-    std::string_view word;
+    std::string_view number;
     if (q < end) {
-        word = std::string_view(start, static_cast<size_t>(q - start));
-        Skip(static_cast<size_t>(q - PageCursor()) + 1);
+        number = std::string_view(first, static_cast<size_t>(q - first));
+        text.Skip(static_cast<size_t>(q - text.PageCursor()) + 1);
     } else {
         numberWord.assign(1, c);
         AppendWordRest(numberWord);
-        word = numberWord;
+        number = numberWord;
     }
-    if (!LooksLikeNumber(word)) {
+    if (!LooksLikeNumber(number)) {
         // A word, not a number: a count larger than the data ends here, at the next object or at
         // the object's clauses, which are put back for their readers.
-        RestoreMark();
+        text.RestoreMark();
         value = 0.0;
         return false;
     }
-    value = ParseDouble(word);
+    value = ParseDouble(number);
     return true;
 }
 
-bool CMifFile::ReadLine(std::string& line) {
+bool CMifScanner::ReadLine(std::string& line) {
     line.clear();
     char c;
     if (!StartWord(c)) {
@@ -417,38 +419,55 @@ bool CMifFile::ReadLine(std::string& line) {
     }
     line.push_back(c);
     for (;;) {
-        const char* p = PageCursor();
-        const char* end = PageEnd();
+        const char* p = text.PageCursor();
+        const char* end = text.PageEnd();
         const char* q = p;
         while (q < end && !IsLineEnd(*q)) {
             ++q;
         }
         line.append(p, static_cast<size_t>(q - p));
         if (q < end) {
-            Skip(static_cast<size_t>(q - p) + 1);
+            text.Skip(static_cast<size_t>(q - p) + 1);
             return true;
         }
-        Skip(static_cast<size_t>(q - p));
-        if (!NextPage()) {
+        text.Skip(static_cast<size_t>(q - p));
+        if (!text.NextPage()) {
             return true;
         }
     }
 }
 
-std::string CMifFile::ReadWord() {
-    std::string word;
-    ReadWord(word);
-    return word;
+std::string CMifScanner::ReadWord() {
+    std::string out;
+    ReadWord(out);
+    return out;
 }
 
-std::string CMifFile::ReadLine() {
+std::string CMifScanner::ReadLine() {
     std::string line;
     ReadLine(line);
     return line;
 }
 
-int CMifFile::FindKeyword(std::string_view key, const char* stop, const char* stop2) {
-    int64_t start = ReadOffset();
+int CMifScanner::Open(const char* path) {
+    start = 0;
+    if (text.OpenRead(path) == 0) {
+        return 0;
+    }
+    if (text.PageEnd() - text.PageCursor() >= 3 &&
+        std::memcmp(text.PageCursor(), "\xEF\xBB\xBF", 3) == 0) {
+        start = 3;
+    }
+    return 1;
+}
+
+void CMifScanner::Close() {
+    text.CloseFile();
+    start = 0;
+}
+
+int CMifScanner::FindKeyword(std::string_view key, const char* stop, const char* stop2) {
+    int64_t from = ReadOffset();
     while (ReadWord(scanWord)) {
         if (EqualsNoCase(scanWord, key)) {
             return 1;
@@ -458,17 +477,17 @@ int CMifFile::FindKeyword(std::string_view key, const char* stop, const char* st
             break;
         }
     }
-    SeekTo(start);
+    SeekTo(from);
     return 0;
 }
 
-int32_t CMifFile::ReadObjectKeyword() {
+int32_t CMifScanner::ReadObjectKeyword() {
     for (;;) {
         // Words that cannot be keywords (numbers, clause lists) are passed over in the page
         // without being copied; a word running across the page end goes through ReadWord.
-        const char* start = PageCursor();
-        const char* end = PageEnd();
-        const char* p = start;
+        const char* from = text.PageCursor();
+        const char* end = text.PageEnd();
+        const char* p = from;
         for (;;) {
             while (p < end && IsBlank(*p)) {
                 ++p;
@@ -485,7 +504,7 @@ int32_t CMifFile::ReadObjectKeyword() {
             }
             p = q + 1;
         }
-        Skip(static_cast<size_t>(p - start));
+        text.Skip(static_cast<size_t>(p - from));
         if (!ReadWord(scanWord)) {
             return -1;
         }

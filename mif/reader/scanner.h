@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "textfile/text_file.h"
+
 // Text helpers of the MIF reader. Numbers are read independently of the locale (a period is the
 // decimal point) and without undefined behaviour on overflow, otherwise as atoi and atof do:
 // leading white space is skipped, the longest valid prefix is converted, 0 when there is none.
@@ -41,3 +43,64 @@ void SplitQuoted(std::string_view text, char separator, std::vector<std::string>
 // Decodes the escapes that MIF and MID writers use: \n becomes a line feed and \\ one
 // backslash; any other backslash stays.
 void DecodeEscapes(std::string& text);
+
+// Words, numbers and lines pulled from the MIF text on demand, over the text file it owns. A word
+// is a run of bytes other than blanks (space, TAB, CR and LF); a line is the rest of the current
+// line after leading blanks. Each read sets the mark before the leading blanks, so RestoreMark
+// puts back the whole word, number or line.
+class CMifScanner {
+public:
+    // Opens the file for reading (CTextFile::OpenRead); a UTF-8 byte order mark at its start is
+    // no part of the first word, and Start gives the offset behind it.
+    int Open(const char* path);
+    void Close();
+    int IsOpen() const { return text.IsOpen(); }
+    CTextFile::OpenResult LastOpenResult() const { return text.LastOpenResult(); }
+    int64_t Start() const { return start; }
+
+    // The forms taking a string reuse its storage and return false at the end of the file.
+    std::string ReadWord();
+    std::string ReadLine();
+    bool ReadWord(std::string& word);
+    bool ReadLine(std::string& line);
+    // Searches for a word equal to key (ignoring case); stops without finding it at the end of
+    // the file or at a word equal to one of the stop words. Returns 1 with the read position after
+    // the key, or 0 with the read position back where the search began.
+    int FindKeyword(std::string_view key, const char* stop, const char* stop2 = nullptr);
+    // The next word read as a number, without copying it when it lies within the loaded page.
+    // False, with the value 0 and the word put back, at the end of the file and at a word that is
+    // no number (the next object, or the clauses): a count larger than the data that follows
+    // stops there.
+    bool ReadNumber(double& value);
+    // Skips words up to the next object keyword and returns its kind, -1 at the end of the file.
+    int32_t ReadObjectKeyword();
+
+    void RestoreMark() { text.RestoreMark(); }
+    int64_t ReadOffset() const { return text.ReadOffset(); }
+    void SeekTo(int64_t offset) { text.SeekTo(offset); }
+    int64_t FileSize() const { return text.FileSize(); }
+
+    // Storage the readers reuse from object to object, so that reading allocates nothing: a word
+    // or line, and the values of a style clause.
+    std::string word;
+    std::vector<int32_t> clauseInts;
+    std::vector<std::string> clauseTexts;
+
+private:
+    // Sets the mark, skips blanks and takes the first byte after them; false at the end of the
+    // file. Words, numbers and lines all start so.
+    bool StartWord(char& c);
+    // Appends the rest of the word whose first byte has been read, and consumes its terminator.
+    void AppendWordRest(std::string& out);
+    // ReadNumber's common case, converted as it is scanned: a plain decimal (sign, digits, an
+    // optional fraction) that ends with a blank within the loaded page and converts exactly by
+    // one division. False, with nothing consumed, for any other word.
+    bool ReadPlainNumber(double& value);
+
+    CTextFile text;
+    int64_t start = 0;
+    // Storage reused by the searches, so that skipping words allocates nothing.
+    std::string scanWord;
+    // A number word that runs across a page boundary is gathered here.
+    std::string numberWord;
+};

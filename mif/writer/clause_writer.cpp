@@ -1,7 +1,7 @@
 #include <string>
 
-#include "mif/reader/mif_file.h"
 #include "mif/writer/line_format.h"
+#include "mif/writer/object_writer.h"
 
 // Style clauses: one line each, none for an absent style. Colours go out as the MIF integer; the
 // -1 markers are tested on the stored values, before any conversion.
@@ -25,37 +25,37 @@ std::string Quotable(const std::string& name) {
 
 }  // namespace
 
-int CMifFile::WritePen(const CMifPen& pen) {
+int WritePen(CTextFile& file, const CMifPen& pen) {
     if (pen.pattern == -1) {
         return 1;
     }
-    return WriteFormattedLine(*this, "Pen (%i,%i,%i)", pen.width, pen.pattern,
+    return WriteFormattedLine(file, "Pen (%i,%i,%i)", pen.width, pen.pattern,
                               SwapColor(pen.color));
 }
 
-int CMifFile::WriteBrush(const CMifBrush& brush) {
+int WriteBrush(CTextFile& file, const CMifBrush& brush) {
     if (brush.pattern == -1) {
         return 1;
     }
     if (brush.backColor == -1) {
-        return WriteFormattedLine(*this, "Brush (%i,%i)", brush.pattern,
+        return WriteFormattedLine(file, "Brush (%i,%i)", brush.pattern,
                                   SwapColor(brush.foreColor));
     }
-    return WriteFormattedLine(*this, "Brush (%i,%i,%i)", brush.pattern, SwapColor(brush.foreColor),
+    return WriteFormattedLine(file, "Brush (%i,%i,%i)", brush.pattern, SwapColor(brush.foreColor),
                               SwapColor(brush.backColor));
 }
 
-int CMifFile::WriteSymbol(const CMifSymbol& symbol) {
+int WriteSymbol(CTextFile& file, const CMifSymbol& symbol) {
     switch (symbol.form) {
         case kSymbolVector:
-            return WriteFormattedLine(*this, "Symbol (%i,%i,%i)", symbol.shape,
+            return WriteFormattedLine(file, "Symbol (%i,%i,%i)", symbol.shape,
                                       SwapColor(symbol.color), symbol.size);
         case kSymbolFont:
             return WriteFormattedLine(
-                *this, "Symbol (%i,%i,%i,\"%s\",%i,%f)", symbol.shape, SwapColor(symbol.color),
+                file, "Symbol (%i,%i,%i,\"%s\",%i,%f)", symbol.shape, SwapColor(symbol.color),
                 symbol.size, Quotable(symbol.fontName).c_str(), symbol.style, symbol.rotation);
         case kSymbolBitmap:
-            return WriteFormattedLine(*this, "Symbol (\"%s\",%i,%i,%i)",
+            return WriteFormattedLine(file, "Symbol (\"%s\",%i,%i,%i)",
                                       Quotable(symbol.fileName).c_str(), SwapColor(symbol.color),
                                       symbol.size, symbol.style);
         default:
@@ -63,15 +63,15 @@ int CMifFile::WriteSymbol(const CMifSymbol& symbol) {
     }
 }
 
-int CMifFile::WriteFont(const CMifFont& font) {
+int WriteFont(CTextFile& file, const CMifFont& font) {
     if (font.name.empty()) {
         return 1;
     }
     std::string name = Quotable(font.name);
     if (font.backColor == -1) {
-        return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i)", name.c_str(), font.style,
+        return WriteFormattedLine(file, "Font (\"%s\",%i,%i,%i)", name.c_str(), font.style,
                                   font.size, SwapColor(font.foreColor));
     }
-    return WriteFormattedLine(*this, "Font (\"%s\",%i,%i,%i,%i)", name.c_str(), font.style,
+    return WriteFormattedLine(file, "Font (\"%s\",%i,%i,%i,%i)", name.c_str(), font.style,
                               font.size, SwapColor(font.foreColor), SwapColor(font.backColor));
 }

@@ -4,8 +4,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "mif/reader/mif_file.h"
 #include "mif/writer/line_format.h"
+#include "mif/writer/object_writer.h"
 
 namespace {
 
@@ -99,43 +99,24 @@ int WriteColumnLine(CTextFile& file, const CMifColumn& column, const std::string
 
 }  // namespace
 
-int CMifFile::Create(const char* path) {
-    progress = 0.0;
-    // Both files are opened before either is emptied: when the MID file cannot be opened (held
-    // by another program, a folder, the MIF file itself), the old files stay as they were.
-    midFile.ClearFields();
-    if (path == nullptr || OpenWrite(path, false) == 0) {
-        return 0;
+int WriteHeader(CTextFile& file, const CMifHeader& header) {
+    // A failed line write is remembered by the file; the header is still finished.
+    int ok = 1;
+    auto line = [&ok](int written) { ok = written == 0 ? 0 : ok; };
+    line(WriteFormattedLine(file, "Version %i", header.version));
+    line(WriteFormattedLine(file, "Charset \"%s\"", header.charset.c_str()));
+    if (!header.delimiterText.empty()) {
+        line(WriteFormattedLine(file, "Delimiter \"%s\"", header.delimiterText.c_str()));
     }
-    if (midFile.OpenWrite(GetMidFileName(path).c_str(), false) == 0) {
-        CloseFile();
-        return 0;
-    }
-    if (Truncate() == 0 || midFile.Truncate() == 0) {
-        CloseFile();
-        midFile.CloseFile();
-        return 0;
-    }
-    version = 300;
-    charset = "WindowsCyrillic";
-    delimiterText = ",";
-    coordSys = "Earth Projection 1, 0";
-
-    // A failed line write is remembered by the file (WriteFailed); the header is still finished.
-    WriteFormattedLine(*this, "Version %i", version);
-    WriteFormattedLine(*this, "Charset \"%s\"", charset.c_str());
-    if (!delimiterText.empty()) {
-        WriteFormattedLine(*this, "Delimiter \"%s\"", delimiterText.c_str());
-        midFile.SetDelimiter(delimiterText[0]);
-    }
-    WriteFormattedLine(*this, "CoordSys %s", coordSys.c_str());
+    line(WriteFormattedLine(file, "CoordSys %s", header.coordSys.c_str()));
+    const CMifColumnList& columns = header.columns;
     int32_t count = columns.GetCount();
-    WriteFormattedLine(*this, "Columns %i", count);
+    line(WriteFormattedLine(file, "Columns %i", count));
     std::vector<std::string> names = HeaderColumnNames(columns);
     for (int32_t i = 0; i < count; ++i) {
-        WriteColumnLine(*this, columns.Get(i), names[static_cast<size_t>(i)]);
+        line(WriteColumnLine(file, columns.Get(i), names[static_cast<size_t>(i)]));
     }
-    WriteLine("", 0);
-    WriteLine("Data", 4);
-    return 1;
+    line(WriteLiteral(file, ""));
+    line(WriteLiteral(file, "Data"));
+    return ok;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "textfile/text_file.h"
 
@@ -135,6 +136,11 @@ private:
     bool onHeap = false;
     std::string heap;
 };
+
+// Writes a line of fixed text, its length counted by the compiler.
+inline int WriteLiteral(CTextFile& file, std::string_view text) {
+    return file.WriteLine(text.data(), text.size());
+}
 
 // Formats one line with printf's %f, %i and %s (the only conversions the MIF writer uses; any
 // other byte is copied) and writes it with WriteLine; returns WriteLine's result.

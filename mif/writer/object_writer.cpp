@@ -1,7 +1,7 @@
 #include <string>
 
-#include "mif/reader/mif_file.h"
 #include "mif/writer/line_format.h"
+#include "mif/writer/object_writer.h"
 #include "textfile/one_line.h"
 
 namespace {
@@ -23,7 +23,7 @@ private:
 
 // The count line and the node lines of every section. A count is never larger than the nodes
 // that are there, so the file always holds as many node lines as its count says.
-void WriteSections(CMifFile& file, const CMifSections& record, CWriteResult& result) {
+void WriteSections(CTextFile& file, const CMifSections& record, CWriteResult& result) {
     int32_t nodeCount = static_cast<int32_t>(record.nodes.size());
     for (int32_t i = 0; i < record.GetSectionCount(); ++i) {
         int32_t start = record.sectionStarts[static_cast<size_t>(i)];
@@ -41,12 +41,12 @@ void WriteSections(CMifFile& file, const CMifSections& record, CWriteResult& res
     }
 }
 
-void WriteCorners(CMifFile& file, const char* keyword, const CNode& a, const CNode& b,
+void WriteCorners(CTextFile& file, const char* keyword, const CNode& a, const CNode& b,
                   CWriteResult& result) {
     result.Add(WriteFormattedLine(file, "%s %f %f %f %f", keyword, a.x, a.y, b.x, b.y));
 }
 
-void WriteText(CMifFile& file, const CMifText& text, CWriteResult& result) {
+void WriteText(CTextFile& file, const CMifText& text, CWriteResult& result) {
     // A quote inside the string is doubled and a line break becomes \n, so the string can
     // neither end early nor spill onto the lines that follow it.
     std::string line = "Text \"";
@@ -56,23 +56,23 @@ void WriteText(CMifFile& file, const CMifText& text, CWriteResult& result) {
     result.Add(file.WriteLine(line));
     result.Add(WriteFormattedLine(file, "%f %f %f %f", text.corner1.x, text.corner1.y,
                                   text.corner2.x, text.corner2.y));
-    result.Add(file.WriteFont(text.font));
+    result.Add(WriteFont(file, text.font));
     if (text.spacing == 1.0f) {
-        result.Add(file.WriteLine("Spacing 1.0", 11));
+        result.Add(WriteLiteral(file, "Spacing 1.0"));
     } else if (text.spacing == 1.5f) {
-        result.Add(file.WriteLine("Spacing 1.5", 11));
+        result.Add(WriteLiteral(file, "Spacing 1.5"));
     } else if (text.spacing == 2.0f) {
-        result.Add(file.WriteLine("Spacing 2.0", 11));
+        result.Add(WriteLiteral(file, "Spacing 2.0"));
     }
     switch (text.justify) {
         case kJustifyLeft:
-            result.Add(file.WriteLine("Justify Left", 12));
+            result.Add(WriteLiteral(file, "Justify Left"));
             break;
         case kJustifyCenter:
-            result.Add(file.WriteLine("Justify Center", 14));
+            result.Add(WriteLiteral(file, "Justify Center"));
             break;
         case kJustifyRight:
-            result.Add(file.WriteLine("Justify Right", 13));
+            result.Add(WriteLiteral(file, "Justify Right"));
             break;
         default:
             break;
@@ -87,123 +87,120 @@ void WriteText(CMifFile& file, const CMifText& text, CWriteResult& result) {
     }
 }
 
-}  // namespace
-
-int CMifFile::WritePline(const CMifPline& pline) {
+int WritePline(CTextFile& file, const CMifPline& pline) {
     CWriteResult result;
     if (pline.GetSectionCount() == 1) {
-        result.Add(WriteLine("Pline", 5));
+        result.Add(WriteLiteral(file, "Pline"));
     } else {
-        result.Add(WriteFormattedLine(*this, "Pline Multiple %i", pline.GetSectionCount()));
+        result.Add(WriteFormattedLine(file, "Pline Multiple %i", pline.GetSectionCount()));
     }
-    WriteSections(*this, pline, result);
+    WriteSections(file, pline, result);
     if (pline.smooth) {
-        result.Add(WriteLine("Smooth", 6));
+        result.Add(WriteLiteral(file, "Smooth"));
     }
-    result.Add(WritePen(pline.pen));
+    result.Add(WritePen(file, pline.pen));
     return result.Get();
 }
 
-int CMifFile::WriteRegion(const CMifRegion& region) {
+int WriteRegion(CTextFile& file, const CMifRegion& region) {
     CWriteResult result;
-    result.Add(WriteFormattedLine(*this, "Region %i", region.GetSectionCount()));
-    WriteSections(*this, region, result);
+    result.Add(WriteFormattedLine(file, "Region %i", region.GetSectionCount()));
+    WriteSections(file, region, result);
     if (region.hasCenter) {
-        result.Add(WriteFormattedLine(*this, "Center %f %f", region.center.x, region.center.y));
+        result.Add(WriteFormattedLine(file, "Center %f %f", region.center.x, region.center.y));
     }
-    result.Add(WritePen(region.pen));
-    result.Add(WriteBrush(region.brush));
+    result.Add(WritePen(file, region.pen));
+    result.Add(WriteBrush(file, region.brush));
     return result.Get();
 }
 
-int CMifFile::WriteMultiPoint(const CMifMultiPoint& multiPoint) {
+int WriteMultiPoint(CTextFile& file, const CMifMultiPoint& multiPoint) {
     CWriteResult result;
     result.Add(
-        WriteFormattedLine(*this, "MultiPoint %i", static_cast<int32_t>(multiPoint.points.size())));
+        WriteFormattedLine(file, "MultiPoint %i", static_cast<int32_t>(multiPoint.points.size())));
     // One point per line, as for the nodes of a polyline: other readers take a point per line
     // and cannot read the points of a multipoint written all on one line.
     for (const CNode& p : multiPoint.points) {
-        result.Add(WriteFormattedLine(*this, "%f %f", p.x, p.y));
+        result.Add(WriteFormattedLine(file, "%f %f", p.x, p.y));
     }
     if (!multiPoint.points.empty()) {
-        result.Add(WriteSymbol(multiPoint.symbol));
+        result.Add(WriteSymbol(file, multiPoint.symbol));
     }
     return result.Get();
 }
 
-int CMifFile::WriteObject(CMifObject* record) {
-    if (record == nullptr) {
-        return 0;
+}  // namespace
+
+int WriteMifObject(CTextFile& file, const CMifObject& record) {
+    if (!IsMifObjectKind(record.kind)) {
+        return 0;  // not a record of the family: nothing is written
     }
     CWriteResult result;
-    switch (record->kind) {
+    switch (record.kind) {
         case kMifNone:
-            result.Add(WriteLine("None", 4));
+            result.Add(WriteLiteral(file, "None"));
             break;
         case kMifPoint: {
-            const auto& point = *static_cast<const CMifPoint*>(record);
-            result.Add(WriteFormattedLine(*this, "Point %f %f", point.point.x, point.point.y));
-            result.Add(WriteSymbol(point.symbol));
+            const auto& point = static_cast<const CMifPoint&>(record);
+            result.Add(WriteFormattedLine(file, "Point %f %f", point.point.x, point.point.y));
+            result.Add(WriteSymbol(file, point.symbol));
             break;
         }
         case kMifLine: {
-            const auto& line = *static_cast<const CMifLine*>(record);
-            WriteCorners(*this, "Line", line.start, line.end, result);
-            result.Add(WritePen(line.pen));
+            const auto& line = static_cast<const CMifLine&>(record);
+            WriteCorners(file, "Line", line.start, line.end, result);
+            result.Add(WritePen(file, line.pen));
             break;
         }
         case kMifPline:
-            result.Add(WritePline(*static_cast<const CMifPline*>(record)));
+            result.Add(WritePline(file, static_cast<const CMifPline&>(record)));
             break;
         case kMifRegion:
-            result.Add(WriteRegion(*static_cast<const CMifRegion*>(record)));
+            result.Add(WriteRegion(file, static_cast<const CMifRegion&>(record)));
             break;
         case kMifRect:
         case kMifRoundRect:
         case kMifEllipse: {
             // The three share the record layout of a rectangle.
-            const auto& rect = *static_cast<const CMifRect*>(record);
-            WriteCorners(*this, MifObjectKeyword(record->kind), rect.corner1, rect.corner2, result);
-            if (record->kind == kMifRoundRect) {
-                const auto& round = *static_cast<const CMifRoundRect*>(record);
-                result.Add(WriteFormattedLine(*this, "%f", static_cast<double>(round.radius)));
+            const auto& rect = static_cast<const CMifRect&>(record);
+            WriteCorners(file, MifObjectKeyword(record.kind), rect.corner1, rect.corner2, result);
+            if (record.kind == kMifRoundRect) {
+                const auto& round = static_cast<const CMifRoundRect&>(record);
+                result.Add(WriteFormattedLine(file, "%f", static_cast<double>(round.radius)));
             }
-            result.Add(WritePen(rect.pen));
-            result.Add(WriteBrush(rect.brush));
+            result.Add(WritePen(file, rect.pen));
+            result.Add(WriteBrush(file, rect.brush));
             break;
         }
         case kMifArc: {
-            const auto& arc = *static_cast<const CMifArc*>(record);
-            WriteCorners(*this, "Arc", arc.corner1, arc.corner2, result);
-            result.Add(WriteFormattedLine(*this, "%f %f", static_cast<double>(arc.startAngle),
+            const auto& arc = static_cast<const CMifArc&>(record);
+            WriteCorners(file, "Arc", arc.corner1, arc.corner2, result);
+            result.Add(WriteFormattedLine(file, "%f %f", static_cast<double>(arc.startAngle),
                                           static_cast<double>(arc.endAngle)));
-            result.Add(WritePen(arc.pen));
+            result.Add(WritePen(file, arc.pen));
             break;
         }
         case kMifText:
-            WriteText(*this, *static_cast<const CMifText*>(record), result);
+            WriteText(file, static_cast<const CMifText&>(record), result);
             break;
         case kMifMultiPoint:
-            result.Add(WriteMultiPoint(*static_cast<const CMifMultiPoint*>(record)));
+            result.Add(WriteMultiPoint(file, static_cast<const CMifMultiPoint&>(record)));
             break;
         case kMifCollection: {
-            const auto& collection = *static_cast<const CMifCollection*>(record);
-            result.Add(WriteFormattedLine(*this, "Collection %i", collection.GetPartCount()));
+            const auto& collection = static_cast<const CMifCollection&>(record);
+            result.Add(WriteFormattedLine(file, "Collection %i", collection.GetPartCount()));
             if (collection.region) {
-                result.Add(WriteRegion(*collection.region));
+                result.Add(WriteRegion(file, *collection.region));
             }
             if (collection.pline) {
-                result.Add(WritePline(*collection.pline));
+                result.Add(WritePline(file, *collection.pline));
             }
             if (collection.multiPoint) {
-                result.Add(WriteMultiPoint(*collection.multiPoint));
+                result.Add(WriteMultiPoint(file, *collection.multiPoint));
             }
             break;
         }
-        default:
-            // Not a record of the family: nothing is written.
-            return 0;
     }
-    result.Add(WriteLine("", 0));
+    result.Add(WriteLiteral(file, ""));
     return result.Get();
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "mif/reader/mif_file.h"
+#include "mif/reader/mif_reader.h"
 
 // One folder for the whole run of a fuzz target, in memory when the machine has /dev/shm, removed
 // at exit.
@@ -56,7 +56,7 @@ inline std::string WriteMifMid(const uint8_t* data, size_t size, const std::stri
 
 // Feeds one fuzz input through the reader as the importer walks it.
 inline void ReadMifMid(const uint8_t* data, size_t size, const std::string& folder) {
-    CMifFile file;
+    CMifReader file;
     if (file.Open(WriteMifMid(data, size, folder).c_str()) == 1) {
         std::vector<size_t> longest;
         file.MeasureValues(longest);
@@ -64,7 +64,7 @@ inline void ReadMifMid(const uint8_t* data, size_t size, const std::string& fold
         std::string value;
         while (!file.IsEof()) {
             file.ReadObject();
-            for (int32_t i = 0; i < file.columns.GetCount(); ++i) {
+            for (int32_t i = 0; i < file.Header().columns.GetCount(); ++i) {
                 file.GetFieldValue(i, value);
             }
             file.MoveNext();

@@ -1,13 +1,38 @@
+#include "mif/reader/mif_reader.h"
+
 #include <algorithm>
 
-#include "mif/reader/mif_file.h"
 #include "mif/reader/scanner.h"
 
-void CMifFile::Rewind() {
+void CMifReader::Close() {
+    scanner.Close();
+    if (midFile.IsOpen()) {
+        midFile.CloseFile();
+    }
+    midFile.SetDelimiter(CRecordFile::kDefaultDelimiter);
+    DeleteCurrentObject();
+    records.Clear();
+    header = CMifHeader();
+    nextKind = -1;
+    dataOffset = -1;
+    progress = 0.0;
+}
+
+void CMifReader::CreateCurrentObject(int32_t kind) {
+    DeleteCurrentObject();
+    currentObject = records.Take(kind).release();
+}
+
+void CMifReader::DeleteCurrentObject() {
+    records.Give(CMifObjectPtr(currentObject));
+    currentObject = nullptr;
+}
+
+void CMifReader::Rewind() {
     // Open found the word Data behind the column list; the objects follow it.
     if (dataOffset >= 0) {
-        SeekTo(dataOffset);
-        nextKind = ReadObjectKeyword();
+        scanner.SeekTo(dataOffset);
+        nextKind = scanner.ReadObjectKeyword();
     }
     progress = 0.0;
     if (midFile.IsOpen()) {
@@ -15,23 +40,20 @@ void CMifFile::Rewind() {
     }
 }
 
-void CMifFile::MoveNext() {
-    nextKind = ReadObjectKeyword();
+void CMifReader::MoveNext() {
+    nextKind = scanner.ReadObjectKeyword();
     // 64-bit offsets: progress stays right in files above 2 GiB.
-    int64_t size = FileSize();
-    progress =
-        size > 0 ? static_cast<double>(ReadOffset()) / static_cast<double>(size) * 100.0 : 100.0;
+    int64_t size = scanner.FileSize();
+    progress = size > 0 ? static_cast<double>(scanner.ReadOffset()) / static_cast<double>(size) *
+                              100.0
+                        : 100.0;
     if (midFile.IsOpen()) {
         midFile.ReadNextRecord();
     }
 }
 
-int CMifFile::IsEof() {
-    return nextKind == -1 ? 1 : 0;
-}
-
-void CMifFile::MeasureValues(std::vector<size_t>& longest) {
-    const int count = columns.GetCount();
+void CMifReader::MeasureValues(std::vector<size_t>& longest) {
+    const int count = header.columns.GetCount();
     longest.assign(static_cast<size_t>(count), 0);
     if (!midFile.IsOpen()) {
         return;
@@ -66,9 +88,8 @@ void CMifFile::MeasureValues(std::vector<size_t>& longest) {
     }
     midFile.ReadFirstRecord();
 }
-
-int CMifFile::GetFieldValue(int i, std::string& value) {
-    if (!midFile.IsOpen() || i < 0 || i >= columns.GetCount() || !midFile.HasField(i)) {
+int CMifReader::GetFieldValue(int i, std::string& value) {
+    if (!midFile.IsOpen() || i < 0 || i >= header.columns.GetCount() || !midFile.HasField(i)) {
         return 0;
     }
     midFile.GetField(i, value);
@@ -76,7 +97,7 @@ int CMifFile::GetFieldValue(int i, std::string& value) {
     // inside stands for one); a number, date or logical loses its blanks as well. An unquoted
     // text keeps them.
     std::string_view trimmed = TrimBlanks(value);
-    const bool isText = columns.Get(i).type == kColChar;
+    const bool isText = header.columns.Get(i).type == kColChar;
     const bool quoted = !trimmed.empty() && (trimmed.front() == '"' || trimmed.back() == '"');
     if ((quoted && (!isText || trimmed.front() == '"')) || (!isText && trimmed != value)) {
         size_t start = static_cast<size_t>(trimmed.data() - value.data());
