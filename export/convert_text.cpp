@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "convert/text_style.h"
 #include "export/export.h"
 #include "mif/model/mif_object.h"
 #include "plugin/host/fnc_string.h"
@@ -28,19 +29,8 @@ CMifObject* ConvertTextItem(Cgeo_TextItem* item) {
     XF_TEXT_ATTRIBUTES attributes;
     std::memset(&attributes, 0, sizeof attributes);
     item->GetAttributes(&attributes, 0);
-    switch (attributes.alignment) {
-        case XF_TA_LEFT:
-            record->justify = kJustifyLeft;
-            break;
-        case XF_TA_RIGHT:
-            record->justify = kJustifyRight;
-            break;
-        case XF_TA_CENTER:
-            record->justify = kJustifyCenter;
-            break;
-        default:
-            break;
-    }
+    record->justify =
+        JustifyFromAlignment(attributes.alignment, XF_TA_LEFT, XF_TA_CENTER, XF_TA_RIGHT);
 
     // A drawing point (u, v) lies at binding + (u - centre) * scale on the map.
     CXF_Rect3DD rect = item->GetRect();

@@ -5,6 +5,7 @@
 
 #include "convert/line_styles.h"
 #include "convert/pen_width.h"
+#include "convert/text_style.h"
 #include "export/export.h"
 #include "export/style_ref.h"
 #include "mif/model/mif_object.h"
@@ -27,10 +28,14 @@ Record* Make(CMifRecordPool& records, CMifObjectPtr& holder, int32_t kind) {
     return static_cast<Record*>(holder.get());
 }
 
+// Every point is written with the symbol of this shape (a filled square) in its colour and size:
+// the host's marker style keeps no MIF shape.
+constexpr int32_t kPointShape = 32;
+
 CMifSymbol PointSymbol(const VECTOR_POINT_STYLE& style) {
     CMifSymbol symbol;
     symbol.form = kSymbolVector;
-    symbol.shape = 32;
+    symbol.shape = kPointShape;
     symbol.color = static_cast<int32_t>(style.color);
     symbol.size = static_cast<int32_t>(style.size);
     return symbol;
@@ -207,27 +212,13 @@ CMifObjectPtr ConvertText(Cgeo_VectorText& text, CMifRecordPool& records) {
         if (shadow != nullptr && (shadow->GetOffsetX() != 0.0 || shadow->GetOffsetY() != 0.0)) {
             fontStyle += kFontShadow;
         }
-        unsigned flags = face->GetFlags();
-        fontStyle += (flags & XF_TEXT_BOLD) != 0 ? kFontBold : 0;
-        fontStyle += (flags & XF_TEXT_ITALIC) != 0 ? kFontItalic : 0;
-        fontStyle += (flags & XF_TEXT_UNDERLINE) != 0 ? kFontUnderline : 0;
+        fontStyle += FontStyleFromTextFlags(face->GetFlags());
         record->font.style = fontStyle;
         record->font.name = face->GetFaceName() != nullptr ? face->GetFaceName() : "";
         alignment = face->GetAlignment();
     }
-    switch (alignment) {
-        case XF_ALIGN_LEFT:
-            record->justify = kJustifyLeft;
-            break;
-        case XF_ALIGN_CENTER:
-            record->justify = kJustifyCenter;
-            break;
-        case XF_ALIGN_RIGHT:
-            record->justify = kJustifyRight;
-            break;
-        default:
-            break;
-    }
+    record->justify =
+        JustifyFromAlignment(alignment, XF_ALIGN_LEFT, XF_ALIGN_CENTER, XF_ALIGN_RIGHT);
     return holder;
 }
 

@@ -168,16 +168,17 @@ void SetColumns(CMifColumnList& columns, Cgeo_VectorColumns& hostColumns) {
 
 // Writes every object of the vector layer with its MID record, in id order, until the save is
 // cancelled or a write fails.
-void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app, Cgeo_MainFrame* frame,
-                      const int* cancel) {
+void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app,
+                      Cgeo_MainFrame* frame, const int* cancel) {
     Cgeo_VectorTable* table = vector.GetVectorTable();
     Cgeo_VectorColumns* hostColumns = table->GetVectorColumns();
     int columnCount = hostColumns->GetSize();
     CXF_VectorInfo* vectorInfo = vector.GetVectorInfo();
     int64_t count = vectorInfo != nullptr ? vectorInfo->GetObjectCount() : 0;
     if (frame != nullptr) {
-        frame->SetMessageBarText(LoadModuleString(kIdsWriteVector), 3, 1);
-        frame->StartProgress(1);
+        frame->SetMessageBarText(LoadModuleString(kIdsWriteVector), XF_MESSAGE_PANE,
+                                 XF_MESSAGE_FLAGS);
+        frame->StartProgress(XF_PROGRESS_MODE);
     }
     Cgeo_VectorObjectStream stream(&vector, XF_STREAM_READ);
     CMifRecordPool records;
@@ -212,8 +213,8 @@ void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app, 
         }
     }
     if (frame != nullptr) {
-        frame->SetMessageBarText("", 3, 1);
-        frame->EndProgress(1);
+        frame->SetMessageBarText("", XF_MESSAGE_PANE, XF_MESSAGE_FLAGS);
+        frame->EndProgress(XF_PROGRESS_MODE);
     }
 }
 
@@ -221,8 +222,9 @@ void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app, 
 void WriteTextLayer(CMifWriter& file, Cgeo_Text& text, Cgeo_MainFrame* frame) {
     int n = text.GetCount();
     if (frame != nullptr) {
-        frame->StartProgress(1);
-        frame->SetMessageBarText(LoadModuleString(kIdsWriteText), 3, 1);
+        frame->StartProgress(XF_PROGRESS_MODE);
+        frame->SetMessageBarText(LoadModuleString(kIdsWriteText), XF_MESSAGE_PANE,
+                                 XF_MESSAGE_FLAGS);
     }
     for (int i = 0; i < n && !file.WriteFailed(); ++i) {
         CMifObjectPtr record(ConvertTextItem(text.GetAt(i)));
@@ -240,8 +242,8 @@ void WriteTextLayer(CMifWriter& file, Cgeo_Text& text, Cgeo_MainFrame* frame) {
         }
     }
     if (frame != nullptr) {
-        frame->EndProgress(1);
-        frame->SetMessageBarText("", 3, 1);
+        frame->EndProgress(XF_PROGRESS_MODE);
+        frame->SetMessageBarText("", XF_MESSAGE_PANE, XF_MESSAGE_FLAGS);
     }
 }
 
@@ -352,7 +354,7 @@ int SaveDocument(CGEO* geo, CXF_FileInfo* info, Cgeo_Document* document, const c
     made = nullptr;
 
     if (result == 1 && !IsCanceled(cancel)) {
-        return IsSingleVectorItem(info) != 0 ? 2 : 3;
+        return IsSingleVectorItem(info) != 0 ? XF_SAVED_VECTOR_ITEM : XF_SAVED;
     }
     return 0;
 }

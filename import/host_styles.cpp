@@ -5,11 +5,22 @@
 #include <cstdlib>
 
 #include "convert/line_styles.h"
+#include "convert/pen_width.h"
+#include "convert/text_style.h"
 #include "plugin/host/app.h"
 #include "plugin/host/style.h"
 #include "plugin/host/vector.h"
 
 namespace {
+
+// The values the host's text styles take for texts imported from files: the style record's flags
+// and the face's two integer settings, whose meaning is the host's; a shadow is grey and drawn 2
+// units down and right.
+constexpr std::int32_t kTextStyleFlags = 1;
+constexpr int kTextFaceSettingA = 15;
+constexpr int kTextFaceSettingB = 1;
+constexpr std::uint32_t kShadowColor = 0x808080;
+constexpr double kShadowOffset = 2.0;
 
 CXF_ManagerVectorStyle* Manager(Cgeo_MainApp* app) {
     return app != nullptr ? app->GetStyleManager() : nullptr;
@@ -113,34 +124,25 @@ void SetTextStyle(Cgeo_MainApp* app, Cgeo_Vector* vector, const CMifText& record
     int32_t size = font.size;
     if (size == 0) {
         // The box height cut toward zero; a height beyond 32 bits saturates.
-        size = height < 2147483647.0 ? static_cast<int32_t>(height) : INT32_MAX;
+        size = SaturateToInt32(height);
     }
     style.size = static_cast<uint32_t>(size);
     style.height = height;
     // An angle that is not a finite number turns nothing.
     style.angle = std::isfinite(record.angle) ? static_cast<double>(record.angle) : 0.0;
-    style.flags = 1;
+    style.flags = kTextStyleFlags;
     CXF_StyleObject* registered =
         Register(vector, manager != nullptr ? manager->GetDefaultTextStyle() : nullptr);
     style.style = registered != nullptr ? registered->GetText() : nullptr;
     if (CXF_StyleText* face = style.style) {
-        unsigned bits = static_cast<unsigned>(font.style);
         face->SetFaceName(font.name.c_str());
-        face->SetSettingA(15);
-        face->SetFlags(((bits & kFontBold) != 0 ? XF_TEXT_BOLD : 0u) |
-                       ((bits & kFontItalic) != 0 ? XF_TEXT_ITALIC : 0u) |
-                       ((bits & kFontUnderline) != 0 ? XF_TEXT_UNDERLINE : 0u));
-        int alignment = XF_ALIGN_CENTER;
-        if (record.justify == kJustifyLeft) {
-            alignment = XF_ALIGN_LEFT;
-        } else if (record.justify == kJustifyRight) {
-            alignment = XF_ALIGN_RIGHT;
-        }
-        face->SetAlignment(alignment);
-        face->SetSettingB(1);
-        if ((bits & kFontShadow) != 0) {
-            face->GetShadow()->SetColor(0x808080);
-            face->GetShadow()->SetOffsets(2.0, 2.0);
+        face->SetSettingA(kTextFaceSettingA);
+        face->SetFlags(TextFlagsFromFontStyle(font.style));
+        face->SetAlignment(AlignmentFromJustify(record.justify));
+        face->SetSettingB(kTextFaceSettingB);
+        if ((font.style & kFontShadow) != 0) {
+            face->GetShadow()->SetColor(kShadowColor);
+            face->GetShadow()->SetOffsets(kShadowOffset, kShadowOffset);
         }
     }
     text->SetStyle(&style);

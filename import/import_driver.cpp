@@ -148,7 +148,7 @@ public:
     ~CImportPass() {
         ReleaseLegendStyles(tracks);
         if (frame != nullptr) {
-            frame->EndProgress(1);
+            frame->EndProgress(XF_PROGRESS_MODE);
         }
         stream.Close();
     }
@@ -219,7 +219,7 @@ void CImportPass::Run() {
     AddColumns();
     frame = mainApp->GetMainFrame();
     if (frame != nullptr) {
-        frame->StartProgress(1);
+        frame->StartProgress(XF_PROGRESS_MODE);
     }
     stream.Open(target, XF_STREAM_WRITE);
     int lastPercent = 0;
@@ -249,7 +249,7 @@ void CImportPass::Run() {
     }
     SetLegendStyles(target, tracks);
     if (frame != nullptr) {
-        frame->EndProgress(1);
+        frame->EndProgress(XF_PROGRESS_MODE);
         frame = nullptr;
     }
     target->UpdateGrid(&stream);

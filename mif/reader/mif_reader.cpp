@@ -44,9 +44,9 @@ void CMifReader::MoveNext() {
     nextKind = scanner.ReadObjectKeyword();
     // 64-bit offsets: progress stays right in files above 2 GiB.
     int64_t size = scanner.FileSize();
-    progress = size > 0 ? static_cast<double>(scanner.ReadOffset()) / static_cast<double>(size) *
-                              100.0
-                        : 100.0;
+    progress = size > 0
+                   ? static_cast<double>(scanner.ReadOffset()) / static_cast<double>(size) * 100.0
+                   : 100.0;
     if (midFile.IsOpen()) {
         midFile.ReadNextRecord();
     }

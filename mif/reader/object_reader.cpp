@@ -290,8 +290,8 @@ CMifObject* CMifReader::ReadObject() {
         case kMifCollection:
             whole = ParseCollection(*static_cast<CMifCollection*>(currentObject));
             break;
-        default:
-            break;  // None: no body
+        case kMifNone:
+            break;  // no body
     }
     if (!whole || !HasFiniteCoordinates(*currentObject)) {
         // A point or corner the file does not hold whole (the file ends, or the next object

@@ -62,24 +62,35 @@ inline bool IsExactDecimal(uint64_t mantissa, int digits, int fraction) {
     return digits > 0 && digits <= 19 && mantissa <= (uint64_t{1} << 53) && fraction <= 22;
 }
 
+// Digits with an optional fraction, from p up to end: their value as one integer (exact when
+// IsExactDecimal says so), how many digits there are and how many stand after the point. Returns
+// the byte after them.
+inline const char* ScanDecimal(const char* p, const char* end, uint64_t& mantissa, int& digits,
+                               int& fraction) {
+    mantissa = 0;
+    digits = 0;
+    fraction = 0;
+    for (; p < end && static_cast<unsigned>(*p - '0') < 10; ++p, ++digits) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    }
+    if (p < end && *p == '.') {
+        for (++p; p < end && static_cast<unsigned>(*p - '0') < 10; ++p, ++digits, ++fraction) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        }
+    }
+    return p;
+}
+
 // The common case of a coordinate, digits with an optional fraction and no exponent, converted
 // exactly and fast. Anything else is left to from_chars.
 bool ParsePlainDecimal(std::string_view text, double& value) {
-    uint64_t mantissa = 0;
-    int digits = 0;
-    int fraction = 0;
-    size_t i = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(text[i] - '0');
-    }
-    if (i < text.size() && text[i] == '.') {
-        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(text[i] - '0');
-            ++fraction;
-        }
-    }
+    uint64_t mantissa;
+    int digits;
+    int fraction;
+    const char* end = text.data() + text.size();
+    const char* after = ScanDecimal(text.data(), end, mantissa, digits, fraction);
     if (!IsExactDecimal(mantissa, digits, fraction) ||
-        (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == '#'))) {
+        (after < end && (*after == 'e' || *after == 'E' || *after == '#'))) {
         return false;
     }
     value = static_cast<double>(mantissa) / kPow10[fraction];
@@ -352,17 +363,10 @@ bool CMifScanner::ReadPlainNumber(double& value) {
     if (q < end && (*q == '-' || *q == '+')) {
         ++q;
     }
-    uint64_t mantissa = 0;
-    int digits = 0;
-    int fraction = 0;
-    for (; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
-    }
-    if (q < end && *q == '.') {
-        for (++q; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits, ++fraction) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
-        }
-    }
+    uint64_t mantissa;
+    int digits;
+    int fraction;
+    q = ScanDecimal(q, end, mantissa, digits, fraction);
     if (q < end && IsBlank(*q) && IsExactDecimal(mantissa, digits, fraction)) {
         text.SetMark();
         value = static_cast<double>(mantissa) / kPow10[fraction];

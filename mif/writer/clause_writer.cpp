@@ -29,8 +29,7 @@ int WritePen(CTextFile& file, const CMifPen& pen) {
     if (pen.pattern == -1) {
         return 1;
     }
-    return WriteFormattedLine(file, "Pen (%i,%i,%i)", pen.width, pen.pattern,
-                              SwapColor(pen.color));
+    return WriteFormattedLine(file, "Pen (%i,%i,%i)", pen.width, pen.pattern, SwapColor(pen.color));
 }
 
 int WriteBrush(CTextFile& file, const CMifBrush& brush) {
@@ -38,8 +37,7 @@ int WriteBrush(CTextFile& file, const CMifBrush& brush) {
         return 1;
     }
     if (brush.backColor == -1) {
-        return WriteFormattedLine(file, "Brush (%i,%i)", brush.pattern,
-                                  SwapColor(brush.foreColor));
+        return WriteFormattedLine(file, "Brush (%i,%i)", brush.pattern, SwapColor(brush.foreColor));
     }
     return WriteFormattedLine(file, "Brush (%i,%i,%i)", brush.pattern, SwapColor(brush.foreColor),
                               SwapColor(brush.backColor));

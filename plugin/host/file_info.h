@@ -50,6 +50,13 @@ enum XF_ErrorCode : int {
     XF_ERROR_WRITE = 8,            // an output file cannot be created or written
 };
 
+// What XF_Save returns for a save that succeeded: the file info held one item, a vector layer;
+// or any other.
+enum XF_SaveResult : int {
+    XF_SAVED_VECTOR_ITEM = 2,
+    XF_SAVED = 3,
+};
+
 // What the host tells a plug-in about one file it opens or saves.
 class FNC_API CXF_FileInfo {
 public:

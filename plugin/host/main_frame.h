@@ -26,6 +26,13 @@ public:
 
 // The application's main window: device context, progress bar, message bar, cancel check. It
 // keeps what it was told so that tests can read it back (ResetRecord starts afresh).
+
+// The values a plug-in passes for its progress bar (StartProgress, EndProgress) and its message
+// bar texts (SetMessageBarText's pane and flags); what they mean is the host's.
+constexpr int XF_PROGRESS_MODE = 1;
+constexpr int XF_MESSAGE_PANE = 3;
+constexpr int XF_MESSAGE_FLAGS = 1;
+
 class FNC_API Cgeo_MainFrame {
 public:
     HDC GetDC();
