@@ -184,9 +184,10 @@ inline std::string Dump(const CMifObject* o, bool brief = false) {
                    (c->pline ? Dump(c->pline.get(), brief) : "-") + "} {" +
                    (c->multiPoint ? Dump(c->multiPoint.get(), brief) : "-") + "}";
         }
-        default:
-            return out;
+        case kMifNone:
+            break;
     }
+    return out;
 }
 
 // Reads the objects of the text one by one and compares each with its Dump; no object is left.
