@@ -18,6 +18,7 @@
 #include "plugin/host/table.h"
 #include "plugin/host/vector.h"
 #include "plugin/mif_context.h"
+#include "resources/module_strings.h"
 
 namespace {
 
@@ -133,6 +134,35 @@ bool BuildValue(const CVectorColumn& column, const std::string& text, ValueBuffe
         default:
             return false;
     }
+}
+
+// The file name of a path, without its folders.
+std::string FileName(const std::string& path) {
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The message bar line after an import that repaired the file: the count, the file, and where
+// the first repair was and what it was (the report keeps the first entries in English).
+std::string RepairMessage(const CMifReader& mif) {
+    const CMifReport& report = mif.Report();
+    const CMifRepair& first = report.Entries().front();
+    std::string where = std::to_string(first.line);
+    if (first.file == MifRepairFile::kMid) {
+        where += " (" + FileName(mif.MidPath()) + ")";
+    }
+    const std::string parts[] = {std::to_string(report.Total()), FileName(mif.MifPath()), where,
+                                 first.text};
+    std::string message;
+    for (const char* p = LoadModuleString(kIdsRepaired); *p != '\0'; ++p) {
+        if (p[0] == '%' && p[1] >= '1' && p[1] <= '4') {
+            message += parts[p[1] - '1'];
+            ++p;
+        } else {
+            message.push_back(*p);
+        }
+    }
+    return message;
 }
 
 struct ObjectDeleter {
@@ -254,6 +284,10 @@ void CImportPass::Run() {
     }
     target->UpdateGrid(&stream);
     stream.Close();
+    Cgeo_MainFrame* bar = mainApp->GetMainFrame();
+    if (bar != nullptr && mif.Report().Total() > 0) {
+        bar->SetMessageBarText(RepairMessage(mif).c_str(), XF_MESSAGE_PANE, XF_MESSAGE_FLAGS);
+    }
 }
 
 }  // namespace

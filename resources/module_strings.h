@@ -4,6 +4,9 @@
 constexpr int kIdsIdColumn = 1;       // name of the fallback attribute column
 constexpr int kIdsWriteVector = 100;  // message while vector objects are written
 constexpr int kIdsWriteText = 102;    // message while text items are written
+// Message after an import that repaired the file: %1 the count, %2 the file name, %3 the line of
+// the first repair (and its file when that is the MID file), %4 what it was.
+constexpr int kIdsRepaired = 103;
 
 enum class ModuleLanguage { kEnglish, kRussian };
 

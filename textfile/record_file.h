@@ -54,6 +54,13 @@ public:
     // fields must not cost a string each); FieldsRead still counts them.
     void SetFieldLimit(size_t n) { fieldLimit = n; }
     size_t FieldsRead() const { return fieldsRead; }
+    // Where the current record starts in the file.
+    int64_t RecordOffset() const { return recordOffset; }
+    // True when the current record had a quoted field that ran over a line break without closing
+    // before its delimiter: the record was ended at its first line break instead.
+    bool QuoteRepaired() const { return quoteRepaired; }
+    // True when the current record is an empty line.
+    bool Blank() const { return blank; }
 
     // Joins the fields with the delimiter, writes them as one line and clears the record.
     int WriteRecord();
@@ -81,6 +88,9 @@ private:
     size_t fieldCount = 0;
     size_t fieldLimit = SIZE_MAX;
     size_t fieldsRead = 0;
+    int64_t recordOffset = 0;
+    bool quoteRepaired = false;
+    bool blank = false;
     std::string overflow;
     char delimiter = kDefaultDelimiter;
     // The bytes that end a run of ordinary bytes in a field: a quote, the delimiter, CR and LF.

@@ -109,6 +109,8 @@ bool CRecordFile::MeasureRecord(std::vector<size_t>& lengths) {
 template <typename Sink>
 bool CRecordFile::ReadWith(Sink& sink) {
     sink.Start();
+    recordOffset = ReadOffset();
+    quoteRepaired = false;
     FieldState state = FieldState::kStart;
     bool plainInQuotes = false;
     bool any = false;
@@ -131,6 +133,7 @@ bool CRecordFile::ReadWith(Sink& sink) {
                 sink.None();
                 return false;  // the end of the file: no record here
             }
+            blank = fieldsRead == 1 && sink.Size() == 0;
             sink.Finish(unquoted + (state == FieldState::kQuote ? 2 : 0));
             return true;
         }
@@ -217,6 +220,7 @@ bool CRecordFile::ReadWith(Sink& sink) {
             if (c == '\r') {
                 SkipLineFeed();
             }
+            blank = fieldsRead == 1 && sink.Size() == 0;
             sink.Finish(unquoted);
             return true;
         } else {
@@ -234,11 +238,13 @@ bool CRecordFile::ReadWith(Sink& sink) {
     if (ReadOffset() > runOnLimit) {
         runOnLimit = ReadOffset();
     }
+    quoteRepaired = true;
     SeekTo(breakOffset);
     sink.Restore(breakFieldCount, breakFieldLength);
     if (breakChar == '\r') {
         SkipLineFeed();
     }
+    blank = false;
     sink.Finish(0);
     return true;
 }

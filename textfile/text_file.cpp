@@ -1,5 +1,6 @@
 #include "textfile/text_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 int CTextFile::OpenRead(const char* path) {
@@ -41,6 +42,29 @@ int CTextFile::Truncate() {
     return handle.Truncate() ? 1 : 0;
 }
 
+int64_t CTextFile::LineAt(int64_t offset) {
+    if (offset < countedTo) {
+        countedTo = 0;
+        countedLine = 1;
+        countedAfterCR = false;
+    }
+    char chunk[16384];
+    while (countedTo < offset) {
+        int64_t want = std::min<int64_t>(offset - countedTo, sizeof chunk);
+        int64_t got = handle.ReadAt(countedTo, chunk, static_cast<uint32_t>(want));
+        if (got <= 0) {
+            break;
+        }
+        for (int64_t i = 0; i < got; ++i) {
+            char c = chunk[i];
+            countedLine += c == '\r' || (c == '\n' && !countedAfterCR) ? 1 : 0;
+            countedAfterCR = c == '\r';
+        }
+        countedTo += got;
+    }
+    return countedLine;
+}
+
 void CTextFile::CloseFile() {
     if (buffer != nullptr) {
         COsFile::FreePage(buffer);
@@ -55,6 +79,9 @@ void CTextFile::CloseFile() {
     pageLength = 0;
     page = -1;
     markPage = -1;
+    countedTo = 0;
+    countedLine = 1;
+    countedAfterCR = false;
 }
 
 int CTextFile::LoadPage(int32_t k) {

@@ -80,6 +80,20 @@ public:
         return static_cast<int64_t>(page) * kPageSize + (readPtr - buffer);
     }
     int64_t FileSize() const { return fileSize; }
+    // The byte offset of a position in the loaded page.
+    int64_t OffsetOf(const char* p) const { return OffsetIn(page, p); }
+    // The byte offset of a position that was in the given page when it was loaded: the page's
+    // bytes always lie at the same place in the buffer.
+    int64_t OffsetIn(int32_t pageNumber, const char* p) const {
+        return static_cast<int64_t>(pageNumber) * kPageSize + (p - buffer);
+    }
+    // The offset of the mark.
+    int64_t MarkOffset() const { return OffsetIn(markPage, markPtr); }
+    // The line (from 1) of the byte at offset: one more than the line breaks before it (LF,
+    // CR LF or a lone CR). Counted on from the last answer when offset lies after it, so that
+    // questions in file order cost the bytes between them; reads the file directly and leaves the
+    // page and the read position as they are.
+    int64_t LineAt(int64_t offset);
     int32_t Page() const { return page; }
     uint32_t PageLength() const { return pageLength; }
     uint32_t BufferSize() const { return bufferSize; }
@@ -104,4 +118,8 @@ private:
     int32_t markPage = -1;
     bool writeError = false;
     OpenResult openResult = OpenResult::kMissing;
+    // Where LineAt counted to: the offset, its line, and whether the byte before it was a CR.
+    int64_t countedTo = 0;
+    int64_t countedLine = 1;
+    bool countedAfterCR = false;
 };

@@ -37,6 +37,8 @@ public:
     // Column i; an index outside the list throws std::invalid_argument.
     CMifColumn& Get(int32_t i);
     const CMifColumn& Get(int32_t i) const;
+    // Column i, for an index known to lie in the list.
+    const CMifColumn& operator[](int32_t i) const { return columns[static_cast<size_t>(i)]; }
     void Set(int32_t i, const CMifColumn& column) { Get(i) = column; }
     void Append(const CMifColumn& column) { columns.push_back(column); }
     void Clear() { columns.clear(); }

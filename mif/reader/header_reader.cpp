@@ -100,39 +100,88 @@ bool ReadColumn(CMifScanner& file, std::string& line, CMifColumn& column) {
             return true;
         }
     }
+    file.Note(kRepairColumnType, file.WordOffset(), [&line, type] {
+        return "column line \"" + std::string(TrimBlanks(line)) + "\" " +
+               (type.empty() ? "has no type" : "has no type any reader knows") +
+               ": read as Char(254)";
+    });
     column.type = kColChar;
     column.width = kUntypedCharWidth;
     return true;
 }
 
-// The MID file beside the MIF file. The extension's case on disk need not match the MIF file's
-// (files written on case-insensitive systems come as x.MIF with x.mid, or x.mif with x.MID).
-// False when a MID file exists but cannot be opened (locked, unreadable, not an ordinary file):
-// importing without its values would lose them silently. No MID file, or an empty one, gives
-// empty values.
-bool OpenMidFile(CRecordFile& midFile, const char* path) {
-    std::string midPath = GetMidFileName(path);
-    for (const char* extension : {".mid", ".MID"}) {
-        midPath.replace(midPath.size() - 4, 4, extension);
-        if (midFile.OpenRead(midPath.c_str()) == 1) {
-            return true;
+// The header items; a line before Columns that starts with none of them is not understood.
+constexpr const char* kHeaderItems[] = {"Version", "Charset",  "Delimiter", "Unique",
+                                        "Index",   "CoordSys", "Transform", "Bounds"};
+
+// Notes each header line before Columns or Data that starts with no header item.
+void CheckHeaderLines(CMifScanner& file) {
+    std::string line;
+    while (file.ReadLine(line)) {
+        std::string_view first = std::string_view(line).substr(0, line.find_first_of(" \t("));
+        if (EqualsNoCase(first, "Columns") || EqualsNoCase(first, "Data")) {
+            return;
         }
-        if (midFile.LastOpenResult() != CTextFile::OpenResult::kMissing) {
-            return midFile.LastOpenResult() == CTextFile::OpenResult::kEmpty;
+        bool known = false;
+        for (const char* item : kHeaderItems) {
+            known = known || EqualsNoCase(first, item);
+        }
+        if (!known) {
+            file.Note(kRepairHeaderItem, file.WordOffset(),
+                      [&line] { return "header line \"" + line + "\" not understood: skipped"; });
         }
     }
-    return true;
+}
+
+// The MID file beside the MIF file. The extension's case on disk need not match the MIF file's
+// (files written on case-insensitive systems come as x.MIF with x.mid, or x.mif with x.MID).
+// kRefused when a MID file exists but cannot be opened (locked, unreadable, not an ordinary
+// file): importing without its values would lose them silently. No MID file, or an empty one,
+// gives no values.
+CTextFile::OpenResult OpenMidFile(CRecordFile& midFile, const char* path, std::string& midPath) {
+    std::string lower = GetMidFileName(path);
+    midPath = lower;
+    for (const char* extension : {".mid", ".MID"}) {
+        midPath.replace(midPath.size() - 4, 4, extension);
+        midFile.OpenRead(midPath.c_str());
+        if (midFile.LastOpenResult() != CTextFile::OpenResult::kMissing) {
+            return midFile.LastOpenResult();
+        }
+    }
+    midPath = lower;
+    return CTextFile::OpenResult::kMissing;
 }
 
 }  // namespace
 
 int CMifReader::Open(const char* path) {
     Close();
-    if (path == nullptr || scanner.Open(path) == 0 || !OpenMidFile(midFile, path)) {
+    scanner.report = &report;
+    if (path == nullptr || scanner.Open(path) == 0) {
+        Close();
+        return 0;
+    }
+    mifPath = path;
+    CTextFile::OpenResult mid = OpenMidFile(midFile, path, midPath);
+    if (mid == CTextFile::OpenResult::kRefused) {
         Close();
         return 0;
     }
     ReadHeader();
+    if (header.columns.GetCount() > 0 && mid != CTextFile::OpenResult::kOpen) {
+        const bool none = mid == CTextFile::OpenResult::kMissing;
+        scanner.Note(kRepairNoMid, columnsOffset, [none] {
+            return std::string(none ? "no MID file" : "the MID file is empty") +
+                   ": the columns have no values";
+        });
+    }
+    if (midFile.IsOpen()) {
+        midFile.SeekToFirstRecord();
+        if (midFile.ReadOffset() > 0) {
+            NoteMid(kRepairByteOrderMark, 0,
+                    [] { return std::string("UTF-8 byte order mark skipped"); });
+        }
+    }
     // The objects follow the word Data behind the column list. A file without it is not a MIF
     // file (a text file, a picture, the MID file given by mistake) and is refused rather than
     // opened as an empty layer.
@@ -141,6 +190,8 @@ int CMifReader::Open(const char* path) {
         return 0;
     }
     dataOffset = scanner.ReadOffset();
+    // What the header repaired is noted once; each walk over the objects notes its own.
+    headerReport = report;
     return 1;
 }
 
@@ -181,19 +232,34 @@ void CMifReader::ReadHeader() {
     std::vector<double>& transform = header.transform;
     if (transform.size() != 4 || !std::all_of(transform.begin(), transform.end(),
                                               [](double t) { return std::isfinite(t); })) {
+        if (header.hasTransform) {
+            scanner.Note(kRepairHeaderItem, scanner.WordOffset(), [] {
+                return std::string("Transform ignored: it needs four finite numbers");
+            });
+        }
         transform.clear();
         header.hasTransform = false;
     }
+    scanner.SeekTo(scanner.Start());
+    CheckHeaderLines(scanner);
     scanner.SeekTo(scanner.Start());
     if (scanner.FindKeyword("Columns", "Data")) {
         // The count sizes nothing: columns are appended as they are read, and reading stops at
         // the end of the file. A count of 0 or below reads none. The definitions start on the
         // line after the count.
+        columnsOffset = scanner.WordOffset();
         int32_t count = ParseInt(scanner.ReadLine());
         CMifColumn column;
         std::string line;
         for (int32_t i = 0; i < count && ReadColumn(scanner, line, column); ++i) {
             header.columns.Append(column);
+        }
+        int32_t found = header.columns.GetCount();
+        if (found < count) {
+            scanner.Note(kRepairCountTooLarge, columnsOffset, [count, found] {
+                return "Columns declares " + std::to_string(count) + " columns, " +
+                       std::to_string(found) + " found";
+            });
         }
     }
     // A record keeps the fields of the columns; more are read but not kept.

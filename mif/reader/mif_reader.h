@@ -6,6 +6,7 @@
 
 #include "mif/model/mif_header.h"
 #include "mif/model/mif_object.h"
+#include "mif/model/mif_report.h"
 #include "mif/reader/scanner.h"
 #include "textfile/record_file.h"
 
@@ -37,13 +38,20 @@ public:
 
     // MID values of the current record: 1 and the value of column i, or 0 when the MID does not
     // hold it (no MID file, no such column, a record past the end of the MID or one with fewer
-    // fields).
+    // fields). A value that is not of its column's type is a repair.
     int GetFieldValue(int i, std::string& value);
     // The length in bytes of the longest value of each column over the whole MID file (0 for a
     // column without values), read ahead before the objects; the MID is left at its first record.
     void MeasureValues(std::vector<size_t>& longest);
 
     const CMifHeader& Header() const { return header; }
+    // The paths of the MIF file opened and of its MID file (the name it would have when there is
+    // none).
+    const std::string& MifPath() const { return mifPath; }
+    const std::string& MidPath() const { return midPath; }
+    // What was repaired: in the header, and in the objects and records walked since the last
+    // Rewind.
+    const CMifReport& Report() const { return report; }
     // The MID file's delimiter (TAB unless the header gives one and a MID file is open).
     char Delimiter() const { return midFile.GetDelimiter(); }
     // How far the objects have been read, 0 to 100.
@@ -58,6 +66,28 @@ public:
 
 private:
     void ReadHeader();
+    // The value of column i and the column's type, without checking the value against the type
+    // (GetFieldValue's work).
+    int FieldValue(int i, std::string& value, int32_t& type);
+    // After a record was read for the next object (or past the last one): notes what does not
+    // pair or does not fit the columns. The common case, a record of the columns' fields for an
+    // object, costs a few comparisons.
+    void CheckRecord(bool read, bool objectFollows) {
+        if (read && objectFollows && !midFile.QuoteRepaired() &&
+            midFile.FieldsRead() == static_cast<size_t>(header.columns.GetCount())) {
+            ++recordsRead;
+            return;
+        }
+        CheckUnusualRecord(read, objectFollows);
+    }
+    void CheckUnusualRecord(bool read, bool objectFollows);
+    // Notes a repair in the MID file at the line of offset, out of line as the scanner does.
+    template <typename Describe>
+    void NoteMid(MifRepairKind kind, int64_t offset, const Describe& describe) {
+        NoteMidWith(kind, offset, &CMifScanner::CallDescribe<Describe>, &describe);
+    }
+    void NoteMidWith(MifRepairKind kind, int64_t offset, std::string (*describe)(const void*),
+                     const void* context);
     void CreateCurrentObject(int32_t kind);
     // Applies the header's transformation to a node.
     void ApplyTransform(CNode& node) const;
@@ -86,4 +116,15 @@ private:
     int64_t dataOffset = -1;
     // Records of each kind kept for the next object of that kind.
     CMifRecordPool records;
+    CMifReport report;
+    std::string mifPath;
+    std::string midPath;
+    // The report as the header left it, for each walk to start from.
+    CMifReport headerReport;
+    // Where the Columns line and the current object start in the MIF file.
+    int64_t columnsOffset = 0;
+    CMifScanner::CPosition objectPosition;
+    // Records read for objects so far, and whether the MID's end came before the objects'.
+    int64_t recordsRead = 0;
+    bool midEnded = false;
 };

@@ -21,15 +21,36 @@ int32_t ReadCount(CMifScanner& file, std::string& word) {
     return ParseInt(word);
 }
 
-// Appends up to count nodes, fewer when the file ends or the next object begins first.
-void ReadNodes(CMifScanner& file, int32_t count, CMifSections& record) {
+// Notes a count larger than what follows it: the data ends at the next object or at the clauses,
+// or the file ends inside the object. at is where the count stands.
+void NoteShortCount(CMifScanner& file, int64_t at, const char* kind, const char* what,
+                    int64_t declared, int64_t found) {
+    if (file.AtEnd()) {
+        file.Note(kRepairEndInsideObject, at, [=] {
+            return std::string("the file ends inside ") + kind + ": " + std::to_string(found) +
+                   " of " + std::to_string(declared) + " " + what;
+        });
+        return;
+    }
+    file.Note(kRepairCountTooLarge, at, [=] {
+        return std::string(kind) + " declares " + std::to_string(declared) + " " + what + ", " +
+               std::to_string(found) + " found";
+    });
+}
+
+// Appends up to count nodes, fewer when the file ends or the next object begins first (the count,
+// the word just read, is noted then). False when the file ended.
+bool ReadNodes(CMifScanner& file, int32_t count, CMifSections& record, const char* kind) {
+    int64_t countAt = file.WordOffset();
     for (int32_t i = 0; i < count; ++i) {
         CNode node;
         if (!ReadPoint(file, node)) {
-            return;
+            NoteShortCount(file, countAt, kind, "nodes", count, i);
+            return !file.AtEnd();
         }
         record.nodes.push_back(node);
     }
+    return true;
 }
 
 // A Text string: its escapes are decoded; the quotes around it go, and a doubled quote inside it
@@ -75,17 +96,25 @@ bool CMifReader::ParsePline(CMifPline& record) {
     std::string& word = scanner.word;
     scanner.ReadWord(word);
     int32_t sections = 1;
+    int64_t sectionsAt = -1;
     if (EqualsNoCase(word, "Multiple")) {
         sections = ReadCount(scanner, word);
+        sectionsAt = scanner.WordOffset();
         scanner.ReadWord(word);
     }
     // A section count that is no number (the next object, or the clauses) ends the sections:
     // more were announced than the file holds.
-    for (int32_t s = 0; s < sections && LooksLikeNumber(word); ++s) {
+    int32_t s = 0;
+    bool ended = false;
+    for (; s < sections && !ended && LooksLikeNumber(word); ++s) {
         int32_t count = ParseInt(word);
         record.BeginSection();
-        ReadNodes(scanner, count, record);
+        ended = !ReadNodes(scanner, count, record, "Pline");
         scanner.ReadWord(word);
+    }
+    // A file that ended inside a section is noted there.
+    if (s < sections && sectionsAt >= 0 && !ended) {
+        NoteShortCount(scanner, sectionsAt, "Pline", "sections", sections, s);
     }
     // word is the first word after the geometry: the clause section starts with it.
     ReadPlineClauses(scanner, record, word);
@@ -100,14 +129,18 @@ bool CMifReader::ParsePline(CMifPline& record) {
 bool CMifReader::ParseRegion(CMifRegion& record) {
     std::string& word = scanner.word;
     int32_t polygons = ReadCount(scanner, word);
+    int64_t polygonsAt = scanner.WordOffset();
     for (int32_t s = 0; s < polygons; ++s) {
         if (!scanner.ReadWord(word) || !LooksLikeNumber(word)) {
             scanner.RestoreMark();  // the next object, or the clauses
+            NoteShortCount(scanner, polygonsAt, "Region", "polygons", polygons, s);
             break;
         }
         int32_t count = ParseInt(word);
         record.BeginSection();
-        ReadNodes(scanner, count, record);
+        if (!ReadNodes(scanner, count, record, "Region")) {
+            break;  // the file ended inside the polygon, noted there
+        }
     }
     ReadRegionClauses(scanner, record, word);
     if (header.hasTransform) {
@@ -122,9 +155,11 @@ bool CMifReader::ParseRegion(CMifRegion& record) {
 bool CMifReader::ParseMultiPoint(CMifMultiPoint& record) {
     std::string& word = scanner.word;
     int32_t count = ReadCount(scanner, word);
+    int64_t countAt = scanner.WordOffset();
     for (int32_t i = 0; i < count; ++i) {
         CNode point;
         if (!ReadPoint(scanner, point)) {
+            NoteShortCount(scanner, countAt, "MultiPoint", "points", count, i);
             break;
         }
         record.points.push_back(point);
@@ -217,6 +252,7 @@ bool CMifReader::ParseText(CMifText& record) {
 
 bool CMifReader::ParseCollection(CMifCollection& record) {
     int32_t parts = ReadCount(scanner, scanner.word);
+    int64_t partsAt = scanner.WordOffset();
     // The parts are a Region, a Pline (which other writers also give as a Line) and a MultiPoint,
     // each at most once, in any order. Any other keyword, or a kind already read, cannot be a
     // part: it starts the next object and is put back, so that it and every later object keep
@@ -244,6 +280,7 @@ bool CMifReader::ParseCollection(CMifCollection& record) {
             if (kind != -1) {
                 scanner.RestoreMark();
             }
+            NoteShortCount(scanner, partsAt, "Collection", "parts", parts, i);
             break;
         }
     }
@@ -293,7 +330,27 @@ CMifObject* CMifReader::ReadObject() {
         case kMifNone:
             break;  // no body
     }
-    if (!whole || !HasFiniteCoordinates(*currentObject)) {
+    const char* keyword = MifObjectKeyword(currentObject->kind);
+    const bool finite = whole && HasFiniteCoordinates(*currentObject);
+    const int64_t objectOffset = whole && finite ? 0 : scanner.OffsetOf(objectPosition);
+    if (!whole) {
+        if (scanner.AtEnd()) {
+            scanner.Note(kRepairEndInsideObject, objectOffset, [keyword] {
+                return std::string("the file ends inside ") + keyword +
+                       ", before its points: read as an empty object";
+            });
+        } else {
+            scanner.Note(kRepairCountTooLarge, objectOffset, [keyword] {
+                return std::string(keyword) + " lacks a point it needs: read as an empty object";
+            });
+        }
+    } else if (!finite) {
+        scanner.Note(kRepairNotFinite, objectOffset, [keyword] {
+            return std::string(keyword) +
+                   " has a coordinate that is not a finite number: read as an empty object";
+        });
+    }
+    if (!finite) {
         // A point or corner the file does not hold whole (the file ends, or the next object
         // begins, after a lone number), or a coordinate that is not a finite number (nan, inf, an
         // overflow), makes the object an empty one, as None is; it keeps its place and its MID

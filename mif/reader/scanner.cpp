@@ -24,6 +24,9 @@ inline bool IsBlank(char c) {
 inline bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 inline bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
@@ -185,6 +188,32 @@ bool LooksLikeNumber(std::string_view word) {
            EqualsNoCase(word, "inf") || EqualsNoCase(word, "infinity");
 }
 
+bool IsNumber(std::string_view text) {
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        text.remove_prefix(1);
+    }
+    uint64_t mantissa;
+    int digits;
+    int fraction;
+    const char* end = text.data() + text.size();
+    if (ScanDecimal(text.data(), end, mantissa, digits, fraction) == end && digits > 0) {
+        return true;  // the common case: digits and a fraction
+    }
+    double value = 0.0;
+    auto result = std::from_chars(text.data(), end, value, std::chars_format::general);
+    if (result.ptr == end && text.size() > 0) {
+        return result.ec == std::errc() || result.ec == std::errc::result_out_of_range;
+    }
+    // 1.#INF, 1.#QNAN and the like, as other writers print them.
+    return result.ptr < end && *result.ptr == '#' && result.ptr > text.data() &&
+           result.ptr[-1] == '.';
+}
+
+std::string NumberText(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 float ToFloat(double value) {
     if (value > static_cast<double>(FLT_MAX)) {
         return std::numeric_limits<float>::infinity();
@@ -315,9 +344,13 @@ bool CMifScanner::StartWord(char& c) {
     text.SetMark();
     do {
         if (!text.GetChar(c)) {
+            atEnd = true;
             return false;
         }
     } while (IsBlank(c));
+    atEnd = false;
+    wordStart = text.PageCursor() - 1;
+    wordPage = text.Page();
     return true;
 }
 
@@ -369,6 +402,7 @@ bool CMifScanner::ReadPlainNumber(double& value) {
     q = ScanDecimal(q, end, mantissa, digits, fraction);
     if (q < end && IsBlank(*q) && IsExactDecimal(mantissa, digits, fraction)) {
         text.SetMark();
+        atEnd = false;
         value = static_cast<double>(mantissa) / kPow10[fraction];
         if (negative) {
             value = -value;
@@ -412,6 +446,14 @@ bool CMifScanner::ReadNumber(double& value) {
         return false;
     }
     value = ParseDouble(number);
+    size_t comma = number.find(',');
+    if (comma != std::string_view::npos && comma > 0 && comma + 1 < number.size() &&
+        IsDigit(number[comma - 1]) && IsDigit(number[comma + 1])) {
+        Note(kRepairDecimalComma, WordOffset(), [number] {
+            return "number \"" + std::string(number) + "\" read as " +
+                   std::string(number.substr(0, number.find(','))) + ": a decimal comma?";
+        });
+    }
     return true;
 }
 
@@ -441,6 +483,15 @@ bool CMifScanner::ReadLine(std::string& line) {
     }
 }
 
+void CMifScanner::NoteWith(MifRepairKind kind, int64_t offset, std::string (*describe)(const void*),
+                           const void* context) {
+    if (!report->Wants(kind)) {
+        report->Count(kind);
+        return;
+    }
+    report->Add(kind, MifRepairFile::kMif, text.LineAt(offset), describe(context));
+}
+
 std::string CMifScanner::ReadWord() {
     std::string out;
     ReadWord(out);
@@ -461,6 +512,7 @@ int CMifScanner::Open(const char* path) {
     if (text.PageEnd() - text.PageCursor() >= 3 &&
         std::memcmp(text.PageCursor(), "\xEF\xBB\xBF", 3) == 0) {
         start = 3;
+        Note(kRepairByteOrderMark, 0, [] { return std::string("UTF-8 byte order mark skipped"); });
     }
     return 1;
 }
@@ -486,6 +538,10 @@ int CMifScanner::FindKeyword(std::string_view key, const char* stop, const char*
 }
 
 int32_t CMifScanner::ReadObjectKeyword() {
+    // The first word skipped, for the report: where it starts, and the word.
+    int64_t skippedAt = -1;
+    std::string& skipped = skippedWord;
+    int32_t kind = -1;
     for (;;) {
         // Words that cannot be keywords (numbers, clause lists) are passed over in the page
         // without being copied; a word running across the page end goes through ReadWord.
@@ -506,15 +562,28 @@ int32_t CMifScanner::ReadObjectKeyword() {
             if (q == end) {
                 break;
             }
+            if (skippedAt < 0) {
+                skippedAt = text.OffsetOf(p);
+                skipped.assign(p, static_cast<size_t>(q - p));
+            }
             p = q + 1;
         }
         text.Skip(static_cast<size_t>(p - from));
         if (!ReadWord(scanWord)) {
-            return -1;
+            break;
         }
-        int32_t kind = MifObjectTypeFromKeyword(scanWord);
+        kind = MifObjectTypeFromKeyword(scanWord);
         if (kind != -1) {
-            return kind;
+            break;
+        }
+        if (skippedAt < 0) {
+            skippedAt = WordOffset();
+            skipped = scanWord;
         }
     }
+    if (skippedAt >= 0) {
+        Note(kRepairWordSkipped, skippedAt,
+             [&skipped] { return "\"" + skipped + "\" skipped: it belongs to no object"; });
+    }
+    return kind;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mif/model/mif_report.h"
 #include "textfile/text_file.h"
 
 // Text helpers of the MIF reader. Numbers are read independently of the locale (a period is the
@@ -19,6 +20,11 @@ double ParseDouble(std::string_view text);
 // True when the word can be read as a number: it starts with a digit, a sign or a point, or it
 // is nan or inf (or infinity) in any case.
 bool LooksLikeNumber(std::string_view word);
+// True when the whole text is one number: a sign, digits with a fraction and an exponent, or nan
+// and inf as ParseDouble reads them.
+bool IsNumber(std::string_view text);
+// The shortest text that reads back as the value.
+std::string NumberText(double value);
 // Narrows to 32-bit floating point; a value beyond its range becomes infinite of its sign instead
 // of an undefined conversion.
 float ToFloat(double value);
@@ -51,7 +57,7 @@ void DecodeEscapes(std::string& text);
 class CMifScanner {
 public:
     // Opens the file for reading (CTextFile::OpenRead); a UTF-8 byte order mark at its start is
-    // no part of the first word, and Start gives the offset behind it.
+    // no part of the first word (a repair), and Start gives the offset behind it.
     int Open(const char* path);
     void Close();
     int IsOpen() const { return text.IsOpen(); }
@@ -73,7 +79,40 @@ public:
     // stops there.
     bool ReadNumber(double& value);
     // Skips words up to the next object keyword and returns its kind, -1 at the end of the file.
+    // The words it skips are a repair.
     int32_t ReadObjectKeyword();
+
+    // The offset of the first byte of the last word or line read (a number read fast, from the
+    // page, leaves it as it was).
+    int64_t WordOffset() const { return text.OffsetIn(wordPage, wordStart); }
+    // The same, kept as cheaply as it can be for a later WordOffset: the byte and its page.
+    struct CPosition {
+        const char* at = nullptr;
+        int32_t page = 0;
+    };
+    CPosition WordPosition() const { return CPosition{wordStart, wordPage}; }
+    int64_t OffsetOf(CPosition position) const { return text.OffsetIn(position.page, position.at); }
+    // The offset of the mark: where the last read began, before its blanks.
+    int64_t MarkOffset() const { return text.MarkOffset(); }
+    // True when the last read found the end of the file instead of a word.
+    bool AtEnd() const { return atEnd; }
+
+    // Where repairs are noted; null: nowhere.
+    CMifReport* report = nullptr;
+    // Notes a repair at the line of offset; describe() gives its text, and is called only when
+    // the report keeps it. The work is done out of line, away from the reading loops.
+    template <typename Describe>
+    void Note(MifRepairKind kind, int64_t offset, const Describe& describe) {
+        if (report != nullptr) {
+            NoteWith(kind, offset, &CallDescribe<Describe>, &describe);
+        }
+    }
+    template <typename Describe>
+    static std::string CallDescribe(const void* describe) {
+        return (*static_cast<const Describe*>(describe))();
+    }
+    void NoteWith(MifRepairKind kind, int64_t offset, std::string (*describe)(const void*),
+                  const void* context);
 
     void RestoreMark() { text.RestoreMark(); }
     int64_t ReadOffset() const { return text.ReadOffset(); }
@@ -99,8 +138,14 @@ private:
 
     CTextFile text;
     int64_t start = 0;
+    // Where the last word began, kept as cheaply as it can be: its byte and the page it was in.
+    const char* wordStart = nullptr;
+    int32_t wordPage = 0;
+    bool atEnd = false;
     // Storage reused by the searches, so that skipping words allocates nothing.
     std::string scanWord;
     // A number word that runs across a page boundary is gathered here.
     std::string numberWord;
+    // The first word ReadObjectKeyword skipped.
+    std::string skippedWord;
 };
