@@ -567,6 +567,32 @@ TEST(Import, AFirstObjectLargerThanAStoreBlock) {
     }
 }
 
+// An import that repaired the file says so on the message bar, once, at the end: the count, the
+// file, and the first repair with its line, in the user's language; a clean import says nothing.
+TEST(Import, RepairsShowOnTheMessageBar) {
+    const std::string mif = Header("Columns 1\r\n  n Integer\r\n") +
+                            "Pline 5\r\n1 2\r\n3 4\r\nPoint 1 2\r\nPoint 3 4\r\n";
+    for (bool russian : {false, true}) {
+        testos::SetUserLanguage(russian);
+        Import im;
+        ASSERT_TRUE(im.Ready());
+        ASSERT_EQ(im.Open(mif, "1\r\n2\r\n"), 1);
+        ASSERT_EQ(im.Read(), 1);
+        const std::string mid = russian ? "\xCF\xF0\xE8 \xF7\xF2\xE5\xED\xE8\xE8 t.mif "
+                                          "\xE8\xF1\xEF\xF0\xE0\xE2\xEB\xE5\xED\xEE "
+                                          "\xEF\xF0\xEE\xE1\xEB\xE5\xEC: 2; "
+                                          "\xEF\xE5\xF0\xE2\xE0\xFF \xE2 \xF1\xF2\xF0\xEE\xEA\xE5 "
+                                        : "2 problems repaired while reading t.mif; first at line ";
+        EXPECT_EQ(im.frame()->GetMessages(),
+                  (std::vector<std::string>{mid + "9: Pline declares 5 nodes, 2 found"}));
+    }
+    testos::SetUserLanguage(false);
+    Import clean;
+    ASSERT_EQ(clean.Open(Header("Columns 1\r\n  n Integer\r\n") + "Point 1 2\r\n", "1\r\n"), 1);
+    ASSERT_EQ(clean.Read(), 1);
+    EXPECT_TRUE(clean.frame()->GetMessages().empty());
+}
+
 // Memory that runs out in the middle of an import or an export fails the call with its error
 // code: no exception reaches the host, and nothing is left open.
 TEST(Import, MemoryRunningOutFailsImportAndExportWithTheirCodes) {
