@@ -211,6 +211,7 @@ TEST(Report, CountsBeyondTheKeptEntries) {
     EXPECT_EQ(found.size(), CMifReport::kMaxEntries);
     EXPECT_EQ(report.CountOf(kRepairNotFinite), 1500);
     EXPECT_EQ(report.CountOf(kRepairDecimalComma), 1);
+    EXPECT_EQ(report.FirstLineOf(kRepairNotFinite), 7);
     EXPECT_EQ(report.FirstLineOf(kRepairDecimalComma), 1507) << "a kind first found late";
     EXPECT_EQ(report.Total(), 1501);
 }
