@@ -21,22 +21,6 @@
 
 namespace {
 
-// Even-odd test of a point against a ring.
-bool PointInRing(double x, double y, const CXF_PolygonD& ring) {
-    const tagXF_POINT3DD* p = ring.GetData();
-    int n = ring.GetSize();
-    bool inside = false;
-    for (int i = 0, j = n - 1; i < n; j = i++) {
-        if ((p[i].y > y) != (p[j].y > y)) {
-            double crossX = p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / (p[i].y - p[j].y);
-            if (x < crossX) {
-                inside = !inside;
-            }
-        }
-    }
-    return inside;
-}
-
 bool IsFinite(const CXF_RectD& r) {
     return std::isfinite(r.x1) && std::isfinite(r.y1) && std::isfinite(r.x2) && std::isfinite(r.y2);
 }
@@ -205,6 +189,20 @@ private:
 
 }  // namespace
 
+bool CXF_PolygonD::Contains(double x, double y) const {
+    const tagXF_POINT3DD* p = GetData();
+    bool inside = false;
+    for (int i = 0, j = size - 1; i < size; j = i++) {
+        if ((p[i].y > y) != (p[j].y > y)) {
+            double crossX = p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / (p[i].y - p[j].y);
+            if (x < crossX) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
+
 int64_t CXF_RegionCmx::DefineExternal() {
     int64_t comparisons = 0;
     int n = GetPolygonSize();
@@ -259,7 +257,7 @@ int64_t CXF_RegionCmx::DefineExternal() {
     }
 
     for (CRingGroup& g : groups) {
-        g.selfInside = g.holds && PointInRing(first(g).x, first(g).y, ring(g.first));
+        g.selfInside = g.holds && ring(g.first).Contains(first(g).x, first(g).y);
     }
 
     // Ranks: smaller boxes first.
@@ -313,7 +311,7 @@ int64_t CXF_RegionCmx::DefineExternal() {
                     continue;
                 }
                 ++comparisons;
-                if (PointInRing(first(inner).x, first(inner).y, ring(outer.first))) {
+                if (ring(outer.first).Contains(first(inner).x, first(inner).y)) {
                     inner.sameBoxHolders += outer.size;
                 }
             }
@@ -347,7 +345,7 @@ int64_t CXF_RegionCmx::DefineExternal() {
         g.parent = tree.FindSmallest(
             key,
             [&](int outer) {
-                return PointInRing(p.x, p.y, ring(groups[static_cast<size_t>(outer)].first));
+                return ring(groups[static_cast<size_t>(outer)].first).Contains(p.x, p.y);
             },
             comparisons);
     }
