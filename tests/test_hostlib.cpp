@@ -195,6 +195,7 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
     const Ring triangle = {{2, 2, 0}, {6, 2, 0}, {2, 6, 0}};
     const Ring corner = {{0, 0, 0}, {5, 1, 0}, {1, 5, 0}};  // inside, sharing a vertex
     const Ring beside = {{10, 0, 0}, {20, 0, 0}, {20, 10, 0}, {10, 10, 0}};
+    const Ring cornerFirst = {{8, 8, 0}, {2, 8, 0}, {2, 2, 0}, {8, 2, 0}};
     // A concave ring whose notch holds a ring that lies inside its bounding box only.
     const Ring notched = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {7, 10, 0},
                           {7, 3, 0}, {3, 3, 0},  {3, 10, 0},  {0, 10, 0}};
@@ -210,10 +211,14 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
         {notched, Box(4, 5, 6, 9)},
         {square, diamond},
         {diamond, square},
+        {square, diamond, square},
         {triangle, square, triangle, triangle, square},
         {corner, square},
         {square, beside},
         {square, {{3, 3, 0}}, {{4, 4, 0}, {5, 5, 0}}, triangle},
+        // Repeats of a ring whose first point lies outside it (on its top right corner) do not
+        // hold each other; the box around holds them all.
+        {Box(0, 0, 10, 10), cornerFirst, Box(4, 4, 5, 5), cornerFirst},
     };
     for (const auto& rings : cases) {
         CXF_RegionCmx region;
@@ -224,6 +229,14 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
         region.DefineExternal();
         EXPECT_EQ(Outer(region), OuterByEveryPair(region)) << "case of " << rings.size();
     }
+    // A ring whose box is not finite holds nothing and is outer.
+    CXF_RegionCmx withNan;
+    withNan.SetPolygonSize(3);
+    SetRing(withNan, 0, Box(0, 0, 10, 10));
+    SetRing(withNan, 1, {{std::nan(""), 1, 0}, {9, 1, 0}, {9, 9, 0}, {1, 9, 0}});
+    SetRing(withNan, 2, Box(2, 2, 8, 8));
+    withNan.DefineExternal();
+    EXPECT_EQ(Outer(withNan), (std::vector<int>{1, 1, 0}));
 
     const int n = 20000;
     for (const char* layout : {"disjoint", "identical", "nested", "nested inward"}) {
