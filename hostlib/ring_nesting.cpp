@@ -17,7 +17,9 @@
 // - groups with the same bounding box are compared pair by pair, as before;
 // - otherwise the rings that hold a group are those that hold the smallest group holding it (its
 //   parent) and that group's own rings. That is so when rings do not cross, as in real data. The
-//   parent is found in a k-d tree of the boxes, smallest box first.
+//   parent is found in a k-d tree of the boxes, smallest box first, and of groups with the same
+//   box the one inside the others (held by the most of them) first: a ring inside a diamond in a
+//   square of the same box is held by both.
 
 namespace {
 
@@ -58,7 +60,7 @@ struct CRingGroup {
     int64_t size = 0;            // rings in the group
     bool holds = false;          // 3 points or more: it can hold other rings
     bool selfInside = false;     // its first point lies in its own area: its rings hold each other
-    int rank = 0;                // its place in the order of box area, then first ring
+    int rank = 0;                // its place by box area, same-box holders (most first), first ring
     int parent = -1;             // the smallest group with a larger box that holds it
     int64_t sameBoxHolders = 0;  // rings of other groups with the same box that hold it
     int64_t holders = -1;        // rings of other groups that hold it; -1 until known
@@ -269,12 +271,19 @@ void FindSelfInside(const CXF_PolygonList& rings, std::vector<CRingGroup>& group
     }
 }
 
-// Ranks the groups, smaller boxes first, then by first ring; returns the groups in rank order.
-std::vector<int> RankByBoxArea(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
+// The groups by number.
+std::vector<int> AllGroups(const std::vector<CRingGroup>& groups) {
     std::vector<int> order(groups.size());
     for (size_t g = 0; g < groups.size(); ++g) {
         order[g] = static_cast<int>(g);
     }
+    return order;
+}
+
+// Ranks the groups: smaller boxes first; of the same box, the one held by more others (the inner
+// one) first; then by first ring.
+void RankByBoxArea(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
+    std::vector<int> order = AllGroups(groups);
     auto area = [&](int g) {
         const CXF_RectD& r = BoxOf(rings, groups[static_cast<size_t>(g)]);
         return (r.x2 - r.x1) * (r.y2 - r.y1);
@@ -282,19 +291,24 @@ std::vector<int> RankByBoxArea(const CXF_PolygonList& rings, std::vector<CRingGr
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         double aa = area(a);
         double ab = area(b);
-        return aa != ab
-                   ? aa < ab
-                   : groups[static_cast<size_t>(a)].first < groups[static_cast<size_t>(b)].first;
+        const CRingGroup& ga = groups[static_cast<size_t>(a)];
+        const CRingGroup& gb = groups[static_cast<size_t>(b)];
+        if (aa != ab) {
+            return aa < ab;
+        }
+        if (ga.sameBoxHolders != gb.sameBoxHolders) {
+            return ga.sameBoxHolders > gb.sameBoxHolders;
+        }
+        return ga.first < gb.first;
     });
     for (size_t r = 0; r < order.size(); ++r) {
         groups[static_cast<size_t>(order[r])].rank = static_cast<int>(r);
     }
-    return order;
 }
 
 // The groups sorted by box, so that groups with the same box lie together.
-std::vector<int> SortByBox(const CXF_PolygonList& rings, const std::vector<CRingGroup>& groups,
-                           std::vector<int> order) {
+std::vector<int> SortByBox(const CXF_PolygonList& rings, const std::vector<CRingGroup>& groups) {
+    std::vector<int> order = AllGroups(groups);
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         const CXF_RectD& p = BoxOf(rings, groups[static_cast<size_t>(a)]);
         const CXF_RectD& q = BoxOf(rings, groups[static_cast<size_t>(b)]);
@@ -314,10 +328,9 @@ std::vector<int> SortByBox(const CXF_PolygonList& rings, const std::vector<CRing
 
 // Groups with the same box, which the tree does not tell apart, are tested pair by pair: each
 // gets the rings of the others that hold it. Returns the pairs compared.
-int64_t CountSameBoxHolders(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups,
-                            const std::vector<int>& order) {
+int64_t CountSameBoxHolders(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
     int64_t comparisons = 0;
-    std::vector<int> byBox = SortByBox(rings, groups, order);
+    std::vector<int> byBox = SortByBox(rings, groups);
     auto group = [&](size_t k) -> CRingGroup& { return groups[static_cast<size_t>(byBox[k])]; };
     for (size_t run = 0; run < byBox.size();) {
         size_t end = run + 1;
@@ -436,8 +449,8 @@ int64_t CXF_RegionCmx::DefineExternal() {
     CRingGroups grouped = GroupSamePoints(rings);
     std::vector<CRingGroup>& groups = grouped.groups;
     FindSelfInside(rings, groups);
-    std::vector<int> order = RankByBoxArea(rings, groups);
-    int64_t comparisons = CountSameBoxHolders(rings, groups, order);
+    int64_t comparisons = CountSameBoxHolders(rings, groups);
+    RankByBoxArea(rings, groups);
     comparisons += FindParents(rings, groups);
     CountHolders(groups);
     MarkHoles(rings, grouped);

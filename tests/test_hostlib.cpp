@@ -212,6 +212,9 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
         {square, diamond},
         {diamond, square},
         {square, diamond, square},
+        // A ring inside two rings of the same box, one inside the other, and a ring inside it.
+        {square, diamond, Box(4, 4, 6, 6), Box(4.5, 4.5, 5.5, 5.5)},
+        {Box(4, 4, 6, 6), diamond, square},
         {triangle, square, triangle, triangle, square},
         {corner, square},
         {square, beside},
