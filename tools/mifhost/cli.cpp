@@ -3,70 +3,67 @@
 #include <cstdlib>
 
 #include "tools/mifhost/codepage.h"
+#include "tools/mifhost/commands.h"
 
 namespace {
 
-enum CommandBit : unsigned {
-    kInfo = 1,
-    kDump = 2,
-    kConvert = 4,
-    kRender = 8,
-    kEvery = kInfo | kDump | kConvert | kRender,
-};
-
-struct CommandSpec {
-    const char* name;
-    CommandBit bit;
-    size_t files;
-    const char* usage;
-    const char* summary;
-    const char* details;
-};
-
 const CommandSpec kCommands[] = {
-    {"info", kInfo, 1, "info IN.mif", "columns, objects per type, legend styles, extent, code page",
+    {"info", 1, "info IN.mif", "columns, objects per type, legend styles, extent, code page",
      "Imports the file and prints its columns (name, type, width, decimals), the objects per host\n"
      "type, the legend styles that were set, the bounding box, the code page its text was read\n"
-     "with and why, and how long the import took.\n"},
-    {"dump", kDump, 1, "dump IN.mif [-o OUT.geojson]",
-     "the layer as GeoJSON (standard output by default)",
+     "with and why, and how long the import took.\n",
+     CommandOutput::kNone, true, InfoCommand},
+    {"dump", 1, "dump IN.mif [-o OUT.geojson]", "the layer as GeoJSON (standard output by default)",
      "Writes the imported layer as a GeoJSON FeatureCollection: one Feature per object in file\n"
      "order, attribute values as properties, and the members hostType, text and style. Outer\n"
      "rings run counter-clockwise and holes clockwise. A file is written to a temporary file\n"
-     "beside it and renamed into place, so a failure leaves an old file as it was.\n"},
-    {"convert", kConvert, 2, "convert IN.mif OUT.mif",
+     "beside it and renamed into place, so a failure leaves an old file as it was.\n",
+     CommandOutput::kFileOrStdout, true, DumpCommand},
+    {"convert", 2, "convert IN.mif OUT.mif",
      "import, then export (OUT.mid is written beside OUT.mif)",
      "Imports the file into a document, then exports the layer with the plug-in; the output keeps\n"
      "the input's Charset and CoordSys lines. The output must end in .mif and must be neither the\n"
      "input nor its MID file. Both files are written beside their names first and take their\n"
      "places when both are complete, so a failure or an interrupt leaves the old pair as it "
-     "was.\n"},
-    {"render", kRender, 2, "render IN.mif OUT.svg [--width N] [--height N]",
+     "was.\n",
+     CommandOutput::kMifPair, false, ConvertCommand},
+    {"render", 2, "render IN.mif OUT.svg [--width N] [--height N]",
      "the layer drawn as an SVG picture",
      "Draws the layer to scale with its colours, pen widths, fills, symbols and texts, scaled to\n"
      "fit the width and the height while keeping its proportions, with every text and symbol\n"
-     "inside the picture. OUT.svg \"-\" writes to standard output.\n"},
+     "inside the picture. OUT.svg \"-\" writes to standard output.\n",
+     CommandOutput::kFileOrStdout, true, RenderCommand},
 };
 
 struct OptionSpec {
     const char* name;
     const char* shortName;
-    const char* value;  // null for a flag
-    unsigned commands;
+    const char* value;     // null for a flag
+    const char* commands;  // the commands that take it, separated by blanks; null: every one
     const char* help;
 };
 
 const OptionSpec kOptions[] = {
-    {"--output", "-o", "FILE", kDump, "the GeoJSON file to write; \"-\" or none: standard output"},
-    {"--width", nullptr, "N", kRender, "the most pixels the picture is wide (16 to 100000; 1000)"},
-    {"--height", nullptr, "N", kRender, "the most pixels the picture is high (16 to 100000; 1000)"},
-    {"--codepage", nullptr, "NAME", kInfo | kDump | kRender,
+    {"--output", "-o", "FILE", "dump", "the GeoJSON file to write; \"-\" or none: standard output"},
+    {"--width", nullptr, "N", "render", "the most pixels the picture is wide (16 to 100000; 1000)"},
+    {"--height", nullptr, "N", "render",
+     "the most pixels the picture is high (16 to 100000; 1000)"},
+    {"--codepage", nullptr, "NAME", "info dump render",
      "code page of the file's text: auto (the default) follows its Charset line;\n"
      "                      or CP1252, WINDOWS-1251, ISO-8859-5, UTF-8, CP936, ..."},
-    {"--plugin", nullptr, "PATH", kEvery,
+    {"--plugin", nullptr, "PATH", nullptr,
      "the plug-in library (default: libmif.so beside mifhost)"},
-    {"--quiet", "-q", nullptr, kEvery, "no progress bars"},
+    {"--quiet", "-q", nullptr, nullptr, "no progress bars"},
 };
+
+// Whether the command takes the option.
+bool Takes(const OptionSpec& option, const std::string& command) {
+    if (option.commands == nullptr) {
+        return true;
+    }
+    std::string list = std::string(" ") + option.commands + " ";
+    return list.find(" " + command + " ") != std::string::npos;
+}
 
 const CommandSpec* FindCommand(const std::string& name) {
     for (const CommandSpec& c : kCommands) {
@@ -130,7 +127,7 @@ std::string HelpText(const std::string& command) {
             "  help [COMMAND]                  this text, or the options of one command\n\n"
             "options of every command:\n";
         for (const OptionSpec& o : kOptions) {
-            if (o.commands == kEvery) {
+            if (o.commands == nullptr) {
                 text += OptionLine(o);
             }
         }
@@ -151,7 +148,7 @@ std::string HelpText(const std::string& command) {
     std::string text =
         std::string("usage: mifhost ") + c->usage + " [options]\n" + c->details + "\noptions:\n";
     for (const OptionSpec& o : kOptions) {
-        if ((o.commands & c->bit) != 0) {
+        if (Takes(o, c->name)) {
             text += OptionLine(o);
         }
     }
@@ -243,8 +240,13 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
                 (command->files > 1 ? "s" : "") + ": mifhost " + command->usage;
         return false;
     }
+    o.spec = command;
+    if (command->files > 1) {
+        o.output = o.files[1];
+        o.files.pop_back();
+    }
     for (const Given& g : given) {
-        if ((g.entry->commands & command->bit) == 0) {
+        if (!Takes(*g.entry, command->name)) {
             error = o.command + " does not take " + g.name;
             return false;
         }
