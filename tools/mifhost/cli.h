@@ -9,10 +9,12 @@ struct CommandSpec;
 struct Options {
     std::string command;                // info, dump, convert, render; help; version
     const CommandSpec* spec = nullptr;  // the command's row in the table; null for help, version
-    std::vector<std::string> files;     // the input
+    std::vector<std::string> files;     // the inputs
     // The output: dump's -o, the second file name of render and convert; "-" (or none, for
     // dump) for standard output.
     std::string output;
+    std::string folder;  // -d: each output goes there under its input's name
+    int jobs = 1;        // -j: inputs run at once
     std::string plugin;
     std::string codePage = "auto";
     int width = 1000;
@@ -31,15 +33,21 @@ enum class CommandOutput { kNone, kFileOrStdout, kMifPair };
 // the rows of the options it takes.
 struct CommandSpec {
     const char* name;
-    size_t files;  // file names it takes: the input, and for some the output
+    // File names it takes: the input, and for some the output; 0 for one or more inputs. With
+    // -d it takes one or more inputs.
+    size_t files;
     const char* usage;
     const char* summary;
     const char* details;
     CommandOutput output;
-    bool decodesText;  // needs the code page of the file's text
+    const char* extension;  // of its output file, which -d names after the input
+    bool decodesText;       // needs the code page of the file's text
     // Does the command's work on the imported file; returns the exit code.
     int (*run)(Session& session);
 };
+
+// The most input files -j runs at once.
+constexpr int kMaxJobs = 64;
 
 // Reads the command line; false with a one-line reason for a usage error.
 bool ParseCommandLine(int argc, const char* const* argv, Options& options, std::string& error);

@@ -13,6 +13,7 @@
 #include "plugin/host/file_info.h"
 #include "plugin/host/main_frame.h"
 #include "plugin/host/vector.h"
+#include "tools/mifhost/batch.h"
 #include "tools/mifhost/cli.h"
 #include "tools/mifhost/codepage.h"
 #include "tools/mifhost/commands.h"
@@ -385,5 +386,21 @@ int main(int argc, char** argv) {
         return FinishStandardOutput();
     }
     platform::IgnoreWriteSignals();
+    if (!o.folder.empty()) {
+        int code = CheckFolder(o.folder);
+        if (code != kExitOk) {
+            return code;
+        }
+    }
+    if (o.files.size() > 1) {
+        // A plug-in that cannot be used is said once, not once for every file.
+        CGEO geo;
+        PluginLoader plugin;
+        int code = LoadPlugin(o, plugin, geo);
+        return code != kExitOk ? code : RunEach(o);
+    }
+    if (!o.folder.empty()) {
+        o.output = OutputInFolder(o.folder, o.files[0], o.spec->extension);
+    }
     return Run(o);
 }
