@@ -194,6 +194,13 @@ TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
                   std::string::npos)
             << full.err;
     }
+    // With several files, no file is begun once standard output cannot be written, and the
+    // message names those not begun.
+    HostRun several = RunHost({"info", "a.mif", "a.mif", "passwd"}, dir, "/dev/full");
+    EXPECT_EQ(several.code, 3);
+    EXPECT_EQ(several.err,
+              "mifhost: cannot write standard output: No space left on device; not "
+              "begun: a.mif, passwd\n");
     WriteFile(dir.Path("old.geojson"), "old");
     WriteFile(dir.Path("out.mif"), "old mif");
     WriteFile(dir.Path("out.mid"), "old mid");

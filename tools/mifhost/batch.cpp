@@ -270,7 +270,8 @@ int RunEach(const Options& o) {
         worst = std::max<unsigned>(worst, kExitBrokenPipe);
     } else if (writeError != 0) {
         Fail(kExitCannotSave,
-             std::string("cannot write standard output: ") + std::strerror(writeError));
+             std::string("cannot write standard output: ") + std::strerror(writeError) +
+                 (next < jobs.size() ? "; not begun: " + NotBegun(jobs, next) : ""));
         worst = std::max<unsigned>(worst, kExitCannotSave);
     }
     return static_cast<int>(worst);
