@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tools/mifhost/commands.h"
@@ -167,6 +168,134 @@ int CheckDistinct(const std::vector<Job>& jobs, const std::vector<std::string>& 
     return kExitOk;
 }
 
+// The files of a run on several files as they begin, end and are shown.
+class Batch {
+public:
+    Batch(const Options& options, std::string self, std::vector<Job> all)
+        : o(options), program(std::move(self)), jobs(std::move(all)) {}
+
+    // Runs every file (or until an interrupt); the highest exit code.
+    unsigned Run(volatile int& interrupt) {
+        while (!Over()) {
+            BeginFiles();
+            WaitForAChange(interrupt);
+            if (interrupt != 0 && !stopped) {
+                PassOn(interrupt);
+            }
+            FinishEnded();
+            ShowDone();
+        }
+        return Close(interrupt);
+    }
+
+private:
+    bool Over() const {
+        return shown == jobs.size() || (stopped && running.empty() && shown == next);
+    }
+
+    // Begins files until o.jobs run at once.
+    void BeginFiles() {
+        while (!stopped && next < jobs.size() && running.size() < static_cast<size_t>(o.jobs)) {
+            Job& job = jobs[next++];
+            std::string error;
+            platform::Child* child = platform::StartChild(program, job.args, error);
+            if (child == nullptr) {
+                job.err = "mifhost: cannot run mifhost on " + job.input + ": " + error + "\n";
+                job.code = kExitPlugin;
+                job.done = true;
+                continue;
+            }
+            auto r = std::make_unique<Running>();
+            r->job = next - 1;
+            r->child = child;
+            Running& started = *r;
+            r->out = std::thread(Drain, std::ref(started), false, std::ref(job.out), std::ref(lock),
+                                 std::ref(changed));
+            r->err = std::thread(Drain, std::ref(started), true, std::ref(job.err), std::ref(lock),
+                                 std::ref(changed));
+            running.push_back(std::move(r));
+        }
+    }
+
+    // Until a file's streams are read to their end, an interrupt, or a short while: an interrupt
+    // handler cannot wake a waiting thread, so the flag is looked at often.
+    void WaitForAChange(volatile int& interrupt) {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait_for(hold, std::chrono::milliseconds(20), [&] {
+            return interrupt != 0 ||
+                   std::any_of(running.begin(), running.end(),
+                               [](const std::unique_ptr<Running>& r) { return r->open == 0; });
+        });
+    }
+
+    // The running files get the interrupt; no file is begun after it.
+    void PassOn(int interrupt) {
+        stopped = true;
+        for (const std::unique_ptr<Running>& r : running) {
+            platform::InterruptChild(r->child, interrupt);
+        }
+    }
+
+    // Files whose streams are read to their end: their processes are waited for.
+    void FinishEnded() {
+        for (auto it = running.begin(); it != running.end();) {
+            Running& r = **it;
+            if (r.open != 0) {
+                ++it;
+                continue;
+            }
+            r.out.join();
+            r.err.join();
+            Job& job = jobs[r.job];
+            job.code = platform::FinishChild(r.child, job.how);
+            job.done = true;
+            it = running.erase(it);
+        }
+    }
+
+    // What the ended files wrote, in their order; no file is begun once standard output fails.
+    void ShowDone() {
+        for (; shown < jobs.size() && jobs[shown].done; ++shown) {
+            worst = std::max(worst, jobs[shown].code);
+            if (writeError == 0 && (writeError = Show(jobs[shown], true)) != 0) {
+                stopped = true;
+            } else if (writeError != 0) {
+                Show(jobs[shown], false);
+            }
+        }
+    }
+
+    // The messages about files not begun, and the highest exit code.
+    unsigned Close(int interrupt) {
+        if (interrupt != 0 && next < jobs.size()) {
+            Fail(kExitCancelled, o.command + " cancelled (" + platform::InterruptName(interrupt) +
+                                     "); not begun: " + NotBegun(jobs, next));
+            worst = std::max<unsigned>(worst, kExitCancelled);
+        }
+        if (writeError == EPIPE) {
+            worst = std::max<unsigned>(worst, kExitBrokenPipe);
+        } else if (writeError != 0) {
+            Fail(kExitCannotSave,
+                 std::string("cannot write standard output: ") + std::strerror(writeError) +
+                     (next < jobs.size() ? "; not begun: " + NotBegun(jobs, next) : ""));
+            worst = std::max<unsigned>(worst, kExitCannotSave);
+        }
+        return worst;
+    }
+
+    const Options& o;
+    std::string program;
+    std::vector<Job> jobs;
+    std::mutex lock;
+    std::condition_variable changed;  // a stream was read to its end
+    std::vector<std::unique_ptr<Running>> running;
+    size_t next = 0;       // the first file not begun
+    size_t shown = 0;      // the first file not shown
+    bool stopped = false;  // no file is begun any more
+    int writeError = 0;    // of standard output, which is then written no more
+    unsigned worst = 0;
+};
+
 }  // namespace
 
 int RunEach(const Options& o) {
@@ -190,89 +319,9 @@ int RunEach(const Options& o) {
     if (code != kExitOk) {
         return code;
     }
-
-    // Interrupts stop the starting of files and go on to the running ones. The flag outlives the
-    // call: it stays set up to the end of the program.
+    // The flag outlives the call: interrupts stay caught up to the end of the program.
     static volatile int interrupt = 0;
     platform::CatchInterrupt(&interrupt);
-    std::mutex lock;
-    std::condition_variable changed;
-    std::vector<std::unique_ptr<Running>> running;
-    size_t next = 0;   // the first job not begun
-    size_t shown = 0;  // the first job not shown
-    bool stopped = false;
-    int writeError = 0;  // of standard output, which is then written no more
-    unsigned worst = 0;
-    while (shown < jobs.size() && !(stopped && running.empty() && shown == next)) {
-        while (!stopped && next < jobs.size() && running.size() < static_cast<size_t>(o.jobs)) {
-            Job& job = jobs[next++];
-            std::string error;
-            platform::Child* child = platform::StartChild(program, job.args, error);
-            if (child == nullptr) {
-                job.err = "mifhost: cannot run mifhost on " + job.input + ": " + error + "\n";
-                job.code = kExitPlugin;
-                job.done = true;
-                continue;
-            }
-            auto r = std::make_unique<Running>();
-            r->job = next - 1;
-            r->child = child;
-            Running& started = *r;
-            r->out = std::thread(Drain, std::ref(started), false, std::ref(job.out), std::ref(lock),
-                                 std::ref(changed));
-            r->err = std::thread(Drain, std::ref(started), true, std::ref(job.err), std::ref(lock),
-                                 std::ref(changed));
-            running.push_back(std::move(r));
-        }
-        {
-            // The interrupt handler cannot wake a waiting thread: the flag is looked at often.
-            std::unique_lock<std::mutex> hold(lock);
-            changed.wait_for(hold, std::chrono::milliseconds(20), [&] {
-                return interrupt != 0 ||
-                       std::any_of(running.begin(), running.end(),
-                                   [](const std::unique_ptr<Running>& r) { return r->open == 0; });
-            });
-        }
-        if (interrupt != 0 && !stopped) {
-            stopped = true;
-            for (const std::unique_ptr<Running>& r : running) {
-                platform::InterruptChild(r->child, interrupt);
-            }
-        }
-        for (auto it = running.begin(); it != running.end();) {
-            Running& r = **it;
-            if (r.open != 0) {
-                ++it;
-                continue;
-            }
-            r.out.join();
-            r.err.join();
-            Job& job = jobs[r.job];
-            job.code = platform::FinishChild(r.child, job.how);
-            job.done = true;
-            it = running.erase(it);
-        }
-        for (; shown < jobs.size() && jobs[shown].done; ++shown) {
-            worst = std::max(worst, jobs[shown].code);
-            if (writeError == 0 && (writeError = Show(jobs[shown], true)) != 0) {
-                stopped = true;  // no file is begun for an output that cannot be written
-            } else if (writeError != 0) {
-                Show(jobs[shown], false);
-            }
-        }
-    }
-    if (interrupt != 0 && next < jobs.size()) {
-        Fail(kExitCancelled, o.command + " cancelled (" + platform::InterruptName(interrupt) +
-                                 "); not begun: " + NotBegun(jobs, next));
-        worst = std::max<unsigned>(worst, kExitCancelled);
-    }
-    if (writeError == EPIPE) {
-        worst = std::max<unsigned>(worst, kExitBrokenPipe);
-    } else if (writeError != 0) {
-        Fail(kExitCannotSave,
-             std::string("cannot write standard output: ") + std::strerror(writeError) +
-                 (next < jobs.size() ? "; not begun: " + NotBegun(jobs, next) : ""));
-        worst = std::max<unsigned>(worst, kExitCannotSave);
-    }
-    return static_cast<int>(worst);
+    Batch batch(o, program, std::move(jobs));
+    return static_cast<int>(batch.Run(interrupt));
 }
