@@ -17,25 +17,11 @@
 // - groups with the same bounding box are compared pair by pair, as before;
 // - otherwise the rings that hold a group are those that hold the smallest group holding it (its
 //   parent) and that group's own rings. That is so when rings do not cross, as in real data. The
-//   parent is found in a k-d tree of the boxes, smallest box first.
+//   parent is found in a k-d tree of the boxes, smallest box first, and of groups with the same
+//   box the one inside the others (held by the most of them) first: a ring inside a diamond in a
+//   square of the same box is held by both.
 
 namespace {
-
-// Even-odd test of a point against a ring.
-bool PointInRing(double x, double y, const CXF_PolygonD& ring) {
-    const tagXF_POINT3DD* p = ring.GetData();
-    int n = ring.GetSize();
-    bool inside = false;
-    for (int i = 0, j = n - 1; i < n; j = i++) {
-        if ((p[i].y > y) != (p[j].y > y)) {
-            double crossX = p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / (p[i].y - p[j].y);
-            if (x < crossX) {
-                inside = !inside;
-            }
-        }
-    }
-    return inside;
-}
 
 bool IsFinite(const CXF_RectD& r) {
     return std::isfinite(r.x1) && std::isfinite(r.y1) && std::isfinite(r.x2) && std::isfinite(r.y2);
@@ -74,7 +60,7 @@ struct CRingGroup {
     int64_t size = 0;            // rings in the group
     bool holds = false;          // 3 points or more: it can hold other rings
     bool selfInside = false;     // its first point lies in its own area: its rings hold each other
-    int rank = 0;                // its place in the order of box area, then first ring
+    int rank = 0;                // its place by box area, same-box holders (most first), first ring
     int parent = -1;             // the smallest group with a larger box that holds it
     int64_t sameBoxHolders = 0;  // rings of other groups with the same box that hold it
     int64_t holders = -1;        // rings of other groups that hold it; -1 until known
@@ -203,90 +189,129 @@ private:
     std::vector<std::pair<int, int>> heap;  // (smallest rank below, node), smallest on top
 };
 
-}  // namespace
-
-int64_t CXF_RegionCmx::DefineExternal() {
-    int64_t comparisons = 0;
-    int n = GetPolygonSize();
-    if (n == 1) {
-        // Most regions have one ring, which nothing else can hold; the general way would build
-        // its groups and tree only to compare the ring with its own box.
-        CXF_PolygonD& only = *rings.Get(0);
-        only.UpdateBoundRect();
-        only.SetExternal(true);
-        return only.GetSize() >= 3 && IsFinite(only.GetBoundRect()) ? 1 : 0;
-    }
-    std::vector<int> groupOf(static_cast<size_t>(n), -1);
+// The rings of a region in groups of rings with the same points.
+struct CRingGroups {
     std::vector<CRingGroup> groups;
-    auto ring = [this](int i) -> CXF_PolygonD& { return *rings.Get(i); };
-    auto first = [&](const CRingGroup& g) { return ring(g.first).GetData()[0]; };
-    auto box = [&](const CRingGroup& g) -> const CXF_RectD& {
-        return ring(g.first).GetBoundRect();
-    };
+    std::vector<int> groupOf;  // each ring's group; -1 for a ring that holds nothing
+};
 
-    // Rings with the same points form one group; rings without points, or with coordinates that
-    // are not finite, hold nothing and are outer.
+const CXF_PolygonD& FirstRing(const CXF_PolygonList& rings, const CRingGroup& g) {
+    return *rings.Get(g.first);
+}
+
+const tagXF_POINT3DD& FirstPoint(const CXF_PolygonList& rings, const CRingGroup& g) {
+    return FirstRing(rings, g).GetData()[0];
+}
+
+const CXF_RectD& BoxOf(const CXF_PolygonList& rings, const CRingGroup& g) {
+    return FirstRing(rings, g).GetBoundRect();
+}
+
+// Most regions have one ring, which nothing else can hold: no groups and no tree for it.
+int64_t MarkOnlyRing(CXF_PolygonD& only) {
+    only.UpdateBoundRect();
+    only.SetExternal(true);
+    return only.GetSize() >= 3 && IsFinite(only.GetBoundRect()) ? 1 : 0;
+}
+
+// Updates every ring's box and marks it outer; returns the rings that can be held (with points,
+// all finite) by the hash of their points, sorted.
+std::vector<std::pair<uint64_t, int>> HashRings(CXF_PolygonList& rings) {
     std::vector<std::pair<uint64_t, int>> byHash;
-    for (int i = 0; i < n; ++i) {
-        ring(i).UpdateBoundRect();
-        ring(i).SetExternal(true);
-        if (ring(i).GetSize() > 0 && IsFinite(ring(i).GetBoundRect())) {
-            byHash.emplace_back(HashPoints(ring(i)), i);
+    for (int i = 0; i < rings.GetSize(); ++i) {
+        CXF_PolygonD& ring = *rings.Get(i);
+        ring.UpdateBoundRect();
+        ring.SetExternal(true);
+        if (ring.GetSize() > 0 && IsFinite(ring.GetBoundRect())) {
+            byHash.emplace_back(HashPoints(ring), i);
         }
     }
     std::sort(byHash.begin(), byHash.end());
+    return byHash;
+}
+
+// Rings with the same points form one group; rings without points, or with coordinates that are
+// not finite, are in none: they hold nothing and are outer.
+CRingGroups GroupSamePoints(CXF_PolygonList& rings) {
+    CRingGroups out;
+    out.groupOf.assign(static_cast<size_t>(rings.GetSize()), -1);
+    std::vector<std::pair<uint64_t, int>> byHash = HashRings(rings);
     for (size_t run = 0; run < byHash.size();) {
         size_t end = run;
         while (end < byHash.size() && byHash[end].first == byHash[run].first) {
             ++end;
         }
-        size_t runGroups = groups.size();
+        // Rings of one hash: each joins the first group of the run with its points, or a new one.
+        size_t runGroups = out.groups.size();
         for (size_t k = run; k < end; ++k) {
             int i = byHash[k].second;
             size_t g = runGroups;
-            while (g < groups.size() && !SamePoints(ring(groups[g].first), ring(i))) {
+            while (g < out.groups.size() &&
+                   !SamePoints(FirstRing(rings, out.groups[g]), *rings.Get(i))) {
                 ++g;
             }
-            if (g == groups.size()) {
-                groups.emplace_back();
-                groups.back().first = i;
-                groups.back().holds = ring(i).GetSize() >= 3;
+            if (g == out.groups.size()) {
+                out.groups.emplace_back();
+                out.groups.back().first = i;
+                out.groups.back().holds = rings.Get(i)->GetSize() >= 3;
             }
-            ++groups[g].size;
-            groupOf[static_cast<size_t>(i)] = static_cast<int>(g);
+            ++out.groups[g].size;
+            out.groupOf[static_cast<size_t>(i)] = static_cast<int>(g);
         }
         run = end;
     }
+    return out;
+}
 
+// A group whose first point lies in its own area: its rings hold each other.
+void FindSelfInside(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
     for (CRingGroup& g : groups) {
-        g.selfInside = g.holds && PointInRing(first(g).x, first(g).y, ring(g.first));
+        const tagXF_POINT3DD& p = FirstPoint(rings, g);
+        g.selfInside = g.holds && FirstRing(rings, g).Contains(p.x, p.y);
     }
+}
 
-    // Ranks: smaller boxes first.
+// The groups by number.
+std::vector<int> AllGroups(const std::vector<CRingGroup>& groups) {
     std::vector<int> order(groups.size());
     for (size_t g = 0; g < groups.size(); ++g) {
         order[g] = static_cast<int>(g);
     }
+    return order;
+}
+
+// Ranks the groups: smaller boxes first; of the same box, the one held by more others (the inner
+// one) first; then by first ring.
+void RankByBoxArea(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
+    std::vector<int> order = AllGroups(groups);
     auto area = [&](int g) {
-        const CXF_RectD& r = box(groups[static_cast<size_t>(g)]);
+        const CXF_RectD& r = BoxOf(rings, groups[static_cast<size_t>(g)]);
         return (r.x2 - r.x1) * (r.y2 - r.y1);
     };
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         double aa = area(a);
         double ab = area(b);
-        return aa != ab
-                   ? aa < ab
-                   : groups[static_cast<size_t>(a)].first < groups[static_cast<size_t>(b)].first;
+        const CRingGroup& ga = groups[static_cast<size_t>(a)];
+        const CRingGroup& gb = groups[static_cast<size_t>(b)];
+        if (aa != ab) {
+            return aa < ab;
+        }
+        if (ga.sameBoxHolders != gb.sameBoxHolders) {
+            return ga.sameBoxHolders > gb.sameBoxHolders;
+        }
+        return ga.first < gb.first;
     });
     for (size_t r = 0; r < order.size(); ++r) {
         groups[static_cast<size_t>(order[r])].rank = static_cast<int>(r);
     }
+}
 
-    // Groups with the same box: every pair is tested.
-    std::vector<int> byBox(order);
-    std::sort(byBox.begin(), byBox.end(), [&](int a, int b) {
-        const CXF_RectD& p = box(groups[static_cast<size_t>(a)]);
-        const CXF_RectD& q = box(groups[static_cast<size_t>(b)]);
+// The groups sorted by box, so that groups with the same box lie together.
+std::vector<int> SortByBox(const CXF_PolygonList& rings, const std::vector<CRingGroup>& groups) {
+    std::vector<int> order = AllGroups(groups);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const CXF_RectD& p = BoxOf(rings, groups[static_cast<size_t>(a)]);
+        const CXF_RectD& q = BoxOf(rings, groups[static_cast<size_t>(b)]);
         if (p.x1 != q.x1) {
             return p.x1 < q.x1;
         }
@@ -298,61 +323,77 @@ int64_t CXF_RegionCmx::DefineExternal() {
         }
         return p.y2 < q.y2;
     });
+    return order;
+}
+
+// Groups with the same box, which the tree does not tell apart, are tested pair by pair: each
+// gets the rings of the others that hold it. Returns the pairs compared.
+int64_t CountSameBoxHolders(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
+    int64_t comparisons = 0;
+    std::vector<int> byBox = SortByBox(rings, groups);
+    auto group = [&](size_t k) -> CRingGroup& { return groups[static_cast<size_t>(byBox[k])]; };
     for (size_t run = 0; run < byBox.size();) {
         size_t end = run + 1;
-        const CXF_RectD& runBox = box(groups[static_cast<size_t>(byBox[run])]);
-        while (end < byBox.size() &&
-               SameBox(box(groups[static_cast<size_t>(byBox[end])]), runBox)) {
+        while (end < byBox.size() && SameBox(BoxOf(rings, group(end)), BoxOf(rings, group(run)))) {
             ++end;
         }
         for (size_t a = run; a < end; ++a) {
-            CRingGroup& inner = groups[static_cast<size_t>(byBox[a])];
+            CRingGroup& inner = group(a);
+            const tagXF_POINT3DD& p = FirstPoint(rings, inner);
             for (size_t b = run; b < end; ++b) {
-                const CRingGroup& outer = groups[static_cast<size_t>(byBox[b])];
+                const CRingGroup& outer = group(b);
                 if (a == b || !outer.holds) {
                     continue;
                 }
                 ++comparisons;
-                if (PointInRing(first(inner).x, first(inner).y, ring(outer.first))) {
+                if (FirstRing(rings, outer).Contains(p.x, p.y)) {
                     inner.sameBoxHolders += outer.size;
                 }
             }
         }
         run = end;
     }
+    return comparisons;
+}
 
-    // Parents: the smallest larger box that holds the group's first point.
+// The key of a group's box in the tree.
+void BoxKey(const CXF_RectD& r, double key[4]) {
+    key[0] = r.x1;
+    key[1] = r.y1;
+    key[2] = -r.x2;
+    key[3] = -r.y2;
+}
+
+// Each group's parent: the group of smallest box, larger than its own, that holds its first
+// point. Returns the rings looked at.
+int64_t FindParents(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
     std::vector<CBoxTree::Item> items;
-    auto keyOf = [&](const CRingGroup& g, double key[4]) {
-        const CXF_RectD& r = box(g);
-        key[0] = r.x1;
-        key[1] = r.y1;
-        key[2] = -r.x2;
-        key[3] = -r.y2;
-    };
     for (size_t g = 0; g < groups.size(); ++g) {
         if (groups[g].holds) {
             CBoxTree::Item item;
-            keyOf(groups[g], item.key);
+            BoxKey(BoxOf(rings, groups[g]), item.key);
             item.rank = groups[g].rank;
             item.group = static_cast<int>(g);
             items.push_back(item);
         }
     }
     CBoxTree tree(std::move(items));
+    int64_t comparisons = 0;
     for (CRingGroup& g : groups) {
         double key[4];
-        keyOf(g, key);
-        tagXF_POINT3DD p = first(g);
-        g.parent = tree.FindSmallest(
-            key,
-            [&](int outer) {
-                return PointInRing(p.x, p.y, ring(groups[static_cast<size_t>(outer)].first));
-            },
-            comparisons);
+        BoxKey(BoxOf(rings, g), key);
+        const tagXF_POINT3DD& p = FirstPoint(rings, g);
+        auto holds = [&](int outer) {
+            return FirstRing(rings, groups[static_cast<size_t>(outer)]).Contains(p.x, p.y);
+        };
+        g.parent = tree.FindSmallest(key, holds, comparisons);
     }
+    return comparisons;
+}
 
-    // Holders from the parent chain, resolved from the top without recursion.
+// The rings that hold each group: those with its box, its parent's and those that hold the
+// parent, resolved from the top of each chain without recursion.
+void CountHolders(std::vector<CRingGroup>& groups) {
     std::vector<int> chain;
     for (size_t g = 0; g < groups.size(); ++g) {
         for (int h = static_cast<int>(g); h >= 0 && groups[static_cast<size_t>(h)].holders < 0;
@@ -369,15 +410,49 @@ int64_t CXF_RegionCmx::DefineExternal() {
             }
         }
     }
+}
 
-    for (int i = 0; i < n; ++i) {
-        int g = groupOf[static_cast<size_t>(i)];
+// A ring held by an odd number of other rings is a hole; the rings of a group that holds itself
+// hold each other.
+void MarkHoles(CXF_PolygonList& rings, const CRingGroups& grouped) {
+    for (int i = 0; i < rings.GetSize(); ++i) {
+        int g = grouped.groupOf[static_cast<size_t>(i)];
         if (g < 0) {
             continue;
         }
-        const CRingGroup& group = groups[static_cast<size_t>(g)];
+        const CRingGroup& group = grouped.groups[static_cast<size_t>(g)];
         int64_t holders = group.holders + (group.selfInside ? group.size - 1 : 0);
-        ring(i).SetExternal(holders % 2 == 0);
+        rings.Get(i)->SetExternal(holders % 2 == 0);
     }
+}
+
+}  // namespace
+
+bool CXF_PolygonD::Contains(double x, double y) const {
+    const tagXF_POINT3DD* p = GetData();
+    bool inside = false;
+    for (int i = 0, j = size - 1; i < size; j = i++) {
+        if ((p[i].y > y) != (p[j].y > y)) {
+            double crossX = p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / (p[i].y - p[j].y);
+            if (x < crossX) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
+
+int64_t CXF_RegionCmx::DefineExternal() {
+    if (rings.GetSize() == 1) {
+        return MarkOnlyRing(*rings.Get(0));
+    }
+    CRingGroups grouped = GroupSamePoints(rings);
+    std::vector<CRingGroup>& groups = grouped.groups;
+    FindSelfInside(rings, groups);
+    int64_t comparisons = CountSameBoxHolders(rings, groups);
+    RankByBoxArea(rings, groups);
+    comparisons += FindParents(rings, groups);
+    CountHolders(groups);
+    MarkHoles(rings, grouped);
     return comparisons;
 }

@@ -12,6 +12,7 @@
 #include "mif/model/mif_object.h"
 #include "resources/module_strings.h"
 #include "test_export_util.h"
+#include "textfile/os_file.h"
 #include "textfile/text_file.h"
 
 namespace {
@@ -478,25 +479,76 @@ TEST(ExportDriver, CancellingKeepsWhatWasWrittenAndFails) {
 
 // Write failures
 
-TEST(ExportFailures, FullDeviceGivesErrorCode8) {
-    SKIP_WITHOUT_POSIX("/dev/full");
-    CExportDocument large;  // big enough to pass the platform's write buffer many times over
+// A document big enough to pass the platform's write buffer many times over, and one that fails
+// only when its files are flushed at close.
+void FillLarge(CExportDocument& large) {
     large.AddColumn("name", XF_COL_TEXT, 40);
     for (int k = 0; k < 5000; ++k) {
         large.AddLine({{{1.0 * k, 2, 0}, {3, 4.0 * k, 0}}});
         large.SetText(k, 0, "a value of some length");
     }
+}
+
+// A write that fails, in the MIF or the MID file, at its first or a later write or at the flush
+// at close, fails the save with error code 8; what was written before stays on disk: the start of
+// what a save that succeeds writes. Faults from the file layer, so this runs on every platform.
+TEST(ExportFailures, AFailedWriteGivesErrorCode8AndKeepsWhatWasWritten) {
+    CExportDocument large;
+    FillLarge(large);
     CExportDocument small;
     small.AddPoints({{1, 1, 0}});
-    // The small document fails only when the files are flushed at close.
-    for (Cgeo_Document* document : {&large.document, &small.document}) {
-        for (const char* full : {"full.mif", "full.mid"}) {
-            TempDir dir;
-            std::filesystem::create_symlink(testos::FullDevice(), dir.Path(full));
-            CSaveResult saved = SaveThroughPlugin(*document, dir.Path("full.mif"));
-            EXPECT_EQ(saved.result, 0) << full;
-            EXPECT_EQ(saved.errorCode, XF_ERROR_WRITE) << full;
-        }
+    struct Case {
+        const char* what;
+        CExportDocument* document;
+        const char* file;
+        COsFileFault fault;
+        int after;
+        bool keepsSome;  // something was written before the failure
+    };
+    const Case cases[] = {
+        {"first MIF write", &large, "out.mif", COsFileFault::kWrite, 0, false},
+        {"third MIF write", &large, "out.mif", COsFileFault::kWrite, 2, true},
+        {"first MID write", &large, "out.mid", COsFileFault::kWrite, 0, false},
+        {"MIF flush at close", &large, "out.mif", COsFileFault::kFlushAtClose, 0, true},
+        {"MID flush at close", &large, "out.mid", COsFileFault::kFlushAtClose, 0, true},
+        {"small MIF flush at close", &small, "out.mif", COsFileFault::kFlushAtClose, 0, false},
+        {"small MID write at close", &small, "out.mid", COsFileFault::kWrite, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir good;
+        CSaveResult whole = SaveWith(XF_Save, c.document->document, good.Path("out.mif"));
+        ASSERT_EQ(whole.result, 2);
+        std::string complete = ReadFile(good.Path(c.file));
+        TempDir dir;
+        COsFile::InjectFault(c.fault, c.file, c.after);
+        CSaveResult saved = SaveWith(XF_Save, c.document->document, dir.Path("out.mif"));
+        COsFile::InjectFault(COsFileFault::kNone);
+        EXPECT_EQ(saved.result, 0);
+        EXPECT_EQ(saved.errorCode, XF_ERROR_WRITE);
+        std::string kept = ReadFile(dir.Path(c.file));
+        EXPECT_EQ(!kept.empty(), c.keepsSome) << kept.size() << " bytes";
+        EXPECT_LT(kept.size(), complete.size());
+        EXPECT_EQ(kept, complete.substr(0, kept.size()));
+    }
+}
+
+// The same through a real device that takes no byte, where there is one: the system's own
+// refusal reaches the save, during the writing and at close.
+TEST(ExportFailures, FullDeviceGivesErrorCode8) {
+    SKIP_WITHOUT_POSIX("/dev/full");
+    CExportDocument large;
+    FillLarge(large);
+    CExportDocument small;
+    small.AddPoints({{1, 1, 0}});
+    const std::pair<Cgeo_Document*, const char*> cases[] = {{&large.document, "full.mif"},
+                                                            {&small.document, "full.mid"}};
+    for (const auto& [document, full] : cases) {
+        TempDir dir;
+        std::filesystem::create_symlink(testos::FullDevice(), dir.Path(full));
+        CSaveResult saved = SaveThroughPlugin(*document, dir.Path("full.mif"));
+        EXPECT_EQ(saved.result, 0) << full;
+        EXPECT_EQ(saved.errorCode, XF_ERROR_WRITE) << full;
     }
 }
 

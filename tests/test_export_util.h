@@ -99,18 +99,13 @@ struct CSaveResult {
     std::vector<std::string> fileNames;
 };
 
-// Saves the document through the shared plug-in, as the host does: a file info holding the
-// description of the vector layer, and the application's main frame for progress.
-inline CSaveResult SaveThroughPlugin(Cgeo_Document& document, const std::string& path,
-                                     Cgeo_Vector* described = nullptr) {
+// Saves the document with an XF_Save, as the host does: a file info holding the description of
+// the vector layer, and the application's main frame for progress. save is the shared plug-in's
+// (SaveThroughPlugin) or the test program's own copy of the plug-in's code, which sees the file
+// layer's faults (COsFile::InjectFault).
+inline CSaveResult SaveWith(XF_SaveFn save, Cgeo_Document& document, const std::string& path,
+                            Cgeo_Vector* described = nullptr) {
     CSaveResult out;
-    PluginLibrary lib;
-    EXPECT_TRUE(lib.Loaded()) << PluginLibrary::Error();
-    auto save = lib.Get<XF_SaveFn>("XF_Save");
-    EXPECT_NE(save, nullptr);
-    if (save == nullptr) {
-        return out;
-    }
     CGEO geo;
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
@@ -127,6 +122,19 @@ inline CSaveResult SaveThroughPlugin(Cgeo_Document& document, const std::string&
         out.mid = ReadFile(mid);
     }
     return out;
+}
+
+// Saves the document through the shared plug-in.
+inline CSaveResult SaveThroughPlugin(Cgeo_Document& document, const std::string& path,
+                                     Cgeo_Vector* described = nullptr) {
+    PluginLibrary lib;
+    EXPECT_TRUE(lib.Loaded()) << PluginLibrary::Error();
+    auto save = lib.Get<XF_SaveFn>("XF_Save");
+    EXPECT_NE(save, nullptr);
+    if (save == nullptr) {
+        return CSaveResult();
+    }
+    return SaveWith(save, document, path, described);
 }
 
 // The MIF text after the header's Data line.

@@ -136,6 +136,57 @@ Ring Box(double x1, double y1, double x2, double y2) {
     return Ring{{x1, y1, 0}, {x2, y1, 0}, {x2, y2, 0}, {x1, y2, 0}};
 }
 
+// The even-odd test that the host's outer-ring marking and mifhost's ring grouping share. A point
+// on a side parallel to an axis is inside on the low side and outside on the high side, so that
+// of two boxes that share a side one holds it.
+TEST(HostGeometry, RingContainsPointsByTheEvenOddRule) {
+    const Ring notched = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {7, 10, 0},
+                          {7, 3, 0}, {3, 3, 0},  {3, 10, 0},  {0, 10, 0}};
+    const Ring clockwise = {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}};
+    const Ring closed = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {0, 0, 0}};
+    const Ring diamond = {{5, 0, 0}, {10, 5, 0}, {5, 10, 0}, {0, 5, 0}};
+    // A ring that crosses itself: the square where its two loops overlap is outside.
+    const Ring twice = {{0, 0, 0}, {6, 0, 0},  {6, 6, 0},  {4, 6, 0},
+                        {4, 2, 0}, {10, 2, 0}, {10, 4, 0}, {0, 4, 0}};
+    struct Case {
+        const char* what;
+        Ring ring;
+        double x;
+        double y;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"centre", Box(0, 0, 10, 10), 5, 5, true},
+        {"right of it", Box(0, 0, 10, 10), 15, 5, false},
+        {"left of it", Box(0, 0, 10, 10), -1, 5, false},
+        {"below it", Box(0, 0, 10, 10), 5, -1, false},
+        {"level with a corner, outside", Box(0, 0, 10, 10), -1, 10, false},
+        {"left side", Box(0, 0, 10, 10), 0, 5, true},
+        {"right side", Box(0, 0, 10, 10), 10, 5, false},
+        {"bottom side", Box(0, 0, 10, 10), 5, 0, true},
+        {"top side", Box(0, 0, 10, 10), 5, 10, false},
+        {"the next box's left side", Box(10, 0, 20, 10), 10, 5, true},
+        {"in the notch", notched, 5, 5, false},
+        {"below the notch", notched, 5, 1, true},
+        {"beside the notch", notched, 1, 8, true},
+        {"clockwise", clockwise, 5, 5, true},
+        {"first point repeated at the end", closed, 5, 5, true},
+        {"in a diamond", diamond, 5, 8, true},
+        {"in a diamond's box only", diamond, 1, 1, false},
+        {"in one loop", twice, 1, 1, true},
+        {"where the loops overlap", twice, 5, 3, false},
+        {"two points", {{0, 0, 0}, {10, 10, 0}}, 5, 5, false},
+        {"one point", {{5, 5, 0}}, 5, 5, false},
+        {"no points", {}, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        CXF_RegionCmx region;
+        region.SetPolygonSize(1);
+        SetRing(region, 0, c.ring);
+        EXPECT_EQ(region.GetPolygon(0)->Contains(c.x, c.y), c.inside) << c.what;
+    }
+}
+
 // Rings that touch, repeat each other or share a box are marked as by testing every pair; large
 // regions of disjoint, identical and nested rings take about n log n comparisons, not n * n.
 TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
@@ -144,6 +195,7 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
     const Ring triangle = {{2, 2, 0}, {6, 2, 0}, {2, 6, 0}};
     const Ring corner = {{0, 0, 0}, {5, 1, 0}, {1, 5, 0}};  // inside, sharing a vertex
     const Ring beside = {{10, 0, 0}, {20, 0, 0}, {20, 10, 0}, {10, 10, 0}};
+    const Ring cornerFirst = {{8, 8, 0}, {2, 8, 0}, {2, 2, 0}, {8, 2, 0}};
     // A concave ring whose notch holds a ring that lies inside its bounding box only.
     const Ring notched = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {7, 10, 0},
                           {7, 3, 0}, {3, 3, 0},  {3, 10, 0},  {0, 10, 0}};
@@ -159,10 +211,17 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
         {notched, Box(4, 5, 6, 9)},
         {square, diamond},
         {diamond, square},
+        {square, diamond, square},
+        // A ring inside two rings of the same box, one inside the other, and a ring inside it.
+        {square, diamond, Box(4, 4, 6, 6), Box(4.5, 4.5, 5.5, 5.5)},
+        {Box(4, 4, 6, 6), diamond, square},
         {triangle, square, triangle, triangle, square},
         {corner, square},
         {square, beside},
         {square, {{3, 3, 0}}, {{4, 4, 0}, {5, 5, 0}}, triangle},
+        // Repeats of a ring whose first point lies outside it (on its top right corner) do not
+        // hold each other; the box around holds them all.
+        {Box(0, 0, 10, 10), cornerFirst, Box(4, 4, 5, 5), cornerFirst},
     };
     for (const auto& rings : cases) {
         CXF_RegionCmx region;
@@ -173,6 +232,14 @@ TEST(HostGeometry, DefineExternalAgreesWithEveryPairAndScales) {
         region.DefineExternal();
         EXPECT_EQ(Outer(region), OuterByEveryPair(region)) << "case of " << rings.size();
     }
+    // A ring whose box is not finite holds nothing and is outer.
+    CXF_RegionCmx withNan;
+    withNan.SetPolygonSize(3);
+    SetRing(withNan, 0, Box(0, 0, 10, 10));
+    SetRing(withNan, 1, {{std::nan(""), 1, 0}, {9, 1, 0}, {9, 9, 0}, {1, 9, 0}});
+    SetRing(withNan, 2, Box(2, 2, 8, 8));
+    withNan.DefineExternal();
+    EXPECT_EQ(Outer(withNan), (std::vector<int>{1, 1, 0}));
 
     const int n = 20000;
     for (const char* layout : {"disjoint", "identical", "nested", "nested inward"}) {

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "test_util.h"
+#include "tools/mifhost/batch.h"
 #include "tools/mifhost/layer_view.h"
 #include "tools/mifhost/progress.h"
 #include "tools/mifhost/terminal_text.h"
@@ -141,7 +143,7 @@ TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
     const Case cases[] = {
         {{}, 1, "no command given; see mifhost --help"},
         {{"frobnicate", "a.mif"}, 1, "unknown command frobnicate; see mifhost --help"},
-        {{"info"}, 1, "info takes 1 file name"},
+        {{"info"}, 1, "info takes one or more file names"},
         {{"--bogus", "info", "a.mif"}, 1, "unknown option --bogus"},
         {{"--width", "abc", "render", "a.mif", "b.svg"}, 1, "--width needs a number of pixels"},
         {{"info", "a.mif", "--width", "500"}, 1, "info does not take --width"},
@@ -192,6 +194,13 @@ TEST(Mifhost, EachFailureGivesItsExitCodeAndReasonOnOneLine) {
                   std::string::npos)
             << full.err;
     }
+    // With several files, no file is begun once standard output cannot be written, and the
+    // message names those not begun.
+    HostRun several = RunHost({"info", "a.mif", "a.mif", "passwd"}, dir, "/dev/full");
+    EXPECT_EQ(several.code, 3);
+    EXPECT_EQ(several.err,
+              "mifhost: cannot write standard output: No space left on device; not "
+              "begun: a.mif, passwd\n");
     WriteFile(dir.Path("old.geojson"), "old");
     WriteFile(dir.Path("out.mif"), "old mif");
     WriteFile(dir.Path("out.mid"), "old mid");
@@ -524,17 +533,39 @@ TEST(Mifhost, HollowStaysHollow) {
     }
 }
 
+// info counts the objects by the host's type, in the order of the types, and names each.
+TEST(Mifhost, InfoCountsObjectsByHostType) {
+    struct Case {
+        const char* objects;
+        const char* counts;
+    };
+    const Case cases[] = {
+        {"None\r\nPoint 1 2\r\nNone\r\n", "objects: 3\n  empty    2\n  point    1\n"},
+        {"Text \"a\"\r\n0 0 1 1\r\nEllipse 0 0 2 2\r\nRect 0 0 1 1\r\nArc 0 0 2 2\r\n0 90\r\n",
+         "objects: 4\n  line     1\n  polygon  1\n  ellipse  1\n  text     1\n"},
+        {"", "objects: 0\nlegend"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteFile(dir.Path("t.mif"),
+                  std::string("Version 300\r\nColumns 1\r\n  n Integer\r\nData\r\n") + c.objects);
+        HostRun info = RunHost({"info", "t.mif"}, dir);
+        ASSERT_EQ(info.code, 0) << info.err;
+        EXPECT_NE(info.out.find(c.counts), std::string::npos) << c.objects << "\n" << info.out;
+    }
+}
+
 TEST(Mifhost, OwnSampleMapThroughEveryCommand) {
     TempDir dir;
     std::string town = std::string(MIF_SOURCE_DIR) + "/examples/town.mif";
     HostRun info = RunHost({"info", town}, dir);
     ASSERT_EQ(info.code, 0) << info.err;
     EXPECT_NE(info.out.find("columns: 8"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("objects: 12"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("polygon  3"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("text     2"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("legend styles: marker, polygon, text"), std::string::npos)
-        << "the two points and the three polygons share their default styles";
+    EXPECT_NE(info.out.find("objects: 12\n  point    2\n  line     4\n  polygon  3\n  ellipse  1\n"
+                            "  text     2\nlegend styles: marker, polygon, text\n"),
+              std::string::npos)
+        << "the two points and the three polygons share their default styles\n"
+        << info.out;
 
     HostRun convert = RunHost({"--quiet", "convert", town, dir.Path("copy.mif")}, dir);
     ASSERT_EQ(convert.code, 0) << convert.err;
@@ -1173,6 +1204,236 @@ TEST(Mifhost, CtrlCStopsTheImportAndTheExport) {
 
 // Pairing holes with outer rings looks at a few rings per hole, not at every outer ring: nested
 // squares (outer, hole, outer ... as the host marks them) and the same triangle many times.
+// Several files: each runs as it would alone, its output in the order of the files, its failure
+// on one line that names it; the others go on, and the exit code is the highest.
+TEST(Mifhost, SeveralFilesRunEachAsAloneAndEndWithTheHighestCode) {
+    TempDir dir;
+    WriteSmallPair(dir);
+    std::string town = std::string(MIF_SOURCE_DIR) + "/examples/town";
+    for (const char* ext : {".mif", ".mid"}) {
+        std::filesystem::copy_file(town + ext, dir.Path(std::string("town") + ext));
+    }
+    WriteFile(dir.Path("bad.mif"), "no MIF file\n");
+    std::filesystem::create_directories(dir.Path("sub"));
+    std::filesystem::copy_file(dir.Path("a.mif"), dir.Path("sub/a.mif"));
+    // What each file gives alone.
+    std::map<std::string, std::string> alone;
+    for (const char* name : {"a", "town"}) {
+        std::string mif = std::string(name) + ".mif";
+        HostRun info = RunHost({"info", mif}, dir);
+        ASSERT_EQ(info.code, 0) << info.err;
+        alone["info " + mif] = info.out.substr(0, info.out.find("import time:"));
+        ASSERT_EQ(RunHost({"dump", mif, "-o", std::string(name) + ".geojson"}, dir).code, 0);
+        ASSERT_EQ(RunHost({"convert", mif, std::string(name) + "-copy.mif"}, dir).code, 0);
+        for (const char* ext : {".geojson", "-copy.mif", "-copy.mid"}) {
+            alone[std::string(name) + ext] = ReadFile(dir.Path(std::string(name) + ext));
+        }
+    }
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::vector<std::string> says;     // the lines of standard error, in order
+        std::vector<std::string> outputs;  // written into out/, each as its file gives it alone
+        bool infoOut = false;              // standard output holds the info of each readable input
+    };
+    const Case cases[] = {
+        {{"info", "a.mif", "town.mif"}, 0, {}, {}, true},
+        {{"-j", "2", "info", "a.mif", "bad.mif", "town.mif", "missing.mif"},
+         2,
+         {"mifhost: bad.mif is not a MIF file: it has no Data line",
+          "mifhost: cannot open missing.mif: No such file or directory"},
+         {},
+         true},
+        {{"dump", "-j", "2", "a.mif", "town.mif", "-d", "out"},
+         0,
+         {},
+         {"a.geojson", "town.geojson"}},
+        {{"dump", "a.mif", "-d", "out/"}, 0, {}, {"a.geojson"}},
+        {{"convert", "--jobs=2", "bad.mif", "a.mif", "town.mif", "-d", "out"},
+         2,
+         {"mifhost: bad.mif is not a MIF file: it has no Data line"},
+         {"a.mif", "a.mid", "town.mif", "town.mid"}},
+        // An output that is a folder (3) outranks an input that is no MIF file (2).
+        {{"-j", "3", "dump", "town.mif", "bad.mif", "a.mif", "--folder", "out"},
+         3,
+         {"mifhost: town.mif: cannot create out/town.geojson: Is a directory",
+          "mifhost: bad.mif is not a MIF file: it has no Data line"},
+         {"a.geojson"}},
+        {{"dump", "a.mif", "sub/a.mif", "-d", "out"},
+         1,
+         {"mifhost: a.mif and sub/a.mif would both be written to out/a.geojson; give them "
+          "separate runs"},
+         {}},
+        {{"dump", "a.mif", "town.mif", "-d", "none"},
+         3,
+         {"mifhost: cannot write into none: No such file or directory"},
+         {}},
+        {{"--plugin", "libnothere.so", "info", "a.mif", "town.mif"},
+         4,
+         {"cannot load plug-in"},
+         {}},
+        {{"dump", "a.mif", "town.mif"},
+         1,
+         {"mifhost: dump takes 1 file name, or one or more with -d FOLDER: mifhost dump IN.mif "
+          "[-o OUT.geojson]; see mifhost --help"},
+         {}},
+        {{"convert", "a.mif", "b.mif", "-o", "x.mif"}, 1, {"convert does not take -o"}, {}},
+        {{"dump", "a.mif", "-o", "x.geojson", "-d", "out"},
+         1,
+         {"dump takes -o or -d, not both"},
+         {}},
+        {{"info", "a.mif", "-d", "out"}, 1, {"info does not take -d"}, {}},
+        {{"render", "a.mif", "town.mif", "-d", "out"}, 1, {"render does not take -d"}, {}},
+        {{"convert", "-d", "out"}, 1, {"convert takes one or more file names"}, {}},
+        {{"-j", "0", "info", "a.mif"}, 1, {"-j needs a number of files at once from 1 to 64"}, {}},
+        {{"-j", "65", "info", "a.mif"}, 1, {"not \"65\""}, {}},
+    };
+    for (const Case& c : cases) {
+        std::string command;
+        for (const std::string& a : c.args) {
+            command += " " + a;
+        }
+        SCOPED_TRACE(command);
+        std::filesystem::remove_all(dir.Path("out"));
+        std::filesystem::create_directories(dir.Path("out/town.geojson"));
+        if (c.code != 3) {
+            std::filesystem::remove(dir.Path("out/town.geojson"));
+        }
+        HostRun r = RunHost(c.args, dir);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        std::vector<std::string> lines;
+        std::istringstream err(r.err);
+        for (std::string line; std::getline(err, line);) {
+            lines.push_back(line);
+        }
+        ASSERT_EQ(lines.size(), c.says.size()) << r.err;
+        for (size_t k = 0; k < lines.size(); ++k) {
+            EXPECT_NE(lines[k].find(c.says[k]), std::string::npos) << lines[k];
+        }
+        // Standard output holds what each readable input gives alone, in their order.
+        std::string expected;
+        if (c.infoOut) {
+            for (const std::string& a : c.args) {
+                expected += alone.count("info " + a) > 0 ? alone["info " + a] : "";
+            }
+            std::string out = r.out;
+            for (size_t at; (at = out.find("import time:")) != std::string::npos;) {
+                out.erase(at, out.find('\n', at) + 1 - at);
+            }
+            EXPECT_EQ(out, expected);
+        }
+        std::vector<std::string> written;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path("out"))) {
+            if (entry.is_regular_file()) {
+                written.push_back(entry.path().filename().string());
+            }
+        }
+        std::sort(written.begin(), written.end());
+        std::vector<std::string> outputs = c.outputs;
+        std::sort(outputs.begin(), outputs.end());
+        EXPECT_EQ(written, outputs);
+        for (const std::string& name : c.outputs) {
+            std::string stem = name.substr(0, name.find('.'));
+            std::string ext = name.substr(name.find('.'));
+            std::string key = stem + (ext == ".geojson" ? ext : "-copy" + ext);
+            EXPECT_EQ(ReadFile(dir.Path("out/" + name)), alone[key]) << name;
+        }
+    }
+}
+
+// An interrupt of mifhost with several files goes to the files it runs, and none is begun after
+// it: each running file stops as it would alone, leaves no temporary file and no output, and says
+// so naming its file; the files not begun are named once. (A file may also be done before.)
+TEST(Mifhost, AnInterruptStopsEveryFileAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const size_t n = 600000;
+    WriteBigPair(dir.Path("b1.mif"), static_cast<int>(n));
+    for (const char* name : {"b2", "b3"}) {
+        for (const char* ext : {".mif", ".mid"}) {
+            std::filesystem::copy_file(dir.Path(std::string("b1") + ext),
+                                       dir.Path(std::string(name) + ext));
+        }
+    }
+    const std::pair<Stop, const char*> stops[] = {
+        {Stop::kCtrlC, "Ctrl-C"}, {Stop::kTerminate, "SIGTERM"}, {Stop::kHangUp, "SIGHUP"}};
+    for (const auto& [how, name] : stops) {
+        SCOPED_TRACE(name);
+        if (how != Stop::kCtrlC && testos::PosixOnly("SIGTERM and SIGHUP") != nullptr) {
+            continue;
+        }
+        std::filesystem::remove_all(dir.Path("out"));
+        std::filesystem::create_directories(dir.Path("out"));
+        // Once the first file's export has made its temporary files.
+        auto exporting = [&dir](testos::Process*) {
+            return TempFilesIn(dir).find(".b1-") != std::string::npos;
+        };
+        int code = Interrupt({"-j", "2", "convert", "b1.mif", "b2.mif", "b3.mif", "-d", "out"},
+                             dir.Path("err.txt"), exporting, how, dir.Root().string());
+        std::string err = ReadFile(dir.Path("err.txt"));
+        if (code == -1) {
+            GTEST_SKIP() << "the files were done before the interrupt arrived";
+        }
+        EXPECT_EQ(code, 130) << err;
+        EXPECT_EQ(TempFilesIn(dir), "");
+        size_t lines = 0;
+        std::string notBegun;
+        for (const char* file : {"b1", "b2", "b3"}) {
+            std::string mif = dir.Path("out/" + std::string(file) + ".mif");
+            std::string mid = dir.Path("out/" + std::string(file) + ".mid");
+            size_t at = err.find(std::string("mifhost: ") + file + ".mif: ");
+            if (std::filesystem::exists(mif)) {
+                // Done before the interrupt: whole, and nothing said.
+                EXPECT_NE(std::string(file), "b1");
+                EXPECT_EQ(PairCounts(mif, mid), std::make_pair(n, n)) << file;
+                EXPECT_EQ(at, std::string::npos) << err;
+            } else if (at != std::string::npos) {
+                // Stopped in its import, its export, or the writing of its MIF file again.
+                std::string line = err.substr(at, err.find('\n', at) - at);
+                EXPECT_NE(line.find(std::string(" cancelled (") + name + "); nothing was written"),
+                          std::string::npos)
+                    << line;
+                EXPECT_FALSE(std::filesystem::exists(mid)) << file;
+                ++lines;
+            } else {
+                EXPECT_NE(std::string(file), "b1") << err;
+                notBegun += (notBegun.empty() ? "" : ", ") + std::string(file) + ".mif";
+            }
+        }
+        // With two at once and the first stopped, the third began only once the second was done.
+        if (std::filesystem::exists(dir.Path("out/b3.mif"))) {
+            EXPECT_TRUE(std::filesystem::exists(dir.Path("out/b2.mif"))) << "begun after it";
+        }
+        if (!notBegun.empty()) {
+            EXPECT_NE(err.find(std::string("mifhost: convert cancelled (") + name +
+                               "); not begun: " + notBegun + "\n"),
+                      std::string::npos)
+                << err;
+            ++lines;
+        }
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), static_cast<long>(lines)) << err;
+    }
+}
+
+TEST(MifhostParts, OutputsInAFolderAreNamedAfterTheirInputs) {
+    struct Case {
+        const char* folder;
+        const char* input;
+        const char* extension;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"out", "roads.mif", ".geojson", "out/roads.geojson"},
+        {"out/", "maps/roads.MIF", ".mif", "out/roads.mif"},
+        {"out\\", "maps\\roads.mif", ".geojson", "out\\roads.geojson"},
+        {"/data/out", "a.b.mif", ".mif", "/data/out/a.b.mif"},
+        {"out", "no.dot/roads", ".geojson", "out/roads.geojson"},
+        {"out", "maps/.hidden", ".mif", "out/.hidden.mif"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(OutputInFolder(c.folder, c.input, c.extension), c.output) << c.input;
+    }
+}
+
 TEST(MifhostParts, RingGroupingWorkGrowsWithTheRingCount) {
     const int n = 4000;
     for (bool nested : {true, false}) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "test_util.h"
+#include "textfile/os_file.h"
 #include "textfile/text_file.h"
 
 namespace {
@@ -146,6 +147,96 @@ TEST(TextFileWrite, LinesEndInCrLfArriveWholeAndReplaceTheOldFile) {
     EXPECT_FALSE(f.HasWriteError());
     EXPECT_EQ(ReadFile(path), expected);
     EXPECT_EQ(f.OpenWrite(dir.Path("no/such/folder.mif").c_str()), 0);
+}
+
+// Faults asked of the file layer, so that what a failed write or read leaves is seen on every
+// platform. A failed write keeps what was handed to the system before it and adds nothing after
+// it; every failure is reported.
+TEST(TextFileFaults, AFailedWriteKeepsWhatWentBeforeAndIsReported) {
+    constexpr size_t kBuffer = COsFile::kWriteBufferSize;
+    struct Case {
+        const char* what;
+        COsFileFault fault;
+        int after;
+        int lines;           // of 40 bytes each with CR LF
+        size_t keptAtLeast;  // bytes that stay
+        size_t keptAtMost;
+        bool lineWriteFails;  // a WriteLine call reports it, not only the close
+    };
+    const Case cases[] = {
+        {"the first write", COsFileFault::kWrite, 0, 5000, 0, 0, true},
+        {"the third write", COsFileFault::kWrite, 2, 5000, 2 * (kBuffer - 40), 2 * kBuffer, true},
+        {"the only write, at close", COsFileFault::kWrite, 0, 10, 0, 0, false},
+        {"the flush at close of a small file", COsFileFault::kFlushAtClose, 0, 10, 0, 0, false},
+        {"the flush at close", COsFileFault::kFlushAtClose, 0, 5000, 200000 - kBuffer, 199999,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        std::string path = dir.Path("out.mif");
+        COsFile::InjectFault(c.fault, "out.mif", c.after);
+        CTextFile f;
+        ASSERT_EQ(f.OpenWrite(path.c_str()), 1);
+        std::string expected;
+        bool lineFailed = false;
+        for (int i = 0; i < c.lines; ++i) {
+            std::string line = Pattern(38);
+            line[0] = static_cast<char>('0' + i % 10);
+            lineFailed = f.WriteLine(line) == 0 || lineFailed;
+            expected += line + "\r\n";
+        }
+        EXPECT_EQ(lineFailed, c.lineWriteFails);
+        f.CloseFile();
+        EXPECT_TRUE(f.HasWriteError());
+        std::string kept = ReadFile(path);
+        EXPECT_GE(kept.size(), c.keptAtLeast);
+        EXPECT_LE(kept.size(), c.keptAtMost);
+        EXPECT_EQ(kept, expected.substr(0, kept.size())) << "what stays is the start of the text";
+        EXPECT_EQ(kept.size() % 40, 0u) << "whole lines";
+    }
+}
+
+// A fault goes to the next file opened whose path ends as it says, and only to that one.
+TEST(TextFileFaults, TheFaultGoesToTheNextFileItNames) {
+    TempDir dir;
+    COsFile::InjectFault(COsFileFault::kFlushAtClose, "b.mif");
+    const std::pair<const char*, bool> files[] = {
+        {"a.mif", false}, {"b.mif", true}, {"c.mif", false}, {"b.mif", false}};
+    for (const auto& [name, fails] : files) {
+        CTextFile f;
+        ASSERT_EQ(f.OpenWrite(dir.Path(name).c_str()), 1);
+        f.WriteLine(std::string(name));
+        f.CloseFile();
+        EXPECT_EQ(f.HasWriteError(), fails) << name;
+        EXPECT_EQ(ReadFile(dir.Path(name)), fails ? "" : std::string(name) + "\r\n") << name;
+    }
+    COsFile::InjectFault(COsFileFault::kWrite);
+    COsFile::InjectFault(COsFileFault::kNone);
+    CTextFile f;
+    ASSERT_EQ(f.OpenWrite(dir.Path("d.mif").c_str()), 1);
+    f.WriteLine(std::string("d"));
+    f.CloseFile();
+    EXPECT_FALSE(f.HasWriteError()) << "kNone takes back a fault that no file has taken";
+}
+
+// A page that cannot be read (a read that fails, on any platform) ends the text where the data
+// ends; a file whose first page cannot be read is refused.
+TEST(TextFileFaults, APageThatCannotBeReadEndsTheText) {
+    TempDir dir;
+    std::string data = Pattern(2 * kPage + 100);
+    WriteFile(dir.Path("in.mif"), data);
+    COsFile::InjectFault(COsFileFault::kRead, "in.mif", 1);
+    CTextFile f;
+    ASSERT_EQ(f.OpenRead(dir.Path("in.mif").c_str()), 1);
+    EXPECT_EQ(ReadAll(f), data.substr(0, kPage));
+    EXPECT_EQ(f.FileSize(), kPage);
+    EXPECT_EQ(f.ReadOffset(), kPage) << "the read position is not past the data";
+
+    COsFile::InjectFault(COsFileFault::kRead, "in.mif", 0);
+    CTextFile first;
+    EXPECT_EQ(first.OpenRead(dir.Path("in.mif").c_str()), 0);
+    EXPECT_EQ(first.LastOpenResult(), CTextFile::OpenResult::kRefused);
 }
 
 }  // namespace

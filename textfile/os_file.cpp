@@ -2,10 +2,56 @@
 
 #include "textfile/os_file.h"
 
-// The write buffer, the same on every platform; the platform files hand its bytes to the system.
+// The write buffer and the fault hook, the same on every platform; the platform files hand the
+// bytes to the system.
+
+namespace {
+
+// The fault a test asked for and no file has taken yet: the file layer's one global that changes,
+// kept for tests (COsFile::InjectFault); the plug-in never sets it.
+struct PendingFault {
+    COsFileFault fault;
+    char pathEnd[260];
+    int after;
+};
+PendingFault pending = {COsFileFault::kNone, "", 0};
+
+bool EndsWith(const char* path, const char* end) {
+    size_t n = std::strlen(path);
+    size_t k = std::strlen(end);
+    return n >= k && std::memcmp(path + n - k, end, k) == 0;
+}
+
+}  // namespace
+
+void COsFile::InjectFault(COsFileFault fault, const char* pathEnd, int after) {
+    pending.fault = fault;
+    pending.pathEnd[0] = '\0';
+    std::strncat(pending.pathEnd, pathEnd != nullptr ? pathEnd : "", sizeof pending.pathEnd - 1);
+    pending.after = after;
+}
+
+void COsFile::TakeFault(const char* path, bool writing) {
+    fault = COsFileFault::kNone;
+    faultAfter = 0;
+    if (pending.fault == COsFileFault::kNone || (pending.fault == COsFileFault::kRead) == writing ||
+        !EndsWith(path, pending.pathEnd)) {
+        return;
+    }
+    fault = pending.fault;
+    faultAfter = pending.after;
+    pending.fault = COsFileFault::kNone;
+}
 
 COsFile::~COsFile() {
     Close();
+}
+
+int64_t COsFile::ReadAt(int64_t offset, void* data, uint32_t length) {
+    if (FaultRefuses(COsFileFault::kRead)) {
+        return -1;
+    }
+    return SystemRead(offset, data, length);
 }
 
 bool COsFile::Write(const void* data, size_t length) {
@@ -20,7 +66,7 @@ bool COsFile::Write(const void* data, size_t length) {
     }
     if (length >= kWriteBufferSize) {
         // Too big to buffer: hand it over directly.
-        if (!SystemWrite(in, length)) {
+        if (FaultRefuses(COsFileFault::kWrite) || !SystemWrite(in, length)) {
             writeFailed = true;
             return false;
         }
@@ -56,8 +102,10 @@ char* COsFile::BeginLine(size_t n) {
     return writeBuffer + writeUsed;
 }
 
-bool COsFile::Flush() {
-    bool ok = SystemWrite(writeBuffer, writeUsed);
+bool COsFile::Flush(bool atClose) {
+    bool refused = (writeUsed > 0 && FaultRefuses(COsFileFault::kWrite)) ||
+                   (atClose && fault == COsFileFault::kFlushAtClose);
+    bool ok = !refused && SystemWrite(writeBuffer, writeUsed);
     // Whatever could not be written is dropped: the failure is what the caller learns.
     writeUsed = 0;
     if (!ok) {
@@ -72,7 +120,7 @@ bool COsFile::Close() {
     }
     bool ok = true;
     if (writeBuffer != nullptr) {
-        ok = Flush() && !writeFailed;
+        ok = Flush(true) && !writeFailed;
         delete[] writeBuffer;
         writeBuffer = nullptr;
     }
@@ -82,5 +130,6 @@ bool COsFile::Close() {
     fd = -1;
     writeUsed = 0;
     writeFailed = false;
+    fault = COsFileFault::kNone;
     return ok;
 }

@@ -12,9 +12,24 @@
 // 64 KiB buffer and handed to the system when it is full and at Close, as a C stream does; a
 // failed write or a failed flush is reported by the call that saw it. A FIFO, a folder or a
 // block device is refused as an output, without waiting for a reader.
+// Faults that a test can ask the file layer for, to see what its callers do when the system
+// refuses a file (a full disk, a file size limit, a share that went away).
+enum class COsFileFault {
+    kNone,
+    kWrite,         // a handing of written bytes to the system fails, and every later one
+    kRead,          // a read fails, and every later one
+    kFlushAtClose,  // the flush at Close fails (what was handed over before stays)
+};
+
 class COsFile {
 public:
     static constexpr size_t kWriteBufferSize = 64 * 1024;
+
+    // For tests only; nothing in the plug-in calls it. The next file opened (for reading for
+    // kRead, for writing otherwise) whose path ends with pathEnd ("" for any) takes the fault:
+    // after that many handings or reads pass, its next one fails. The fault ends with the file;
+    // kNone takes back one that no file has taken. Tests ask from one thread.
+    static void InjectFault(COsFileFault fault, const char* pathEnd = "", int after = 0);
 
     COsFile() = default;
     ~COsFile();
@@ -62,14 +77,31 @@ public:
     static void FreePage(char* page);
 
 private:
-    bool Flush();
-    // The platform's part of writing and closing: every byte handed to the system (false when it
-    // refused one), and the descriptor closed.
+    // Hands the buffer to the system; atClose for the flush at Close.
+    bool Flush(bool atClose = false);
+    // The platform's part of reading, writing and closing: ReadAt's bytes, every byte handed to
+    // the system (false when it refused one), and the descriptor closed.
+    int64_t SystemRead(int64_t offset, void* data, uint32_t length);
     bool SystemWrite(const char* data, size_t length);
     bool SystemClose();
+    // An opened file takes the fault asked for when it is of its kind and its path matches.
+    void TakeFault(const char* path, bool writing);
+    // Whether the file's fault refuses this read or handing (those it lets pass first included).
+    bool FaultRefuses(COsFileFault kind) {
+        if (fault != kind) {
+            return false;
+        }
+        if (faultAfter > 0) {
+            --faultAfter;
+            return false;
+        }
+        return true;
+    }
 
     int fd = -1;
     char* writeBuffer = nullptr;
     size_t writeUsed = 0;
     bool writeFailed = false;
+    COsFileFault fault = COsFileFault::kNone;
+    int faultAfter = 0;
 };

@@ -55,6 +55,7 @@ bool COsFile::OpenRead(const char* path) {
         return false;
     }
     fd = f;
+    TakeFault(path, false);
     return true;
 }
 
@@ -86,6 +87,7 @@ bool COsFile::OpenWrite(const char* path, bool truncate) {
         return false;
     }
     fd = f;
+    TakeFault(path, true);
     writeUsed = 0;
     writeFailed = false;
     if (truncate && !Truncate()) {
@@ -112,7 +114,7 @@ int64_t COsFile::Size() const {
     return static_cast<int64_t>(st.st_size);
 }
 
-int64_t COsFile::ReadAt(int64_t offset, void* data, uint32_t length) {
+int64_t COsFile::SystemRead(int64_t offset, void* data, uint32_t length) {
     if (fd < 0 || offset < 0) {
         return -1;
     }

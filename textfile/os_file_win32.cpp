@@ -64,6 +64,7 @@ bool COsFile::OpenRead(const char* path) {
         return false;
     }
     fd = FromHandle(h);
+    TakeFault(path, false);
     return true;
 }
 
@@ -96,6 +97,7 @@ bool COsFile::OpenWrite(const char* path, bool truncate) {
         return false;
     }
     fd = FromHandle(h);
+    TakeFault(path, true);
     writeUsed = 0;
     writeFailed = false;
     if (truncate && !Truncate()) {
@@ -126,7 +128,7 @@ int64_t COsFile::Size() const {
     return static_cast<int64_t>(size.QuadPart);
 }
 
-int64_t COsFile::ReadAt(int64_t offset, void* data, uint32_t length) {
+int64_t COsFile::SystemRead(int64_t offset, void* data, uint32_t length) {
     if (fd < 0 || offset < 0) {
         return -1;
     }

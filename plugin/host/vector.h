@@ -88,6 +88,13 @@ public:
     void UpdateBoundRect();
     const CXF_RectD& GetBoundRect() const { return bounds; }
 
+    // Even-odd test of a point against the ring (implicitly closed): true when it lies inside. On
+    // a side parallel to an axis a point is inside on the low side (left, bottom) and outside on
+    // the high side, so that of two boxes that share a side one holds it; elsewhere on the
+    // boundary it may count either way. A ring of fewer than 3 points holds none.
+    // CXF_RegionCmx::DefineExternal decides with it which ring holds which.
+    bool Contains(double x, double y) const;
+
     // Set by CXF_RegionCmx::DefineExternal: 1 for an outer ring, 0 for a hole.
     int IsExternal() const { return external ? 1 : 0; }
     void SetExternal(bool value) { external = value; }

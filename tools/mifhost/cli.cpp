@@ -3,70 +3,73 @@
 #include <cstdlib>
 
 #include "tools/mifhost/codepage.h"
+#include "tools/mifhost/commands.h"
 
 namespace {
 
-enum CommandBit : unsigned {
-    kInfo = 1,
-    kDump = 2,
-    kConvert = 4,
-    kRender = 8,
-    kEvery = kInfo | kDump | kConvert | kRender,
-};
-
-struct CommandSpec {
-    const char* name;
-    CommandBit bit;
-    size_t files;
-    const char* usage;
-    const char* summary;
-    const char* details;
-};
-
 const CommandSpec kCommands[] = {
-    {"info", kInfo, 1, "info IN.mif", "columns, objects per type, legend styles, extent, code page",
+    {"info", 0, "info IN.mif...", "columns, objects per type, legend styles, extent, code page",
      "Imports the file and prints its columns (name, type, width, decimals), the objects per host\n"
      "type, the legend styles that were set, the bounding box, the code page its text was read\n"
-     "with and why, and how long the import took.\n"},
-    {"dump", kDump, 1, "dump IN.mif [-o OUT.geojson]",
-     "the layer as GeoJSON (standard output by default)",
+     "with and why, and how long the import took.\n",
+     CommandOutput::kNone, nullptr, true, InfoCommand},
+    {"dump", 1, "dump IN.mif [-o OUT.geojson]", "the layer as GeoJSON (standard output by default)",
      "Writes the imported layer as a GeoJSON FeatureCollection: one Feature per object in file\n"
      "order, attribute values as properties, and the members hostType, text and style. Outer\n"
      "rings run counter-clockwise and holes clockwise. A file is written to a temporary file\n"
-     "beside it and renamed into place, so a failure leaves an old file as it was.\n"},
-    {"convert", kConvert, 2, "convert IN.mif OUT.mif",
+     "beside it and renamed into place, so a failure leaves an old file as it was.\n",
+     CommandOutput::kFileOrStdout, ".geojson", true, DumpCommand},
+    {"convert", 2, "convert IN.mif OUT.mif",
      "import, then export (OUT.mid is written beside OUT.mif)",
      "Imports the file into a document, then exports the layer with the plug-in; the output keeps\n"
      "the input's Charset and CoordSys lines. The output must end in .mif and must be neither the\n"
      "input nor its MID file. Both files are written beside their names first and take their\n"
      "places when both are complete, so a failure or an interrupt leaves the old pair as it "
-     "was.\n"},
-    {"render", kRender, 2, "render IN.mif OUT.svg [--width N] [--height N]",
+     "was.\n",
+     CommandOutput::kMifPair, ".mif", false, ConvertCommand},
+    {"render", 2, "render IN.mif OUT.svg [--width N] [--height N]",
      "the layer drawn as an SVG picture",
      "Draws the layer to scale with its colours, pen widths, fills, symbols and texts, scaled to\n"
      "fit the width and the height while keeping its proportions, with every text and symbol\n"
-     "inside the picture. OUT.svg \"-\" writes to standard output.\n"},
+     "inside the picture. OUT.svg \"-\" writes to standard output.\n",
+     CommandOutput::kFileOrStdout, ".svg", true, RenderCommand},
 };
 
 struct OptionSpec {
     const char* name;
     const char* shortName;
-    const char* value;  // null for a flag
-    unsigned commands;
+    const char* value;     // null for a flag
+    const char* commands;  // the commands that take it, separated by blanks; null: every one
     const char* help;
 };
 
 const OptionSpec kOptions[] = {
-    {"--output", "-o", "FILE", kDump, "the GeoJSON file to write; \"-\" or none: standard output"},
-    {"--width", nullptr, "N", kRender, "the most pixels the picture is wide (16 to 100000; 1000)"},
-    {"--height", nullptr, "N", kRender, "the most pixels the picture is high (16 to 100000; 1000)"},
-    {"--codepage", nullptr, "NAME", kInfo | kDump | kRender,
+    {"--output", "-o", "FILE", "dump", "the GeoJSON file to write; \"-\" or none: standard output"},
+    {"--width", nullptr, "N", "render", "the most pixels the picture is wide (16 to 100000; 1000)"},
+    {"--height", nullptr, "N", "render",
+     "the most pixels the picture is high (16 to 100000; 1000)"},
+    {"--codepage", nullptr, "NAME", "info dump render",
      "code page of the file's text: auto (the default) follows its Charset line;\n"
      "                      or CP1252, WINDOWS-1251, ISO-8859-5, UTF-8, CP936, ..."},
-    {"--plugin", nullptr, "PATH", kEvery,
+    {"--folder", "-d", "FOLDER", "dump convert",
+     "write each output into FOLDER under its input's name (NAME.geojson;\n"
+     "                      NAME.mif and NAME.mid); takes several input files"},
+    {"--jobs", "-j", "N", "info dump convert",
+     "with several input files, run N at once, each in a process of its own\n"
+     "                      (1 to 64; 1)"},
+    {"--plugin", nullptr, "PATH", nullptr,
      "the plug-in library (default: libmif.so beside mifhost)"},
-    {"--quiet", "-q", nullptr, kEvery, "no progress bars"},
+    {"--quiet", "-q", nullptr, nullptr, "no progress bars"},
 };
+
+// Whether the command takes the option.
+bool Takes(const OptionSpec& option, const std::string& command) {
+    if (option.commands == nullptr) {
+        return true;
+    }
+    std::string list = std::string(" ") + option.commands + " ";
+    return list.find(" " + command + " ") != std::string::npos;
+}
 
 const CommandSpec* FindCommand(const std::string& name) {
     for (const CommandSpec& c : kCommands) {
@@ -96,6 +99,31 @@ std::string OptionLine(const OptionSpec& o) {
         left += ' ';
     }
     return left + o.help + "\n";
+}
+
+bool Jobs(const std::string& option, const std::string& text, int& value, std::string& error) {
+    char* end = nullptr;
+    long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || n < 1 || n > kMaxJobs) {
+        error = option + " needs a number of files at once from 1 to " + std::to_string(kMaxJobs) +
+                ", not \"" + text + "\"";
+        return false;
+    }
+    value = static_cast<int>(n);
+    return true;
+}
+
+// The usage error for a count of file names the command does not take.
+std::string CountError(const CommandSpec& c, bool folder) {
+    std::string name = c.name;
+    if (c.files == 0 || folder) {
+        return name + " takes one or more file names: mifhost " +
+               (folder ? name + " IN.mif... -d FOLDER" : std::string(c.usage));
+    }
+    const OptionSpec* folderOption = FindOption("--folder");
+    return name + " takes " + std::to_string(c.files) + " file name" + (c.files > 1 ? "s" : "") +
+           (Takes(*folderOption, name) ? ", or one or more with -d FOLDER" : "") + ": mifhost " +
+           c.usage;
 }
 
 bool Pixels(const std::string& option, const std::string& text, int& value, std::string& error) {
@@ -130,7 +158,7 @@ std::string HelpText(const std::string& command) {
             "  help [COMMAND]                  this text, or the options of one command\n\n"
             "options of every command:\n";
         for (const OptionSpec& o : kOptions) {
-            if (o.commands == kEvery) {
+            if (o.commands == nullptr) {
                 text += OptionLine(o);
             }
         }
@@ -138,9 +166,15 @@ std::string HelpText(const std::string& command) {
             "  -h, --help          help\n"
             "  --version           the version of mifhost\n"
             "  --                  what follows are file names, even when they start with -\n\n"
+            "Several files: info takes several input files, and dump and convert take them with\n"
+            "-d FOLDER. Each file runs in a process of its own, -j N of them at once; their "
+            "output\n"
+            "comes in the order of the files, a failure on one does not stop the others, and each\n"
+            "failure's message names its file.\n\n"
             "Exit codes: 0 done, 1 usage or an output that is an input, 2 input not opened or\n"
             "not a MIF file, 3 output not written, 4 plug-in unusable, 130 cancelled (Ctrl-C,\n"
-            "SIGTERM, SIGHUP), 141 the reader of the output pipe left early (no message).\n"
+            "SIGTERM, SIGHUP), 141 the reader of the output pipe left early (no message). With\n"
+            "several files, the highest code of them.\n"
             "Run \"mifhost help COMMAND\" for the options of a command.\n";
         return text;
     }
@@ -148,10 +182,13 @@ std::string HelpText(const std::string& command) {
     if (c == nullptr) {
         return "";
     }
-    std::string text =
-        std::string("usage: mifhost ") + c->usage + " [options]\n" + c->details + "\noptions:\n";
+    std::string text = std::string("usage: mifhost ") + c->usage + " [options]\n";
+    if (Takes(*FindOption("--folder"), c->name)) {
+        text += std::string("       mifhost ") + c->name + " IN.mif... -d FOLDER [options]\n";
+    }
+    text += std::string(c->details) + "\noptions:\n";
     for (const OptionSpec& o : kOptions) {
-        if ((o.commands & c->bit) != 0) {
+        if (Takes(o, c->name)) {
             text += OptionLine(o);
         }
     }
@@ -238,13 +275,22 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
         error = o.command.empty() ? "no command given" : "unknown command " + o.command;
         return false;
     }
-    if (o.files.size() != command->files) {
-        error = o.command + " takes " + std::to_string(command->files) + " file name" +
-                (command->files > 1 ? "s" : "") + ": mifhost " + command->usage;
+    bool folder = false;
+    for (const Given& g : given) {
+        folder = folder || (std::string(g.entry->name) == "--folder" && Takes(*g.entry, o.command));
+    }
+    bool several = command->files == 0 || folder;
+    if (several ? o.files.empty() : o.files.size() != command->files) {
+        error = CountError(*command, folder);
         return false;
     }
+    o.spec = command;
+    if (!several && command->files > 1) {
+        o.output = o.files[1];
+        o.files.pop_back();
+    }
     for (const Given& g : given) {
-        if ((g.entry->commands & command->bit) == 0) {
+        if (!Takes(*g.entry, command->name)) {
             error = o.command + " does not take " + g.name;
             return false;
         }
@@ -265,11 +311,23 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
                 return false;
             }
             o.codePage = g.value;
+        } else if (option == "--folder") {
+            if (g.value.empty()) {
+                error = g.name + " needs a folder name";
+                return false;
+            }
+            o.folder = g.value;
+        } else if (option == "--jobs" && !Jobs(g.name, g.value, o.jobs, error)) {
+            return false;
         } else if (option == "--plugin") {
             o.plugin = g.value;
         } else if (option == "--quiet") {
             o.quiet = true;
         }
+    }
+    if (!o.folder.empty() && !o.output.empty()) {
+        error = o.command + " takes -o or -d, not both";
+        return false;
     }
     return true;
 }

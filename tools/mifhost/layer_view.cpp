@@ -64,20 +64,6 @@ bool FirstFillColor(CXF_StylePolygon* face, std::uint32_t& color) {
 
 namespace {
 
-// Even-odd test of a point against a ring (implicitly closed).
-bool InsideRing(const CXF_PolygonD& ring, double x, double y) {
-    const tagXF_POINT3DD* p = ring.GetData();
-    int n = ring.GetSize();
-    bool inside = false;
-    for (int i = 0, j = n - 1; i < n; j = i++) {
-        if ((p[i].y > y) != (p[j].y > y) &&
-            x < (p[j].x - p[i].x) * (y - p[i].y) / (p[j].y - p[i].y) + p[i].x) {
-            inside = !inside;
-        }
-    }
-    return inside;
-}
-
 struct RingBox {
     double x1 = 0.0;
     double y1 = 0.0;
@@ -258,7 +244,7 @@ private:
                 return;  // the rest are larger than the one found
             }
             if (box[static_cast<size_t>(candidate)].Holds(h)) {
-                if (InsideRing(*region.GetPolygon(candidate), p.x, p.y)) {
+                if (region.GetPolygon(candidate)->Contains(p.x, p.y)) {
                     // Of rings with the same points, the last one before the hole, as files
                     // write each outer ring before its holes.
                     auto run = cell.rings.begin() + static_cast<std::ptrdiff_t>(k);

@@ -28,8 +28,9 @@ struct RingGroup {
     std::vector<int> holes;
 };
 // Outer rings are those the host marked so; a hole goes with the smallest outer ring that holds
-// its first point, and a hole in none becomes a polygon of its own. Rings without points are
-// left out. work, when given, counts the rings looked at, for measurements.
+// its first point (by the host's own test, CXF_PolygonD::Contains), and a hole in none becomes a
+// polygon of its own. Rings without points are left out. work, when given, counts the rings looked
+// at, for measurements.
 std::vector<RingGroup> GroupRings(const CXF_RegionCmx* region, std::int64_t* work = nullptr);
 
 // Twice the signed area of a ring (implicitly closed): positive when it runs counter-clockwise.

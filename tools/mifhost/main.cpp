@@ -3,10 +3,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,57 +12,19 @@
 #include "plugin/host/document.h"
 #include "plugin/host/file_info.h"
 #include "plugin/host/main_frame.h"
-#include "plugin/host/style.h"
-#include "plugin/host/table.h"
 #include "plugin/host/vector.h"
+#include "tools/mifhost/batch.h"
 #include "tools/mifhost/cli.h"
 #include "tools/mifhost/codepage.h"
-#include "tools/mifhost/geojson.h"
+#include "tools/mifhost/commands.h"
 #include "tools/mifhost/layer_view.h"
 #include "tools/mifhost/mif_header.h"
 #include "tools/mifhost/output_files.h"
 #include "tools/mifhost/platform.h"
 #include "tools/mifhost/plugin_loader.h"
 #include "tools/mifhost/progress.h"
-#include "tools/mifhost/svg.h"
-#include "tools/mifhost/terminal_text.h"
 
 namespace {
-
-enum ExitCode {
-    kExitOk = 0,
-    kExitUsage = 1,
-    kExitCannotOpen = 2,
-    kExitCannotSave = 3,
-    kExitPlugin = 4,
-    kExitCancelled = 130,
-    // The reader of a pipe left before the output was complete (head): as a program that
-    // SIGPIPE ends, without a message.
-    kExitBrokenPipe = 141,
-};
-
-int Fail(int code, const std::string& message) {
-    std::fprintf(stderr, "mifhost: %s\n", EscapeControls(message).c_str());
-    return code;
-}
-
-int UsageError(const std::string& message) {
-    return Fail(kExitUsage, message + "; see mifhost --help");
-}
-
-// Everything printed to standard output must have reached it.
-int FinishStandardOutput() {
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        int error = errno != 0 ? errno : EIO;
-        if (error == EPIPE) {
-            return kExitBrokenPipe;
-        }
-        return Fail(kExitCannotSave,
-                    std::string("cannot write standard output: ") + std::strerror(error));
-    }
-    return kExitOk;
-}
 
 bool EndsWithMif(const std::string& path) {
     size_t slash = path.find_last_of("/\\");
@@ -79,24 +38,6 @@ bool EndsWithMif(const std::string& path) {
     }
     return ext == ".mif";
 }
-
-// The MID file name beside a MIF file name, as the plug-in makes it, with the given extension.
-std::string MidPath(const std::string& path, const char* extension) {
-    size_t slash = path.find_last_of("/\\");
-    size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    size_t dot = path.find_last_of('.');
-    return (dot == std::string::npos || dot < nameStart ? path : path.substr(0, dot)) + extension;
-}
-
-// The input files: the MIF file and the MID files beside it that exist.
-struct Inputs {
-    struct File {
-        std::string path;
-        platform::FileStatus status;
-    };
-    std::vector<File> files;  // the MIF file first
-    MifHeaderScan header;
-};
 
 int CheckInput(const std::string& path, Inputs& in) {
     platform::FileStatus status;
@@ -276,14 +217,6 @@ int Import(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const std::
     return kExitOk;
 }
 
-// The code page of the file's text and why: the option, the Charset line, or, without a usable
-// Charset, UTF-8 when the text is valid UTF-8 and Windows-1251 otherwise.
-struct CodePageChoice {
-    unsigned number = 0;  // 0: decided by the text
-    std::string reason;
-    bool fromOption = false;
-};
-
 // Bytes beyond ASCII as \xNN: the Charset value is read before its code page is known.
 std::string AsciiText(const std::string& bytes) {
     std::string out;
@@ -344,261 +277,14 @@ int SetUpCodePage(CodePageChoice& c, Cgeo_Vector* vector, CodePage& codePage) {
     return kExitOk;
 }
 
-const char* TypeName(int type) {
-    static const char* const names[] = {"empty", "point", "line", "polygon", "ellipse", "text"};
-    return type >= 0 && type <= 5 ? names[type] : "other";
-}
-
-int Info(const std::string& path, const MifHeaderScan& header, Cgeo_Vector* vector, double seconds,
-         const CodePage& cp, const CodePageChoice& choice) {
-    std::printf("file: %s\n", EscapeControls(path).c_str());
-    std::printf("code page: %s (%s)\n", CodePageName(cp.Number()).c_str(),
-                EscapeControls(choice.reason).c_str());
-    Cgeo_VectorColumns* columns = vector->GetVectorTable()->GetVectorColumns();
-    std::printf("columns: %d\n", columns->GetSize());
-    static const char* const typeNames[XF_COLUMN_TYPE_COUNT] = {
-        "none",  "text",  "uint8",  "uint16",  "int16", "uint32",
-        "int32", "float", "double", "decimal", "date",  "logical"};
-    for (int c = 0; c < columns->GetSize(); ++c) {
-        const CVectorColumn* col = columns->Get(c);
-        std::string name = PadToWidth(EscapeControls(cp.ToUtf8(col->name)), 20);
-        std::printf(
-            "  %s %-8s width %d decimals %d\n", name.c_str(),
-            col->type >= 0 && col->type < XF_COLUMN_TYPE_COUNT ? typeNames[col->type] : "unknown",
-            col->width, col->decimals);
-    }
-    std::int64_t counts[7] = {};
-    std::int64_t total = vector->GetObjectCount();
-    const Cgeo_Vector& layer = *vector;  // only read: the bounds kept by the layer stay good
-    for (std::int64_t id = 0; id < total; ++id) {
-        const Cgeo_VectorObject* o = layer.GetObjectAt(id);
-        int t = o != nullptr ? o->GetType() : 6;
-        ++counts[t >= 0 && t <= 5 ? t : 6];
-    }
-    std::printf("objects: %lld\n", static_cast<long long>(total));
-    for (int t = 0; t <= 6; ++t) {
-        if (counts[t] > 0) {
-            std::printf("  %-8s %lld\n", TypeName(t), static_cast<long long>(counts[t]));
-        }
-    }
-    static const char* const legendNames[] = {"line", "marker", "polygon", "text"};
-    std::string legends;
-    for (int k = XF_MINIATURE_LINE; k <= XF_MINIATURE_TEXT; ++k) {
-        if (vector->GetMiniatureStyle(k).style != nullptr) {
-            legends += std::string(legends.empty() ? "" : ", ") + legendNames[k];
-        }
-    }
-    std::printf("legend styles: %s\n", legends.empty() ? "none" : legends.c_str());
-    vector->UpdateGrid(nullptr);
-    const CXF_RectD& b = vector->GetGridBounds();
-    if (total > 0 && std::isfinite(b.x1) && std::isfinite(b.y1) && std::isfinite(b.x2) &&
-        std::isfinite(b.y2)) {
-        std::printf("bounding box: x min %s, y min %s, x max %s, y max %s\n",
-                    NumberText(b.x1).c_str(), NumberText(b.y1).c_str(), NumberText(b.x2).c_str(),
-                    NumberText(b.y2).c_str());
-    } else {
-        std::printf("bounding box: none%s\n",
-                    total > 0 ? " (a coordinate is not a finite number)" : "");
-    }
-    std::string coordSys = EscapeControls(cp.ToUtf8(CoordSysText(header)));
-    std::printf("coordinate system: %s\n",
-                coordSys.empty() ? "none given (no CoordSys line)" : coordSys.c_str());
-    std::printf("import time: %.3f s\n", seconds);
-    return FinishStandardOutput();
-}
-
-int Cancelled(const volatile int* flag, const std::string& what, const std::string& outcome) {
-    return Fail(kExitCancelled,
-                what + " cancelled (" + platform::InterruptName(*flag) + "); " + outcome);
-}
-
-// Writes through a buffer to standard output, to a FIFO or device as it is, or to a temporary
-// file beside the output's target that replaces it when complete, so that a failure or an
-// interrupt leaves an old output as it was. write returns false when it stopped for *cancel.
-template <typename Fn>
-int WriteOutput(const OutputTarget& t, volatile int* cancel, Fn write) {
-    std::string name = t.toStdout ? "standard output" : t.path;
-    bool replace = !t.toStdout && !t.direct;
-    std::string kept = t.exists ? " keeps its old content" : " was not written";
-    TempFiles temp;
-    std::string error;
-    if (replace && !temp.Create(t.target, {ExtensionOf(t.target)}, error)) {
-        return Fail(kExitCannotSave, "cannot create " + t.path + ": " + error);
-    }
-    // Opening a FIFO waits for its reader, which an interrupt ends.
-    errno = 0;
-    std::FILE* f = t.toStdout ? stdout : platform::OpenFile(replace ? temp.Path(0) : t.path, "wb");
-    if (f == nullptr) {
-        int openError = errno != 0 ? errno : EIO;
-        return *cancel != 0 ? Cancelled(cancel, "writing", name + kept)
-                            : Fail(kExitCannotSave,
-                                   "cannot create " + t.path + ": " + std::strerror(openError));
-    }
-    bool done;
-    int writeError;
-    {
-        BufferedOut out(f);
-        done = write(out, cancel);
-        out.Flush();
-        writeError = out.Ok() ? 0 : (out.Error() != 0 ? out.Error() : EIO);
-    }
-    errno = 0;
-    if (f != stdout && std::fclose(f) != 0 && writeError == 0) {
-        writeError = errno != 0 ? errno : EIO;
-    }
-    if (!done || *cancel != 0) {
-        return Cancelled(cancel, "writing", name + (replace ? kept : " is incomplete"));
-    }
-    if (writeError == EPIPE) {
-        return kExitBrokenPipe;
-    }
-    if (writeError != 0) {
-        return Fail(kExitCannotSave, "cannot write " + name + ": " + std::strerror(writeError) +
-                                         (t.exists && replace ? "; it keeps its old content" : ""));
-    }
-    size_t failed = 0;
-    if (replace) {
-        if (!MoveAll({{temp.Path(0), t.target}}, failed, error)) {
-            return Fail(kExitCannotSave, "cannot write " + t.path + ": " + error);
-        }
-        temp.Forget(0);
-    }
-    return kExitOk;
-}
-
-// The two outputs of convert and what becomes of their old files when it stops.
-struct PairOutputs {
-    OutputTarget mif;
-    OutputTarget mid;
-
-    std::string Kept() const {
-        if (mif.exists != mid.exists) {
-            return (mif.exists ? mif.path : mid.path) + " keeps its old content";
-        }
-        return mif.exists ? mif.path + " and " + mid.path + " keep their old content"
-                          : "nothing was written";
-    }
-};
-
-// Fails for a write of the pair that went wrong (errno), or stops quietly for a pipe's reader
-// that left.
-int PairWriteFailed(const PairOutputs& out, const std::string& name, int error) {
-    if (error == EPIPE) {
-        return kExitBrokenPipe;
-    }
-    return Fail(kExitCannotSave,
-                "cannot write " + name + ": " + std::strerror(error) + "; " + out.Kept());
-}
-
-// The plug-in writes a temporary pair beside the MID file's target (it puts the MID file beside
-// the MIF file it is given). mifhost then writes the MIF file again with the input's Charset and
-// CoordSys lines to a second temporary file beside the MIF file's target, and moves both into
-// place only when both are complete: the old pair stays or a complete new one replaces it.
-int Convert(PluginLoader& plugin, CGEO& geo, Cgeo_Document& document, const PairOutputs& out,
-            const MifHeaderScan& header, TerminalProgress& progress, volatile int* flag) {
-    if (plugin.canSave(&document) != 1) {
-        return Fail(kExitCannotSave, "nothing to save");
-    }
-    std::string beside = !out.mid.direct   ? out.mid.target
-                         : !out.mif.direct ? MidPath(out.mif.target, ".mid")
-                                           : out.mid.path;
-    TempFiles written;
-    std::string error;
-    if (!written.Create(beside, {".mif", ".mid"}, error)) {
-        return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
-    }
-    CXF_FileInfo info;
-    info.mainApp = geo.GetApp();
-    info.fileNames.push_back(written.Path(0));
-    // The file info names the layer to write, as the application's save dialog does.
-    CXF_VectorInfo* item = new CXF_VectorInfo(geo.GetApp());
-    info.AddPtrItem(item);
-    item->OnAdded(0);
-    std::string hostPath = platform::HostPath(written.Path(0));
-    if (hostPath.empty()) {
-        return Fail(kExitCannotSave, "cannot create " + out.mif.path +
-                                         ": the system's code page cannot spell its name");
-    }
-
-    // An interrupt sets the document's cancel flag: the export stops at the next object.
-    progress.SetLabel("Write " + out.mif.path);
-    progress.SetCancelFlag(flag);
-    int result = plugin.save(&geo, &info, &document, hostPath.c_str(), 0);
-    progress.SetCancelFlag(nullptr);
-    if (*flag != 0) {
-        return Cancelled(flag, "export", out.Kept());
-    }
-    if (result == 0) {
-        if (info.errorCode == XF_ERROR_NOTHING_TO_SAVE) {
-            return Fail(kExitCannotSave,
-                        "nothing to save (error code " + std::to_string(info.errorCode) + ")");
-        }
-        std::string reason = platform::WriteFailureReason(written.Path(0));
-        std::string name = out.mif.path;
-        if (reason.empty()) {
-            reason = platform::WriteFailureReason(written.Path(1));
-            name = reason.empty() ? out.mif.path : out.mid.path;
-        }
-        return Fail(kExitCannotSave, "cannot write " + name +
-                                         (reason.empty() ? "" : ": " + reason) + " (error code " +
-                                         std::to_string(info.errorCode) + "); " + out.Kept());
-    }
-
-    TempFiles final;
-    if (!out.mif.direct && !final.Create(out.mif.target, {".mif"}, error)) {
-        return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
-    }
-    std::vector<std::pair<const OutputTarget*, std::string>> copies = {
-        {&out.mif, out.mif.direct ? out.mif.path : final.Path(0)}};
-    if (out.mid.direct) {
-        copies.push_back({&out.mid, out.mid.path});  // after the MIF file, as readers read them
-    }
-    for (const auto& [output, path] : copies) {
-        errno = 0;
-        std::FILE* to = platform::OpenFile(path, "wb");
-        int failure = to == nullptr        ? (errno != 0 ? errno : EIO)
-                      : output == &out.mif ? CopyWithHeader(written.Path(0), header, to, flag)
-                                           : platform::CopyFileTail(written.Path(1), 0, to, flag);
-        errno = 0;
-        if (to != nullptr && std::fclose(to) != 0 && failure == 0) {
-            failure = errno != 0 ? errno : EIO;
-        }
-        if (*flag != 0) {
-            return Cancelled(flag, "convert", out.Kept());
-        }
-        if (failure != 0) {
-            return PairWriteFailed(out, output->path, failure);
-        }
-    }
-
-    // From here on an interrupt only sets the flag, which is not looked at again: the moves run
-    // to their end, and the new pair is complete.
-    std::vector<Move> moves;
-    if (!out.mif.direct) {
-        moves.push_back({final.Path(0), out.mif.target});
-    }
-    if (!out.mid.direct) {
-        moves.push_back({written.Path(1), out.mid.target});
-    }
-    size_t failed = 0;
-    if (!MoveAll(moves, failed, error)) {
-        const OutputTarget& which = moves[failed].to == out.mif.target ? out.mif : out.mid;
-        return Fail(kExitCannotSave,
-                    "cannot write " + which.path + ": " + error + "; " + out.Kept());
-    }
-    if (!out.mif.direct) {
-        final.Forget(0);
-    }
-    if (!out.mid.direct) {
-        written.Forget(1);
-    }
-    return kExitOk;
-}
-
+// Runs a command on one file: the plug-in loaded, the input and the outputs checked, the file
+// imported, then the command's handler.
 int Run(const Options& o) {
+    const CommandSpec& command = *o.spec;
     const std::string& in = o.files[0];
-    if (o.command == "convert" && !EndsWithMif(o.files[1])) {
-        return UsageError("the output of convert must be a .mif file, not " + o.files[1]);
+    bool pair = command.output == CommandOutput::kMifPair;
+    if (pair && !EndsWithMif(o.output)) {
+        return UsageError("the output of " + o.command + " must be a .mif file, not " + o.output);
     }
     CGEO geo;
     PluginLoader plugin;
@@ -610,28 +296,29 @@ int Run(const Options& o) {
     if ((code = CheckInput(in, inputs)) != kExitOk) {
         return code;
     }
-    bool convert = o.command == "convert";
-    if (convert && inputs.header.lineCut) {
-        return Fail(kExitCannotOpen, "cannot convert " + in +
+    // The output's header takes the input's Charset and CoordSys lines whole.
+    if (pair && inputs.header.lineCut) {
+        return Fail(kExitCannotOpen, "cannot " + o.command + " " + in +
                                          ": its Charset or CoordSys line is "
                                          "longer than " +
                                          std::to_string(kMifHeaderLineLimit) + " bytes");
     }
-    PairOutputs pair;  // convert's two outputs; dump and render use the first
-    std::string output = o.command == "dump" ? o.output : o.files.size() > 1 ? o.files[1] : "";
-    if (o.command != "info" && (code = CheckOutput(output, "the output " + output, inputs, !convert,
-                                                   pair.mif)) != kExitOk) {
+    PairOutputs outputs;  // the MIF pair's, or the one output in mif
+    bool writes = command.output != CommandOutput::kNone;
+    if (writes && (code = CheckOutput(o.output, "the output " + o.output, inputs, !pair,
+                                      outputs.mif)) != kExitOk) {
         return code;
     }
-    if (convert) {
-        std::string mid = MidPath(output, ".mid");
-        if ((code = CheckOutput(mid, "the output's MID file " + mid, inputs, false, pair.mid)) !=
+    if (pair) {
+        std::string mid = MidPath(o.output, ".mid");
+        if ((code = CheckOutput(mid, "the output's MID file " + mid, inputs, false, outputs.mid)) !=
             kExitOk) {
             return code;
         }
-        if ((!pair.mif.direct && pair.mif.target == pair.mid.target) ||
-            (pair.mif.exists && pair.mid.exists && SameFile(pair.mif.status, pair.mid.status))) {
-            return Fail(kExitUsage, "the output's MID file " + mid + " is the output " + output +
+        if ((!outputs.mif.direct && outputs.mif.target == outputs.mid.target) ||
+            (outputs.mif.exists && outputs.mid.exists &&
+             SameFile(outputs.mif.status, outputs.mid.status))) {
+            return Fail(kExitUsage, "the output's MID file " + mid + " is the output " + o.output +
                                         "; choose another output file");
         }
     }
@@ -650,37 +337,27 @@ int Run(const Options& o) {
                               "); nothing was written\n");
     code = Import(plugin, geo, document, in, vector, seconds);
     CodePage codePage;
-    if (code == kExitOk && !convert) {
+    if (code == kExitOk && command.decodesText) {
         code = SetUpCodePage(choice, vector, codePage);
     }
     // From here an interrupt sets the document's cancel flag, which the export and the writers
     // look at; the handler changes without a moment between.
     int* flag = document.GetCanceledSignal();
     *flag = 0;
-    if (code == kExitOk && o.command != "info") {
+    if (code == kExitOk && writes) {
         platform::CatchInterrupt(flag);
     } else {
         platform::ReleaseInterrupt();
     }
     if (code == kExitOk) {
-        if (o.command == "info") {
-            code = Info(in, inputs.header, vector, seconds, codePage, choice);
-        } else if (o.command == "dump") {
-            code = WriteOutput(pair.mif, flag, [&](BufferedOut& out, const volatile int* cancel) {
-                return WriteGeoJson(out, vector, geo.GetApp()->GetStyleManager(), codePage, cancel);
-            });
-        } else if (o.command == "render") {
-            code = WriteOutput(pair.mif, flag, [&](BufferedOut& out, const volatile int* cancel) {
-                return WriteSvg(out, vector, o.width, o.height, codePage, cancel);
-            });
-        } else {
-            code = Convert(plugin, geo, document, pair, inputs.header, progress, flag);
-        }
+        Session session{o,       plugin,   geo,    document, vector,   inputs,
+                        outputs, codePage, choice, seconds,  progress, flag};
+        code = command.run(session);
     }
     // An interrupt once the output is complete, or has failed, changes nothing: it is caught to the
     // end of the program, by a flag that outlives the document.
     static volatile int afterWork = 0;
-    if (o.command != "info") {
+    if (writes) {
         platform::CatchInterrupt(&afterWork);
     }
     frame->SetObserver(nullptr);
@@ -709,5 +386,21 @@ int main(int argc, char** argv) {
         return FinishStandardOutput();
     }
     platform::IgnoreWriteSignals();
+    if (!o.folder.empty()) {
+        int code = CheckFolder(o.folder);
+        if (code != kExitOk) {
+            return code;
+        }
+    }
+    if (o.files.size() > 1) {
+        // A plug-in that cannot be used is said once, not once for every file.
+        CGEO geo;
+        PluginLoader plugin;
+        int code = LoadPlugin(o, plugin, geo);
+        return code != kExitOk ? code : RunEach(o);
+    }
+    if (!o.folder.empty()) {
+        o.output = OutputInFolder(o.folder, o.files[0], o.spec->extension);
+    }
     return Run(o);
 }

@@ -25,6 +25,26 @@ void CloseLibrary(void* library);
 // The plug-in library's file name beside this executable.
 std::string DefaultPluginPath();
 
+// This program's executable file, to run it again on each file of a command given several.
+std::string ProgramPath();
+
+// A program run as a child: its standard output and error go to pipes that this process reads,
+// its standard input is empty.
+struct Child;
+// Starts the program with the arguments (after its own name); null with a reason when it cannot.
+Child* StartChild(const std::string& program, const std::vector<std::string>& args,
+                  std::string& error);
+// Reads what the child writes to its standard output, or its standard error with fromError: the
+// bytes read, 0 at the end, -1 on a failure. Each stream may be read on a thread of its own.
+long ReadChild(Child* child, bool fromError, char* buffer, size_t size);
+// Passes on an interrupt that CatchInterrupt caught. Nothing on Windows, where Ctrl-C, Ctrl-Break
+// and the closing of the console reach every program of the console.
+void InterruptChild(Child* child, int interrupt);
+// Waits for the child's end, once both streams are read to their end, and frees it: its exit
+// code; for a child ended by a signal (an exception on Windows), the code a shell gives it, and
+// in how what ended it (empty otherwise).
+unsigned FinishChild(Child* child, std::string& how);
+
 // Decodes the whole text from a Windows code page (1252, 932, 28595, 65001 ...) to UTF-8; a byte
 // sequence the code page does not map becomes U+FFFD. False with a reason when the system lacks
 // the code page.

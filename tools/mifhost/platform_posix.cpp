@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,14 +53,109 @@ void CloseLibrary(void* library) {
     }
 }
 
-std::string DefaultPluginPath() {
+std::string ProgramPath() {
     char exe[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) {
+    return n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string();
+}
+
+std::string DefaultPluginPath() {
+    std::string path = ProgramPath();
+    if (path.empty()) {
         return "libmif.so";
     }
-    std::string path(exe, static_cast<size_t>(n));
     return path.substr(0, path.rfind('/') + 1) + "libmif.so";
+}
+
+struct Child {
+    pid_t pid;
+    int out;
+    int err;
+};
+
+Child* StartChild(const std::string& program, const std::vector<std::string>& args,
+                  std::string& error) {
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        error = std::strerror(errno);
+        ::close(out[0]);
+        ::close(out[1]);
+        return nullptr;
+    }
+    // Made before the fork: between fork and exec the child may only make system calls.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::string failed = "mifhost: cannot run " + program + "\n";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int nothing = ::open("/dev/null", O_RDONLY);
+        if (nothing < 0 || ::dup2(nothing, STDIN_FILENO) < 0 || ::dup2(out[1], STDOUT_FILENO) < 0 ||
+            ::dup2(err[1], STDERR_FILENO) < 0) {
+            ::_exit(127);
+        }
+        if (nothing != STDIN_FILENO) {
+            ::close(nothing);
+        }
+        ::execv(program.c_str(), argv.data());
+        ssize_t written = ::write(STDERR_FILENO, failed.data(), failed.size());
+        static_cast<void>(written);
+        ::_exit(127);
+    }
+    int forkError = errno;
+    ::close(out[1]);
+    ::close(err[1]);
+    if (pid < 0) {
+        error = std::strerror(forkError);
+        ::close(out[0]);
+        ::close(err[0]);
+        return nullptr;
+    }
+    return new Child{pid, out[0], err[0]};
+}
+
+long ReadChild(Child* child, bool fromError, char* buffer, size_t size) {
+    for (;;) {
+        ssize_t n = ::read(fromError ? child->err : child->out, buffer, size);
+        if (n >= 0 || errno != EINTR) {
+            return static_cast<long>(n);
+        }
+    }
+}
+
+void InterruptChild(Child* child, int interrupt) {
+    // The child is not waited for yet, so its number is still its own.
+    ::kill(child->pid, interrupt);
+}
+
+unsigned FinishChild(Child* child, std::string& how) {
+    ::close(child->out);
+    ::close(child->err);
+    int status = 0;
+    pid_t ended;
+    do {
+        ended = ::waitpid(child->pid, &status, 0);
+    } while (ended < 0 && errno == EINTR);
+    delete child;
+    how.clear();
+    if (ended < 0) {
+        how = std::string("lost (") + std::strerror(errno) + ")";
+        return 255;
+    }
+    if (WIFSIGNALED(status)) {
+        how = "ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
+              ::strsignal(WTERMSIG(status)) + ")";
+        return 128 + static_cast<unsigned>(WTERMSIG(status));
+    }
+    return static_cast<unsigned>(WEXITSTATUS(status));
 }
 
 namespace {

@@ -191,20 +191,142 @@ void CloseLibrary(void* library) {
     }
 }
 
-std::string DefaultPluginPath() {
+std::string ProgramPath() {
     std::wstring exe(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetModuleFileNameW(nullptr, &exe[0], static_cast<DWORD>(exe.size()));
         if (n == 0) {
-            return "mif.dll";
+            return std::string();
         }
         if (n < exe.size()) {
             exe.resize(n);
-            break;
+            return Narrow(exe, CP_UTF8);
         }
         exe.resize(exe.size() * 2);
     }
-    return Narrow(exe.substr(0, exe.find_last_of(L"\\/") + 1), CP_UTF8) + "mif.dll";
+}
+
+std::string DefaultPluginPath() {
+    std::string exe = ProgramPath();
+    if (exe.empty()) {
+        return "mif.dll";
+    }
+    return exe.substr(0, exe.find_last_of("\\/") + 1) + "mif.dll";
+}
+
+namespace {
+
+// One argument quoted so that the program's start-up code splits it back out unchanged.
+std::wstring Quoted(const std::wstring& arg) {
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    out.append(2 * backslashes, L'\\');
+    out.push_back(L'"');
+    return out;
+}
+
+// A pipe whose writing end the child inherits; the reading end stays here.
+bool ChildPipe(HANDLE& read, HANDLE& write) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    if (!CreatePipe(&read, &write, &inherit, 0)) {
+        return false;
+    }
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    return true;
+}
+
+}  // namespace
+
+struct Child {
+    HANDLE process;
+    HANDLE out;
+    HANDLE err;
+};
+
+Child* StartChild(const std::string& program, const std::vector<std::string>& args,
+                  std::string& error) {
+    std::wstring line = Quoted(Wide(program));
+    for (const std::string& a : args) {
+        line += L" " + Quoted(Wide(a));
+    }
+    HANDLE outRead = nullptr;
+    HANDLE outWrite = nullptr;
+    HANDLE errRead = nullptr;
+    HANDLE errWrite = nullptr;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool piped = ChildPipe(outRead, outWrite) && ChildPipe(errRead, errWrite);
+    PROCESS_INFORMATION child = {};
+    BOOL started = FALSE;
+    if (piped) {
+        STARTUPINFOW start = {};
+        start.cb = sizeof start;
+        start.dwFlags = STARTF_USESTDHANDLES;
+        start.hStdInput = nothing;
+        start.hStdOutput = outWrite;
+        start.hStdError = errWrite;
+        // Children are started one at a time from one thread, and each one's inherited ends are
+        // closed here at once, so no child inherits another's pipes.
+        started = CreateProcessW(Wide(program).c_str(), &line[0], nullptr, nullptr, TRUE, 0,
+                                 nullptr, nullptr, &start, &child);
+    }
+    DWORD failure = GetLastError();
+    for (HANDLE h : {nothing, outWrite, errWrite}) {
+        if (h != nullptr && h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+        }
+    }
+    if (!started) {
+        for (HANDLE h : {outRead, errRead}) {
+            if (h != nullptr) {
+                CloseHandle(h);
+            }
+        }
+        error = SystemMessage(failure);
+        return nullptr;
+    }
+    CloseHandle(child.hThread);
+    return new Child{child.hProcess, outRead, errRead};
+}
+
+long ReadChild(Child* child, bool fromError, char* buffer, size_t size) {
+    DWORD got = 0;
+    DWORD want = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
+    if (!ReadFile(fromError ? child->err : child->out, buffer, want, &got, nullptr)) {
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    }
+    return static_cast<long>(got);
+}
+
+void InterruptChild(Child*, int) {}
+
+unsigned FinishChild(Child* child, std::string& how) {
+    CloseHandle(child->out);
+    CloseHandle(child->err);
+    DWORD code = 0;
+    how.clear();
+    if (WaitForSingleObject(child->process, INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(child->process, &code)) {
+        how = "lost (" + SystemMessage(GetLastError()) + ")";
+        code = 255;
+    } else if (code >= 0xC0000000u) {
+        char text[32];
+        std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
+        how = std::string("ended by exception ") + text;
+    }
+    CloseHandle(child->process);
+    delete child;
+    return code;
 }
 
 bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::string& utf8,
