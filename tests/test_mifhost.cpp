@@ -1234,10 +1234,12 @@ TEST(Mifhost, SeveralFilesRunEachAsAloneAndEndWithTheHighestCode) {
         int code;
         std::vector<std::string> says;     // the lines of standard error, in order
         std::vector<std::string> outputs;  // written into out/, each as its file gives it alone
-        bool infoOut = false;              // standard output holds the info of each readable input
+        // standard output holds what the command gives each readable input alone
+        bool sameOut = false;
     };
     const Case cases[] = {
         {{"info", "a.mif", "town.mif"}, 0, {}, {}, true},
+        {{"dump", "town.mif", "a.mif"}, 0, {}, {}, true},
         {{"-j", "2", "info", "a.mif", "bad.mif", "town.mif", "missing.mif"},
          2,
          {"mifhost: bad.mif is not a MIF file: it has no Data line",
@@ -1272,10 +1274,10 @@ TEST(Mifhost, SeveralFilesRunEachAsAloneAndEndWithTheHighestCode) {
          4,
          {"cannot load plug-in"},
          {}},
-        {{"dump", "a.mif", "town.mif"},
+        {{"dump", "a.mif", "town.mif", "-o", "x.geojson"},
          1,
-         {"mifhost: dump takes 1 file name, or one or more with -d FOLDER: mifhost dump IN.mif "
-          "[-o OUT.geojson]; see mifhost --help"},
+         {"mifhost: dump takes one file name with -o: mifhost dump IN.mif [-o OUT.geojson]; see "
+          "mifhost --help"},
          {}},
         {{"convert", "a.mif", "b.mif", "-o", "x.mif"}, 1, {"convert does not take -o"}, {}},
         {{"dump", "a.mif", "-o", "x.geojson", "-d", "out"},
@@ -1312,9 +1314,11 @@ TEST(Mifhost, SeveralFilesRunEachAsAloneAndEndWithTheHighestCode) {
         }
         // Standard output holds what each readable input gives alone, in their order.
         std::string expected;
-        if (c.infoOut) {
+        if (c.sameOut) {
+            bool info = c.args[0] != "dump";
             for (const std::string& a : c.args) {
-                expected += alone.count("info " + a) > 0 ? alone["info " + a] : "";
+                std::string key = info ? "info " + a : a.substr(0, a.size() - 4) + ".geojson";
+                expected += alone.count(key) > 0 ? alone[key] : "";
             }
             std::string out = r.out;
             for (size_t at; (at = out.find("import time:")) != std::string::npos;) {
@@ -1339,6 +1343,62 @@ TEST(Mifhost, SeveralFilesRunEachAsAloneAndEndWithTheHighestCode) {
             EXPECT_EQ(ReadFile(dir.Path("out/" + name)), alone[key]) << name;
         }
     }
+}
+
+// check lists each repair at its line of the MIF or the MID in the form compilers use, MIF
+// first, then a summary line, and exits with 5; info counts them; a clean file has no problems.
+TEST(Mifhost, CheckListsEachRepairAtItsLine) {
+    TempDir dir;
+    WriteSmallPair(dir);
+    WriteFile(dir.Path("d.mif"),
+              "Version 300\nDelimiter \",\"\nColumns 2\n  n Integer\n  s\nData\nPoint 1,5 2\n"
+              "Pline 4\n1 2\n3 4\n"
+              "Point 1 2\n  Symbol (35,0,12,\"x\")\n  Gr\xE9n\n");
+    WriteFile(dir.Path("d.mid"), "1,a\nabc,b\n3,c,d\n4\n");
+    WriteFile(dir.Path("bad.mif"), "no MIF file\n");
+    const std::string listing =
+        "d.mif:5: warning: column line \"s\" has no type: read as Char(254)\n"
+        "d.mif:7: warning: number \"1,5\" read as 1: a decimal comma?\n"
+        "d.mif:8: warning: Pline declares 4 nodes, 2 found\n"
+        "d.mif:13: warning: \"Gr\\xE9n\" skipped: it belongs to no object\n"
+        "d.mid:2: warning: value \"abc\" of column n is no Integer\n"
+        "d.mid:3: warning: record has 3 fields for 2 columns: the extra fields are not read\n"
+        "d.mid:4: warning: the MID file holds 1 more records than the 3 objects: they are not "
+        "read\n"
+        "d.mif: 7 problems repaired\n";
+    HostRun r = RunHost({"check", "d.mif"}, dir);
+    EXPECT_EQ(r.code, 5) << r.err;
+    EXPECT_EQ(r.out, listing);
+    EXPECT_EQ(r.err, "");
+    r = RunHost({"info", "d.mif"}, dir);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\nrepairs: 7 (mifhost check d.mif lists them)\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(RunHost({"info", "a.mif"}, dir).out.find("\nrepairs: none\n"), std::string::npos);
+
+    // Several files in their order, each as alone, and the highest code.
+    r = RunHost({"check", "-j", "2", "a.mif", "d.mif", "bad.mif"}, dir);
+    EXPECT_EQ(r.code, 5);
+    EXPECT_EQ(r.out, "a.mif: no problems\n" + listing);
+    EXPECT_EQ(r.err, "mifhost: bad.mif is not a MIF file: it has no Data line\n");
+    r = RunHost({"check", "a.mif"}, dir);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "a.mif: no problems\n");
+    // Beyond the entries kept, a line counts the others.
+    std::string many = "Version 300\nColumns 1\n  n Integer\nData\n";
+    for (int i = 0; i < 1200; ++i) {
+        many += "Point 1 inf\n";
+    }
+    WriteFile(dir.Path("many.mif"), many);
+    r = RunHost({"check", "many.mif"}, dir);
+    EXPECT_EQ(r.code, 5);
+    EXPECT_NE(r.out.find("many.mif:1003: warning: Point has a coordinate that is not a finite"),
+              std::string::npos);
+    EXPECT_EQ(r.out.find("many.mif:1004:"), std::string::npos);
+    EXPECT_NE(r.out.find("\nmany.mif: 201 more problems not listed\nmany.mif: 1201 problems "
+                         "repaired\n"),
+              std::string::npos)
+        << r.out.substr(r.out.size() - 300);
 }
 
 // An interrupt of mifhost with several files goes to the files it runs, and none is begun after

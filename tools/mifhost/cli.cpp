@@ -12,13 +12,13 @@ const CommandSpec kCommands[] = {
      "Imports the file and prints its columns (name, type, width, decimals), the objects per host\n"
      "type, the legend styles that were set, the bounding box, the code page its text was read\n"
      "with and why, and how long the import took.\n",
-     CommandOutput::kNone, nullptr, true, InfoCommand},
+     CommandOutput::kNone, nullptr, true, true, InfoCommand},
     {"dump", 1, "dump IN.mif [-o OUT.geojson]", "the layer as GeoJSON (standard output by default)",
      "Writes the imported layer as a GeoJSON FeatureCollection: one Feature per object in file\n"
      "order, attribute values as properties, and the members hostType, text and style. Outer\n"
      "rings run counter-clockwise and holes clockwise. A file is written to a temporary file\n"
      "beside it and renamed into place, so a failure leaves an old file as it was.\n",
-     CommandOutput::kFileOrStdout, ".geojson", true, DumpCommand},
+     CommandOutput::kFileOrStdout, ".geojson", true, true, DumpCommand},
     {"convert", 2, "convert IN.mif OUT.mif",
      "import, then export (OUT.mid is written beside OUT.mif)",
      "Imports the file into a document, then exports the layer with the plug-in; the output keeps\n"
@@ -26,13 +26,20 @@ const CommandSpec kCommands[] = {
      "input nor its MID file. Both files are written beside their names first and take their\n"
      "places when both are complete, so a failure or an interrupt leaves the old pair as it "
      "was.\n",
-     CommandOutput::kMifPair, ".mif", false, ConvertCommand},
+     CommandOutput::kMifPair, ".mif", false, true, ConvertCommand},
     {"render", 2, "render IN.mif OUT.svg [--width N] [--height N]",
      "the layer drawn as an SVG picture",
      "Draws the layer to scale with its colours, pen widths, fills, symbols and texts, scaled to\n"
      "fit the width and the height while keeping its proportions, with every text and symbol\n"
      "inside the picture. OUT.svg \"-\" writes to standard output.\n",
-     CommandOutput::kFileOrStdout, ".svg", true, RenderCommand},
+     CommandOutput::kFileOrStdout, ".svg", true, true, RenderCommand},
+    {"check", 0, "check IN.mif...", "what the reader repairs in the file, one line each",
+     "Reads the file as the import does and prints each repair the reader makes on a line of its\n"
+     "own, as PATH:LINE: warning: TEXT, with the line of the MIF file or, for the records, of the\n"
+     "MID file; then PATH: N problems repaired, or PATH: no problems. Of a file with more than\n"
+     "1000 repairs the first 1000 are listed and a line counts the others. Exits with 5 when a\n"
+     "file needed a repair and 0 when none did.\n",
+     CommandOutput::kNone, nullptr, false, false, CheckCommand},
 };
 
 struct OptionSpec {
@@ -54,7 +61,7 @@ const OptionSpec kOptions[] = {
     {"--folder", "-d", "FOLDER", "dump convert",
      "write each output into FOLDER under its input's name (NAME.geojson;\n"
      "                      NAME.mif and NAME.mid); takes several input files"},
-    {"--jobs", "-j", "N", "info dump convert",
+    {"--jobs", "-j", "N", "info dump convert check",
      "with several input files, run N at once, each in a process of its own\n"
      "                      (1 to 64; 1)"},
     {"--plugin", nullptr, "PATH", nullptr,
@@ -116,7 +123,7 @@ bool Jobs(const std::string& option, const std::string& text, int& value, std::s
 // The usage error for a count of file names the command does not take.
 std::string CountError(const CommandSpec& c, bool folder) {
     std::string name = c.name;
-    if (c.files == 0 || folder) {
+    if (c.files == 0 || folder || (c.files == 1 && c.output == CommandOutput::kFileOrStdout)) {
         return name + " takes one or more file names: mifhost " +
                (folder ? name + " IN.mif... -d FOLDER" : std::string(c.usage));
     }
@@ -166,13 +173,14 @@ std::string HelpText(const std::string& command) {
             "  -h, --help          help\n"
             "  --version           the version of mifhost\n"
             "  --                  what follows are file names, even when they start with -\n\n"
-            "Several files: info takes several input files, and dump and convert take them with\n"
-            "-d FOLDER. Each file runs in a process of its own, -j N of them at once; their "
-            "output\n"
-            "comes in the order of the files, a failure on one does not stop the others, and each\n"
-            "failure's message names its file.\n\n"
+            "Several files: info, check and dump take several input files (dump writes one\n"
+            "GeoJSON text after the other), and dump and convert write each output into a folder\n"
+            "with -d FOLDER. Each file runs in a process of its own, -j N of them at once; their\n"
+            "output comes in the order of the files, a failure on one does not stop the others,\n"
+            "and each failure's message names its file.\n\n"
             "Exit codes: 0 done, 1 usage or an output that is an input, 2 input not opened or\n"
-            "not a MIF file, 3 output not written, 4 plug-in unusable, 130 cancelled (Ctrl-C,\n"
+            "not a MIF file, 3 output not written, 4 plug-in unusable, 5 check found repairs,\n"
+            "130 cancelled (Ctrl-C,\n"
             "SIGTERM, SIGHUP), 141 the reader of the output pipe left early (no message). With\n"
             "several files, the highest code of them.\n"
             "Run \"mifhost help COMMAND\" for the options of a command.\n";
@@ -276,10 +284,18 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
         return false;
     }
     bool folder = false;
+    bool output = false;
     for (const Given& g : given) {
         folder = folder || (std::string(g.entry->name) == "--folder" && Takes(*g.entry, o.command));
+        output = output || std::string(g.entry->name) == "--output";
     }
-    bool several = command->files == 0 || folder;
+    // dump writes several files one after another to standard output, or each into a folder.
+    bool toStdout = command->files == 1 && command->output == CommandOutput::kFileOrStdout;
+    bool several = command->files == 0 || folder || (toStdout && !output && o.files.size() > 1);
+    if (toStdout && output && o.files.size() > 1) {
+        error = o.command + " takes one file name with -o: mifhost " + command->usage;
+        return false;
+    }
     if (several ? o.files.empty() : o.files.size() != command->files) {
         error = CountError(*command, folder);
         return false;

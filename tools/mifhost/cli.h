@@ -42,6 +42,7 @@ struct CommandSpec {
     CommandOutput output;
     const char* extension;  // of its output file, which -d names after the input
     bool decodesText;       // needs the code page of the file's text
+    bool imports;           // works on the layer the plug-in imports (check reads by itself)
     // Does the command's work on the imported file; returns the exit code.
     int (*run)(Session& session);
 };

@@ -87,8 +87,21 @@ const char* TypeName(int slot) {
     }
 }
 
+// The repairs of the import: the plug-in says on the message bar that it repaired something,
+// and the file is read again to count them.
+void PrintRepairs(const std::string& path, const Cgeo_MainFrame& frame) {
+    int64_t count = frame.GetMessages().empty() ? 0 : CountRepairs(path);
+    if (count <= 0) {
+        std::printf("repairs: none\n");
+    } else {
+        std::printf("repairs: %lld (mifhost check %s lists them)\n", static_cast<long long>(count),
+                    EscapeControls(path).c_str());
+    }
+}
+
 int PrintInfo(const std::string& path, const MifHeaderScan& header, Cgeo_Vector* vector,
-              double seconds, const CodePage& cp, const CodePageChoice& choice) {
+              const Cgeo_MainFrame* frame, double seconds, const CodePage& cp,
+              const CodePageChoice& choice) {
     std::printf("file: %s\n", EscapeControls(path).c_str());
     std::printf("code page: %s (%s)\n", CodePageName(cp.Number()).c_str(),
                 EscapeControls(choice.reason).c_str());
@@ -130,8 +143,8 @@ int PrintInfo(const std::string& path, const MifHeaderScan& header, Cgeo_Vector*
     if (total > 0 && std::isfinite(b.x1) && std::isfinite(b.y1) && std::isfinite(b.x2) &&
         std::isfinite(b.y2)) {
         std::printf("bounding box: x min %s, y min %s, x max %s, y max %s\n",
-                    NumberText(b.x1).c_str(), NumberText(b.y1).c_str(), NumberText(b.x2).c_str(),
-                    NumberText(b.y2).c_str());
+                    JsonNumber(b.x1).c_str(), JsonNumber(b.y1).c_str(), JsonNumber(b.x2).c_str(),
+                    JsonNumber(b.y2).c_str());
     } else {
         std::printf("bounding box: none%s\n",
                     total > 0 ? " (a coordinate is not a finite number)" : "");
@@ -139,6 +152,7 @@ int PrintInfo(const std::string& path, const MifHeaderScan& header, Cgeo_Vector*
     std::string coordSys = EscapeControls(cp.ToUtf8(CoordSysText(header)));
     std::printf("coordinate system: %s\n",
                 coordSys.empty() ? "none given (no CoordSys line)" : coordSys.c_str());
+    PrintRepairs(path, *frame);
     std::printf("import time: %.3f s\n", seconds);
     return FinishStandardOutput();
 }
@@ -215,8 +229,8 @@ int PairWriteFailed(const PairOutputs& out, const std::string& name, int error) 
 }  // namespace
 
 int InfoCommand(Session& s) {
-    return PrintInfo(s.inputs.files[0].path, s.inputs.header, s.vector, s.seconds, s.codePage,
-                     s.choice);
+    return PrintInfo(s.inputs.files[0].path, s.inputs.header, s.vector,
+                     s.geo.GetApp()->GetMainFrame(), s.seconds, s.codePage, s.choice);
 }
 
 int DumpCommand(Session& s) {

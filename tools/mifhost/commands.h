@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ enum ExitCode {
     kExitCannotOpen = 2,
     kExitCannotSave = 3,
     kExitPlugin = 4,
+    // check: the reader repaired something in a file.
+    kExitRepaired = 5,
     kExitCancelled = 130,
     // The reader of a pipe left before the output was complete (head): as a program that
     // SIGPIPE ends, without a message.
@@ -75,7 +78,7 @@ struct Session {
     PluginLoader& plugin;
     CGEO& geo;
     Cgeo_Document& document;
-    Cgeo_Vector* vector;  // the imported layer
+    Cgeo_Vector* vector;  // the imported layer; null for a command that imports nothing
     const Inputs& inputs;
     const PairOutputs& outputs;
     const CodePage& codePage;  // set up only for commands that decode text
@@ -90,3 +93,7 @@ int InfoCommand(Session& s);
 int DumpCommand(Session& s);
 int ConvertCommand(Session& s);
 int RenderCommand(Session& s);
+int CheckCommand(Session& s);
+
+// The count of repairs the reader makes reading the file through, -1 when it cannot be read.
+int64_t CountRepairs(const std::string& path);

@@ -11,7 +11,7 @@
 namespace {
 
 std::string Coord(const tagXF_POINT3DD& p) {
-    return "[" + NumberText(p.x) + "," + NumberText(p.y) + "]";
+    return "[" + JsonNumber(p.x) + "," + JsonNumber(p.y) + "]";
 }
 
 std::string Coords(const tagXF_POINT3DD* p, int n) {
@@ -54,10 +54,10 @@ std::string ValueText(const CVectorColumn& column, const void* value, const Code
         case XF_COL_INT32:
             return std::to_string(XF_LoadValue<std::int32_t>(value));
         case XF_COL_FLOAT:
-            return NumberText(XF_LoadValue<float>(value));
+            return JsonNumber(XF_LoadValue<float>(value));
         case XF_COL_DOUBLE:
         case XF_COL_DECIMAL:
-            return NumberText(XF_LoadValue<double>(value));
+            return JsonNumber(XF_LoadValue<double>(value));
         case XF_COL_DATE: {
             std::uint16_t ymd[3];
             std::memcpy(ymd, value, sizeof ymd);
@@ -227,7 +227,7 @@ FeatureParts Describe(Cgeo_VectorObject* object, CXF_ManagerVectorStyle* manager
                                                                              : "center";
                 f.style =
                     "{\"color\":\"" + ColorText(s.color) + "\",\"size\":" + std::to_string(s.size) +
-                    ",\"height\":" + NumberText(s.height) + ",\"angle\":" + NumberText(s.angle) +
+                    ",\"height\":" + JsonNumber(s.height) + ",\"angle\":" + JsonNumber(s.angle) +
                     ",\"font\":" + JsonString(cp.ToUtf8(face->GetFaceName())) +
                     ",\"bold\":" + ((flags & XF_TEXT_BOLD) ? "true" : "false") +
                     ",\"italic\":" + ((flags & XF_TEXT_ITALIC) ? "true" : "false") +

@@ -15,7 +15,7 @@ std::string ColorText(std::uint32_t color) {
     return text;
 }
 
-std::string NumberText(double value) {
+std::string JsonNumber(double value) {
     if (!std::isfinite(value)) {
         return "null";
     }
@@ -24,7 +24,7 @@ std::string NumberText(double value) {
     return std::string(text, r.ptr);
 }
 
-std::string NumberText(float value) {
+std::string JsonNumber(float value) {
     if (!std::isfinite(value)) {
         return "null";
     }

@@ -13,8 +13,8 @@
 std::string ColorText(std::uint32_t color);
 
 // Shortest text that reads back to the same double ("null" for NaN and infinities).
-std::string NumberText(double value);
-std::string NumberText(float value);
+std::string JsonNumber(double value);
+std::string JsonNumber(float value);
 
 // The 1-based place of the style in the manager's line pattern list, or 0 when it is not there.
 int PatternIndex(CXF_ManagerVectorStyle* manager, const CXF_StyleObject* style);

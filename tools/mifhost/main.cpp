@@ -288,7 +288,7 @@ int Run(const Options& o) {
     }
     CGEO geo;
     PluginLoader plugin;
-    int code = LoadPlugin(o, plugin, geo);
+    int code = command.imports ? LoadPlugin(o, plugin, geo) : kExitOk;
     if (code != kExitOk) {
         return code;
     }
@@ -335,7 +335,9 @@ int Run(const Options& o) {
     // An interrupt ends the program until the output is begun: nothing is written before.
     platform::ExitOnInterrupt(std::string(bar ? "\n" : "") + "mifhost: import cancelled (",
                               "); nothing was written\n");
-    code = Import(plugin, geo, document, in, vector, seconds);
+    if (command.imports) {
+        code = Import(plugin, geo, document, in, vector, seconds);
+    }
     CodePage codePage;
     if (code == kExitOk && command.decodesText) {
         code = SetUpCodePage(choice, vector, codePage);
@@ -396,7 +398,7 @@ int main(int argc, char** argv) {
         // A plug-in that cannot be used is said once, not once for every file.
         CGEO geo;
         PluginLoader plugin;
-        int code = LoadPlugin(o, plugin, geo);
+        int code = o.spec->imports ? LoadPlugin(o, plugin, geo) : kExitOk;
         return code != kExitOk ? code : RunEach(o);
     }
     if (!o.folder.empty()) {

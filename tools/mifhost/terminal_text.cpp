@@ -82,13 +82,27 @@ std::string CutToWidth(std::string_view utf8, int width) {
            std::string(utf8.substr(tailBytes));
 }
 
-std::string EscapeControls(std::string_view utf8) {
+namespace {
+
+// Whether the bytes at i are a whole UTF-8 sequence of the length Next gave, in its shortest form.
+bool WholeSequence(std::string_view text, size_t i, size_t length, char32_t c) {
+    auto b = static_cast<unsigned char>(text[i]);
+    size_t wanted = b < 0x80 ? 1 : b < 0xC0 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
+    char32_t least = wanted == 2 ? 0x80 : wanted == 3 ? 0x800 : wanted == 4 ? 0x10000 : 0;
+    return length == wanted && c >= least && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+std::string Escape(std::string_view utf8, bool bytes) {
     std::string out;
     size_t length = 0;
     for (size_t i = 0; i < utf8.size(); i += length) {
         char32_t c = Next(utf8, i, length);
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
-            char text[8];
+        char text[8];
+        if (bytes && !WholeSequence(utf8, i, length, c)) {
+            length = 1;
+            std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned char>(utf8[i]));
+            out += text;
+        } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
             std::snprintf(text, sizeof text, c < 0x80 ? "\\x%02X" : "\\u%04X",
                           static_cast<unsigned>(c));
             out += text;
@@ -97,6 +111,16 @@ std::string EscapeControls(std::string_view utf8) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string EscapeControls(std::string_view utf8) {
+    return Escape(utf8, false);
+}
+
+std::string EscapeBytes(std::string_view text) {
+    return Escape(text, true);
 }
 
 std::string PadToWidth(const std::string& utf8, int width) {
