@@ -271,19 +271,12 @@ void FindSelfInside(const CXF_PolygonList& rings, std::vector<CRingGroup>& group
     }
 }
 
-// The groups by number.
-std::vector<int> AllGroups(const std::vector<CRingGroup>& groups) {
+// Ranks the groups, smaller boxes first, then by first ring; returns the groups in rank order.
+std::vector<int> RankByBoxArea(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
     std::vector<int> order(groups.size());
     for (size_t g = 0; g < groups.size(); ++g) {
         order[g] = static_cast<int>(g);
     }
-    return order;
-}
-
-// Ranks the groups: smaller boxes first; of the same box, the one held by more others (the inner
-// one) first; then by first ring.
-void RankByBoxArea(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
-    std::vector<int> order = AllGroups(groups);
     auto area = [&](int g) {
         const CXF_RectD& r = BoxOf(rings, groups[static_cast<size_t>(g)]);
         return (r.x2 - r.x1) * (r.y2 - r.y1);
@@ -291,24 +284,52 @@ void RankByBoxArea(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         double aa = area(a);
         double ab = area(b);
-        const CRingGroup& ga = groups[static_cast<size_t>(a)];
-        const CRingGroup& gb = groups[static_cast<size_t>(b)];
-        if (aa != ab) {
-            return aa < ab;
-        }
-        if (ga.sameBoxHolders != gb.sameBoxHolders) {
-            return ga.sameBoxHolders > gb.sameBoxHolders;
-        }
-        return ga.first < gb.first;
+        return aa != ab
+                   ? aa < ab
+                   : groups[static_cast<size_t>(a)].first < groups[static_cast<size_t>(b)].first;
     });
     for (size_t r = 0; r < order.size(); ++r) {
         groups[static_cast<size_t>(order[r])].rank = static_cast<int>(r);
     }
+    return order;
+}
+
+// Of groups with the same box, the one inside the others (held by the most of them) ranks first,
+// so that it is the parent of a ring inside them all. Groups of one box have one area, so they
+// lie in one run of equal areas; most runs hold one group.
+void RankInnerFirst(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups,
+                    std::vector<int>& order) {
+    auto area = [&](int g) {
+        const CXF_RectD& r = BoxOf(rings, groups[static_cast<size_t>(g)]);
+        return (r.x2 - r.x1) * (r.y2 - r.y1);
+    };
+    auto held = [&](int g) { return groups[static_cast<size_t>(g)].sameBoxHolders; };
+    if (std::none_of(groups.begin(), groups.end(),
+                     [](const CRingGroup& g) { return g.sameBoxHolders > 0; })) {
+        return;
+    }
+    for (size_t run = 0; run < order.size();) {
+        size_t end = run + 1;
+        bool anyHeld = held(order[run]) > 0;
+        while (end < order.size() && area(order[end]) == area(order[run])) {
+            anyHeld = anyHeld || held(order[end]) > 0;
+            ++end;
+        }
+        if (anyHeld) {
+            auto first = order.begin() + static_cast<std::ptrdiff_t>(run);
+            auto last = order.begin() + static_cast<std::ptrdiff_t>(end);
+            std::stable_sort(first, last, [&](int a, int b) { return held(a) > held(b); });
+            for (size_t r = run; r < end; ++r) {
+                groups[static_cast<size_t>(order[r])].rank = static_cast<int>(r);
+            }
+        }
+        run = end;
+    }
 }
 
 // The groups sorted by box, so that groups with the same box lie together.
-std::vector<int> SortByBox(const CXF_PolygonList& rings, const std::vector<CRingGroup>& groups) {
-    std::vector<int> order = AllGroups(groups);
+std::vector<int> SortByBox(const CXF_PolygonList& rings, const std::vector<CRingGroup>& groups,
+                           std::vector<int> order) {
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         const CXF_RectD& p = BoxOf(rings, groups[static_cast<size_t>(a)]);
         const CXF_RectD& q = BoxOf(rings, groups[static_cast<size_t>(b)]);
@@ -328,9 +349,10 @@ std::vector<int> SortByBox(const CXF_PolygonList& rings, const std::vector<CRing
 
 // Groups with the same box, which the tree does not tell apart, are tested pair by pair: each
 // gets the rings of the others that hold it. Returns the pairs compared.
-int64_t CountSameBoxHolders(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups) {
+int64_t CountSameBoxHolders(const CXF_PolygonList& rings, std::vector<CRingGroup>& groups,
+                            const std::vector<int>& order) {
     int64_t comparisons = 0;
-    std::vector<int> byBox = SortByBox(rings, groups);
+    std::vector<int> byBox = SortByBox(rings, groups, order);
     auto group = [&](size_t k) -> CRingGroup& { return groups[static_cast<size_t>(byBox[k])]; };
     for (size_t run = 0; run < byBox.size();) {
         size_t end = run + 1;
@@ -449,8 +471,9 @@ int64_t CXF_RegionCmx::DefineExternal() {
     CRingGroups grouped = GroupSamePoints(rings);
     std::vector<CRingGroup>& groups = grouped.groups;
     FindSelfInside(rings, groups);
-    int64_t comparisons = CountSameBoxHolders(rings, groups);
-    RankByBoxArea(rings, groups);
+    std::vector<int> order = RankByBoxArea(rings, groups);
+    int64_t comparisons = CountSameBoxHolders(rings, groups, order);
+    RankInnerFirst(rings, groups, order);
     comparisons += FindParents(rings, groups);
     CountHolders(groups);
     MarkHoles(rings, grouped);

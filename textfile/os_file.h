@@ -3,15 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// The operating-system file under CTextFile. One implementation file per platform.
-//
-// Reading: the file is opened with a shared lock (others may read, nobody may write); reads are
-// positioned, so a page can be loaded from any 64-bit offset. Only ordinary files are read: a
-// FIFO, a folder or a device is refused, and opening never waits for another process.
-// Writing: the file is created or truncated under an exclusive lock. Writes are collected in a
-// 64 KiB buffer and handed to the system when it is full and at Close, as a C stream does; a
-// failed write or a failed flush is reported by the call that saw it. A FIFO, a folder or a
-// block device is refused as an output, without waiting for a reader.
 // Faults that a test can ask the file layer for, to see what its callers do when the system
 // refuses a file (a full disk, a file size limit, a share that went away).
 enum class COsFileFault {
@@ -21,6 +12,15 @@ enum class COsFileFault {
     kFlushAtClose,  // the flush at Close fails (what was handed over before stays)
 };
 
+// The operating-system file under CTextFile. One implementation file per platform.
+//
+// Reading: the file is opened with a shared lock (others may read, nobody may write); reads are
+// positioned, so a page can be loaded from any 64-bit offset. Only ordinary files are read: a
+// FIFO, a folder or a device is refused, and opening never waits for another process.
+// Writing: the file is created or truncated under an exclusive lock. Writes are collected in a
+// 64 KiB buffer and handed to the system when it is full and at Close, as a C stream does; a
+// failed write or a failed flush is reported by the call that saw it. A FIFO, a folder or a
+// block device is refused as an output, without waiting for a reader.
 class COsFile {
 public:
     static constexpr size_t kWriteBufferSize = 64 * 1024;

@@ -86,7 +86,7 @@ std::vector<std::string> ArgsFor(const Options& o, const std::string& input,
         args.insert(args.end(), {"--codepage", o.codePage});
     }
     args.push_back(o.command);
-    bool pair = o.spec->output == CommandOutput::kMifPair;
+    bool pair = o.row->output == CommandOutput::kMifPair;
     if (!output.empty() && !pair) {
         args.insert(args.end(), {"-o", output});
     }
@@ -310,7 +310,7 @@ int RunEach(const Options& o) {
         jobs[k].input = o.files[k];
         std::string output;
         if (!o.folder.empty()) {
-            output = OutputInFolder(o.folder, o.files[k], o.spec->extension);
+            output = OutputInFolder(o.folder, o.files[k], o.row->extension);
             outputs.push_back(output);
         }
         jobs[k].args = ArgsFor(o, o.files[k], output);

@@ -7,7 +7,7 @@
 
 namespace {
 
-const CommandSpec kCommands[] = {
+const CommandRow kCommands[] = {
     {"info", 0, "info IN.mif...", "columns, objects per type, legend styles, extent, code page",
      "Imports the file and prints its columns (name, type, width, decimals), the objects per host\n"
      "type, the legend styles that were set, the bounding box, the code page its text was read\n"
@@ -42,7 +42,7 @@ const CommandSpec kCommands[] = {
      CommandOutput::kNone, nullptr, false, false, CheckCommand},
 };
 
-struct OptionSpec {
+struct OptionRow {
     const char* name;
     const char* shortName;
     const char* value;     // null for a flag
@@ -50,7 +50,7 @@ struct OptionSpec {
     const char* help;
 };
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"--output", "-o", "FILE", "dump", "the GeoJSON file to write; \"-\" or none: standard output"},
     {"--width", nullptr, "N", "render", "the most pixels the picture is wide (16 to 100000; 1000)"},
     {"--height", nullptr, "N", "render",
@@ -70,7 +70,7 @@ const OptionSpec kOptions[] = {
 };
 
 // Whether the command takes the option.
-bool Takes(const OptionSpec& option, const std::string& command) {
+bool Takes(const OptionRow& option, const std::string& command) {
     if (option.commands == nullptr) {
         return true;
     }
@@ -78,8 +78,8 @@ bool Takes(const OptionSpec& option, const std::string& command) {
     return list.find(" " + command + " ") != std::string::npos;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-    for (const CommandSpec& c : kCommands) {
+const CommandRow* FindCommand(const std::string& name) {
+    for (const CommandRow& c : kCommands) {
         if (name == c.name) {
             return &c;
         }
@@ -87,8 +87,8 @@ const CommandSpec* FindCommand(const std::string& name) {
     return nullptr;
 }
 
-const OptionSpec* FindOption(const std::string& name) {
-    for (const OptionSpec& o : kOptions) {
+const OptionRow* FindOption(const std::string& name) {
+    for (const OptionRow& o : kOptions) {
         if (name == o.name || (o.shortName != nullptr && name == o.shortName)) {
             return &o;
         }
@@ -96,7 +96,7 @@ const OptionSpec* FindOption(const std::string& name) {
     return nullptr;
 }
 
-std::string OptionLine(const OptionSpec& o) {
+std::string OptionLine(const OptionRow& o) {
     std::string left = std::string("  ") + (o.shortName != nullptr ? o.shortName : "") +
                        (o.shortName != nullptr ? ", " : "") + o.name +
                        (o.value != nullptr ? std::string(" ") + o.value : "");
@@ -121,13 +121,13 @@ bool Jobs(const std::string& option, const std::string& text, int& value, std::s
 }
 
 // The usage error for a count of file names the command does not take.
-std::string CountError(const CommandSpec& c, bool folder) {
+std::string CountError(const CommandRow& c, bool folder) {
     std::string name = c.name;
     if (c.files == 0 || folder || (c.files == 1 && c.output == CommandOutput::kFileOrStdout)) {
         return name + " takes one or more file names: mifhost " +
                (folder ? name + " IN.mif... -d FOLDER" : std::string(c.usage));
     }
-    const OptionSpec* folderOption = FindOption("--folder");
+    const OptionRow* folderOption = FindOption("--folder");
     return name + " takes " + std::to_string(c.files) + " file name" + (c.files > 1 ? "s" : "") +
            (Takes(*folderOption, name) ? ", or one or more with -d FOLDER" : "") + ": mifhost " +
            c.usage;
@@ -152,7 +152,7 @@ std::string HelpText(const std::string& command) {
             "usage: mifhost [options] COMMAND FILE...\n"
             "Loads the MIF/MID plug-in and drives it the way the desktop application does.\n\n"
             "commands:\n";
-        for (const CommandSpec& c : kCommands) {
+        for (const CommandRow& c : kCommands) {
             std::string usage = c.usage;
             if (usage.size() > 30) {
                 usage = usage.substr(0, usage.find(" ["));
@@ -164,7 +164,7 @@ std::string HelpText(const std::string& command) {
         text +=
             "  help [COMMAND]                  this text, or the options of one command\n\n"
             "options of every command:\n";
-        for (const OptionSpec& o : kOptions) {
+        for (const OptionRow& o : kOptions) {
             if (o.commands == nullptr) {
                 text += OptionLine(o);
             }
@@ -186,7 +186,7 @@ std::string HelpText(const std::string& command) {
             "Run \"mifhost help COMMAND\" for the options of a command.\n";
         return text;
     }
-    const CommandSpec* c = FindCommand(command);
+    const CommandRow* c = FindCommand(command);
     if (c == nullptr) {
         return "";
     }
@@ -195,7 +195,7 @@ std::string HelpText(const std::string& command) {
         text += std::string("       mifhost ") + c->name + " IN.mif... -d FOLDER [options]\n";
     }
     text += std::string(c->details) + "\noptions:\n";
-    for (const OptionSpec& o : kOptions) {
+    for (const OptionRow& o : kOptions) {
         if (Takes(o, c->name)) {
             text += OptionLine(o);
         }
@@ -205,7 +205,7 @@ std::string HelpText(const std::string& command) {
 
 bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string& error) {
     struct Given {
-        const OptionSpec* entry;
+        const OptionRow* entry;
         std::string name;
         std::string value;
     };
@@ -243,7 +243,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
             version = true;
             continue;
         }
-        const OptionSpec* entry = FindOption(name);
+        const OptionRow* entry = FindOption(name);
         if (entry == nullptr) {
             error = "unknown option " + name;
             return false;
@@ -278,7 +278,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
         o.helpTopic = topic;
         return true;
     }
-    const CommandSpec* command = FindCommand(o.command);
+    const CommandRow* command = FindCommand(o.command);
     if (command == nullptr) {
         error = o.command.empty() ? "no command given" : "unknown command " + o.command;
         return false;
@@ -300,7 +300,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
         error = CountError(*command, folder);
         return false;
     }
-    o.spec = command;
+    o.row = command;
     if (!several && command->files > 1) {
         o.output = o.files[1];
         o.files.pop_back();

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-struct CommandSpec;
+struct CommandRow;
 
 // The command line of mifhost: a command, its file names and the options it takes.
 struct Options {
-    std::string command;                // info, dump, convert, render; help; version
-    const CommandSpec* spec = nullptr;  // the command's row in the table; null for help, version
-    std::vector<std::string> files;     // the inputs
+    std::string command;              // info, dump, convert, render; help; version
+    const CommandRow* row = nullptr;  // the command's row in the table; null for help, version
+    std::vector<std::string> files;   // the inputs
     // The output: dump's -o, the second file name of render and convert; "-" (or none, for
     // dump) for standard output.
     std::string output;
@@ -31,7 +31,7 @@ enum class CommandOutput { kNone, kFileOrStdout, kMifPair };
 
 // A row of the command table (cli.cpp): a new command is a row and a handler, and its name in
 // the rows of the options it takes.
-struct CommandSpec {
+struct CommandRow {
     const char* name;
     // File names it takes: the input, and for some the output; 0 for one or more inputs. With
     // -d it takes one or more inputs.

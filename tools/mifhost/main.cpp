@@ -280,7 +280,7 @@ int SetUpCodePage(CodePageChoice& c, Cgeo_Vector* vector, CodePage& codePage) {
 // Runs a command on one file: the plug-in loaded, the input and the outputs checked, the file
 // imported, then the command's handler.
 int Run(const Options& o) {
-    const CommandSpec& command = *o.spec;
+    const CommandRow& command = *o.row;
     const std::string& in = o.files[0];
     bool pair = command.output == CommandOutput::kMifPair;
     if (pair && !EndsWithMif(o.output)) {
@@ -398,11 +398,11 @@ int main(int argc, char** argv) {
         // A plug-in that cannot be used is said once, not once for every file.
         CGEO geo;
         PluginLoader plugin;
-        int code = o.spec->imports ? LoadPlugin(o, plugin, geo) : kExitOk;
+        int code = o.row->imports ? LoadPlugin(o, plugin, geo) : kExitOk;
         return code != kExitOk ? code : RunEach(o);
     }
     if (!o.folder.empty()) {
-        o.output = OutputInFolder(o.folder, o.files[0], o.spec->extension);
+        o.output = OutputInFolder(o.folder, o.files[0], o.row->extension);
     }
     return Run(o);
 }
