@@ -71,43 +71,21 @@ CMifReadAhead::CMifReadAhead(CMifReader& file) : reader(file) {
 
 CMifReadAhead::~CMifReadAhead() {
     if (threaded) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stopping = true;
-        }
-        emptied.notify_one();
+        ring.Stop();
         thread.join();
     }
 }
 
 void CMifReadAhead::Run() {
-    for (;;) {
-        CMifBatch* batch;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            emptied.wait(lock, [this] { return stopping || produced - returned < kBatches; });
-            if (stopping) {
-                return;
-            }
-            batch = &batches[produced % kBatches];
-        }
-        bool last;
+    while (CMifBatch* batch = ring.BeginFill()) {
         try {
             batch->Fill(reader);
-            last = batch->last;
         } catch (...) {
-            std::lock_guard<std::mutex> lock(mutex);
-            failure = std::current_exception();
-            ended = true;
-            filled.notify_one();
+            ring.Fail(std::current_exception());
             return;
         }
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++produced;
-            ended = last;
-        }
-        filled.notify_one();
+        bool last = batch->last;
+        ring.EndFill(last);
         if (last) {
             return;
         }
@@ -116,24 +94,18 @@ void CMifReadAhead::Run() {
 
 CMifBatch* CMifReadAhead::Next() {
     if (!threaded) {
-        if (taken > 0 && batches[0].last) {
+        CMifBatch& batch = ring.At(0);
+        if (held != nullptr && batch.last) {
             return nullptr;
         }
-        ++taken;
-        batches[0].Fill(reader);
-        return &batches[0];
+        batch.Fill(reader);
+        held = &batch;
+        return held;
     }
-    std::unique_lock<std::mutex> lock(mutex);
-    if (returned < taken) {
-        returned = taken;
-        emptied.notify_one();
+    if (held != nullptr) {
+        held = nullptr;
+        ring.EndEmpty();
     }
-    filled.wait(lock, [this] { return produced > taken || ended; });
-    if (produced > taken) {
-        return &batches[taken++ % kBatches];
-    }
-    if (failure != nullptr) {
-        std::rethrow_exception(failure);
-    }
-    return nullptr;
+    held = ring.BeginEmpty();
+    return held;
 }

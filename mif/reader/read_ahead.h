@@ -1,15 +1,13 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "mif/model/batch_ring.h"
 #include "mif/model/mif_object.h"
 
 class CMifReader;
@@ -58,21 +56,11 @@ public:
     CMifBatch* Next();
 
 private:
-    static constexpr size_t kBatches = 4;
-
     void Run();
 
     CMifReader& reader;
-    CMifBatch batches[kBatches];
-    std::mutex mutex;
-    std::condition_variable filled;   // a batch was filled, or reading ended
-    std::condition_variable emptied;  // a batch was given back, or reading is to stop
-    size_t produced = 0;              // batches filled
-    size_t taken = 0;                 // batches handed to the caller
-    size_t returned = 0;              // batches given back
-    bool ended = false;               // the last batch is filled, or reading failed
-    bool stopping = false;
-    std::exception_ptr failure;
+    CBatchRing<CMifBatch> ring;
+    CMifBatch* held = nullptr;  // the batch the caller has
     std::thread thread;
     bool threaded = false;
 };
