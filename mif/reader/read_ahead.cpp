@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "mif/reader/mif_reader.h"
+#include "textfile/os_thread.h"
 
 namespace {
 
@@ -62,7 +63,8 @@ void CMifBatch::Fill(CMifReader& reader) {
 CMifReadAhead::CMifReadAhead(CMifReader& file) : reader(file) {
     reader.Rewind();
     try {
-        thread = std::thread(&CMifReadAhead::Run, this);
+        thread =
+            StartWorkerThread([](void* self) { static_cast<CMifReadAhead*>(self)->Run(); }, this);
         threaded = true;
     } catch (const std::system_error&) {
         threaded = false;  // no thread to be had: each batch is read when asked for

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "mif/writer/mif_writer.h"
+#include "textfile/os_thread.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ constexpr size_t kBatchNodes = size_t{1} << 16;
 
 CMifWriteBehind::CMifWriteBehind(CMifWriter& file) : writer(file) {
     try {
-        thread = std::thread(&CMifWriteBehind::Run, this);
+        thread =
+            StartWorkerThread([](void* self) { static_cast<CMifWriteBehind*>(self)->Run(); }, this);
         threaded = true;
     } catch (const std::system_error&) {
         threaded = false;  // no thread to be had: each record is written when given
