@@ -12,6 +12,10 @@ function(mif_target_options target)
                 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
             target_link_options(${target} PRIVATE -fsanitize=address,undefined)
         endif()
+        if(MIF_TSAN)
+            target_compile_options(${target} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
+            target_link_options(${target} PRIVATE -fsanitize=thread)
+        endif()
     elseif(MSVC)
         # Sources are UTF-8. Exported classes hold standard containers, which the warnings 4251
         # and 4275 would flag in every header of the host library.

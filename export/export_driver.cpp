@@ -8,6 +8,7 @@
 
 #include "export/export.h"
 #include "mif/writer/mif_writer.h"
+#include "mif/writer/write_behind.h"
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
 #include "plugin/host/document.h"
@@ -183,9 +184,12 @@ void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app,
     Cgeo_VectorObjectStream stream(&vector, XF_STREAM_READ);
     CMifRecordPool records;
     std::string valueText;
+    // The objects are formatted and written to the MIF file on a second thread while this one,
+    // the host's, walks the layer and writes the MID file.
+    CMifWriteBehind objects(file);
     for (int64_t k = 0; k < count; ++k) {
         // Once a write has failed the save cannot succeed; writing on would only take time.
-        if (IsCanceled(cancel) || file.WriteFailed()) {
+        if (IsCanceled(cancel) || objects.Failed() || file.MidWriteFailed()) {
             break;
         }
         Cgeo_VectorObject* object = stream.GetVectorObject(k, nullptr, nullptr);
@@ -194,7 +198,7 @@ void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app,
         // An object without a MIF form gets no MID record either, so that record r stays with
         // the r-th object written.
         if (record != nullptr) {
-            file.WriteObject(*record);
+            objects.Write(std::move(record), records);
             for (int j = 0; j < columnCount; ++j) {
                 const void* value = table->GetColumnValue(k, j);
                 const CVectorColumn* column = hostColumns->Get(j);
@@ -205,13 +209,13 @@ void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app,
                 file.SetValue(j, valueText.c_str());
             }
             file.WriteValues();
-            records.Give(std::move(record));
         }
         if (frame != nullptr) {
             frame->IncreaseProgress(100.0 / static_cast<double>(count));
             frame->CheckCanceledSignal();
         }
     }
+    objects.Finish();
     if (frame != nullptr) {
         frame->SetMessageBarText("", XF_MESSAGE_PANE, XF_MESSAGE_FLAGS);
         frame->EndProgress(XF_PROGRESS_MODE);

@@ -10,6 +10,7 @@
 #include "import/host_object.h"
 #include "import/host_styles.h"
 #include "mif/reader/mif_reader.h"
+#include "mif/reader/read_ahead.h"
 #include "mif/reader/scanner.h"
 #include "plugin/entry_points.h"
 #include "plugin/host/app.h"
@@ -100,7 +101,7 @@ bool IsTrue(std::string_view text) {
 
 // Fills the buffer with the text's value in the layout of the column's host type (not text);
 // false when nothing is to be set.
-bool BuildValue(const CVectorColumn& column, const std::string& text, ValueBuffer& buffer) {
+bool BuildValue(const CVectorColumn& column, std::string_view text, ValueBuffer& buffer) {
     switch (column.type) {
         case XF_COL_UINT8:
             Put(buffer, static_cast<uint8_t>(static_cast<uint32_t>(ParseInt(text))));
@@ -165,6 +166,10 @@ std::string RepairMessage(const CMifReader& mif) {
     return message;
 }
 
+// Records of at most this many nodes stay with the batch until the host object is added, to be
+// reused for later objects.
+constexpr size_t kKeptRecordNodes = size_t{1} << 16;
+
 struct ObjectDeleter {
     void operator()(Cgeo_VectorObject* object) const { object->DeleteObject(); }
 };
@@ -176,6 +181,7 @@ public:
     CImportPass(CMifReader& file, Cgeo_MainApp* app, Cgeo_Vector* vector, double screen)
         : mif(file), mainApp(app), target(vector), pixelsPerPoint(screen) {}
     ~CImportPass() {
+        mif.keepTextAsWritten = false;
         ReleaseLegendStyles(tracks);
         if (frame != nullptr) {
             frame->EndProgress(XF_PROGRESS_MODE);
@@ -189,7 +195,8 @@ public:
 
 private:
     void AddColumns();
-    void StoreValues(int64_t id);
+    void AddObject(CMifBatch& batch, size_t k);
+    void StoreValues(const CMifBatch& batch, size_t k, int64_t id);
 
     CMifReader& mif;
     Cgeo_MainApp* mainApp;
@@ -228,20 +235,50 @@ void CImportPass::AddColumns() {
     }
 }
 
-// Sets the values the MID holds for the object; a value it does not hold stays unset.
-void CImportPass::StoreValues(int64_t id) {
+// Sets the values the MID holds for object k of the batch; a value it does not hold stays unset.
+void CImportPass::StoreValues(const CMifBatch& batch, size_t k, int64_t id) {
     Cgeo_VectorColumns* columns = table->GetVectorColumns();
     ValueBuffer buffer;
+    std::string_view value;
     for (int i = 0; i < columnCount; ++i) {
         const CVectorColumn* column = columns->Get(i);
-        if (column == nullptr || mif.GetFieldValue(i, text) == 0) {
+        if (column == nullptr || !batch.Value(k, i, value)) {
             continue;
         }
         if (column->type == XF_COL_TEXT) {
+            text.assign(value);
             table->SetColumnValue(id, i, text.c_str());
-        } else if (BuildValue(*column, text, buffer)) {
+        } else if (BuildValue(*column, value, buffer)) {
             table->SetColumnValue(id, i, buffer);
         }
+    }
+}
+
+// Makes the host object of object k of the batch and adds it to the layer with its values.
+void CImportPass::AddObject(CMifBatch& batch, size_t k) {
+    CMifObjectPtr& record = batch.Object(k);
+    if (record == nullptr) {
+        return;
+    }
+    if (record->kind == kMifText) {
+        // The reader keeps Text strings as written; the host's decoder reads their escapes here,
+        // on the host's thread.
+        auto& textRecord = static_cast<CMifText&>(*record);
+        textRecord.text = DecodeMifText(textRecord.text, mif.decodeText);
+    }
+    std::unique_ptr<Cgeo_VectorObject, ObjectDeleter> object(
+        CreateHostObject(mainApp, record.get(), target, pixelsPerPoint));
+    // A large record is done with: its nodes go before the layer copies the host object, so
+    // that a large object is held twice at most, not three times.
+    if (MifObjectCapacity(*record) > kKeptRecordNodes) {
+        record.reset();
+    }
+    if (object != nullptr) {
+        int track = LegendTrackOf(object->GetType());
+        if (track >= 0) {
+            TrackMiniatureStyle(object.get(), tracks[track].same, tracks[track].style);
+        }
+        StoreValues(batch, k, stream.AddObject(object.get(), 0));
     }
 }
 
@@ -253,30 +290,25 @@ void CImportPass::Run() {
     }
     stream.Open(target, XF_STREAM_WRITE);
     int lastPercent = 0;
-    mif.Rewind();
-    while (mif.IsEof() == 0) {
-        if (CMifObject* record = mif.ReadObject()) {
-            std::unique_ptr<Cgeo_VectorObject, ObjectDeleter> object(
-                CreateHostObject(mainApp, record, target, pixelsPerPoint));
-            // The record is done with: its nodes go before the layer copies the host object, so
-            // that a large object is held twice at most, not three times.
-            mif.DeleteCurrentObject();
-            if (object != nullptr) {
-                int track = LegendTrackOf(object->GetType());
-                if (track >= 0) {
-                    TrackMiniatureStyle(object.get(), tracks[track].same, tracks[track].style);
-                }
-                StoreValues(stream.AddObject(object.get(), 0));
+    mif.keepTextAsWritten = true;
+    {
+        // The file is read and parsed on a second thread while this one, the host's, makes the
+        // host objects.
+        CMifReadAhead ahead(mif);
+        while (CMifBatch* batch = ahead.Next()) {
+            for (size_t k = 0; k < batch->Count(); ++k) {
+                AddObject(*batch, k);
+            }
+            int percent = static_cast<int>(batch->Progress());
+            // Only whole percents move the bar; a pass over many small objects makes no empty
+            // steps.
+            if (percent > lastPercent && frame != nullptr) {
+                frame->IncreaseProgress(static_cast<double>(percent - lastPercent));
+                lastPercent = percent;
             }
         }
-        mif.MoveNext();
-        int percent = static_cast<int>(mif.Progress());
-        // Only whole percents move the bar; a pass over many small objects makes no empty steps.
-        if (percent > lastPercent && frame != nullptr) {
-            frame->IncreaseProgress(static_cast<double>(percent - lastPercent));
-            lastPercent = percent;
-        }
     }
+    mif.keepTextAsWritten = false;
     SetLegendStyles(target, tracks);
     if (frame != nullptr) {
         frame->EndProgress(XF_PROGRESS_MODE);

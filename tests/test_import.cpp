@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -14,8 +15,9 @@
 // the host library allocate through as well. Each block carries its size in front of it.
 // Allocations that would take more than limit bytes in use fail, as when memory runs out. The
 // total peak also counts the blocks the host library takes from the system, sampled at each
-// allocation.
+// allocation. The import reads on a second thread: the counts change under a lock.
 namespace heap {
+std::mutex lock;
 size_t inUse = 0;
 size_t peak = 0;
 size_t totalPeak = 0;
@@ -34,6 +36,7 @@ void Sample() {
 }
 
 void* Allocate(size_t n) {
+    std::lock_guard<std::mutex> hold(lock);
     if (n > limit - inUse) {
         return nullptr;
     }
@@ -49,6 +52,7 @@ void* Allocate(size_t n) {
 
 void Free(void* p) {
     if (p != nullptr) {
+        std::lock_guard<std::mutex> hold(lock);
         auto* block = static_cast<unsigned char*>(p) - kHead;
         size_t n;
         std::memcpy(&n, block, sizeof n);

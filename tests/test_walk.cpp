@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "mif/reader/read_ahead.h"
 #include "mif_text.h"
 #include "textfile/record_file.h"
 
@@ -190,6 +191,60 @@ TEST(Walking, ObjectsAndRecordsAcrossThePageBoundary) {
             << "object " << i;
     }
     EXPECT_EQ(p.file.Progress(), 100.0);
+}
+
+// Read ahead on a second thread, the objects and values come in file order, batch after batch,
+// as a walk gives them: many small objects, regions that fill a batch alone, Text strings, a
+// record whose values run out and objects past the last record; the repairs are the same.
+TEST(ReadAhead, GivesWhatAWalkGives) {
+    std::string mif = Header(kThreeColumns, ",");
+    std::string mid;
+    for (int i = 0; i < 3000; ++i) {
+        if (i == 1000 || i == 1001) {
+            mif += "Region 1\r\n  70000\r\n";
+            for (int k = 0; k < 70000; ++k) {
+                mif += std::to_string(k % 977) + " " + std::to_string(k / 977 + i) + "\r\n";
+            }
+        } else if (i % 3 == 0) {
+            mif += "Text \"a\\nb \"\"" + std::to_string(i) + "\"\"\"\r\n  0 0 1 1\r\n";
+        } else {
+            mif += "Pline 3\r\n" + std::to_string(i) + " 0\r\n1 1 2 2\r\n";
+        }
+        if (i < 2990) {
+            mid +=
+                std::to_string(i) + (i == 500 ? "\r\n" : ",\"v" + std::to_string(i) + "\",1.5\r\n");
+        }
+    }
+    MifPair p(mif, mid.c_str());
+    ASSERT_TRUE(p.opened);
+    std::vector<std::string> walked;
+    Records records = Walk(p.file, &walked);
+    const CMifReport walkReport = p.file.Report();
+    ASSERT_EQ(walked.size(), 3000u);
+
+    std::vector<std::string> objects;
+    Records values;
+    size_t batches = 0;
+    {
+        CMifReadAhead ahead(p.file);
+        while (CMifBatch* batch = ahead.Next()) {
+            ++batches;
+            for (size_t k = 0; k < batch->Count(); ++k) {
+                objects.push_back(Dump(batch->Object(k).get()));
+                values.emplace_back();
+                std::string_view value;
+                for (int i = 0; i < 3 && batch->Value(k, i, value); ++i) {
+                    values.back().emplace_back(value);
+                }
+            }
+        }
+        EXPECT_EQ(ahead.Next(), nullptr) << "the end stays the end";
+    }
+    EXPECT_GT(batches, 12u);
+    EXPECT_EQ(objects, walked);
+    EXPECT_EQ(values, records);
+    EXPECT_EQ(p.file.Report().Total(), walkReport.Total());
+    EXPECT_EQ(p.file.Report().Entries().size(), walkReport.Entries().size());
 }
 
 }  // namespace

@@ -102,8 +102,10 @@ bool COsFile::Truncate() {
     if (fd < 0 || writeBuffer == nullptr || ::fstat(fd, &st) != 0) {
         return false;
     }
-    // Devices and pipes have nothing to empty.
-    return !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) == 0;
+    // Devices, pipes and empty files have nothing to empty. An empty file is left alone: ext4
+    // writes out a file that was emptied when it is closed, which took a tenth of a second for a
+    // 100 MB MIF file written into a new temporary file.
+    return !S_ISREG(st.st_mode) || st.st_size == 0 || ::ftruncate(fd, 0) == 0;
 }
 
 int64_t COsFile::Size() const {

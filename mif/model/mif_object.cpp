@@ -217,6 +217,8 @@ size_t MifObjectCapacity(const CMifObject& record) {
 namespace {
 
 constexpr size_t kMaxSpareNodes = size_t{1} << 16;
+constexpr size_t kMaxSpareNodesInAll = size_t{1} << 18;
+constexpr size_t kMaxSparePerKind = 1024;
 
 }  // namespace
 
@@ -224,24 +226,35 @@ CMifObjectPtr CMifRecordPool::Take(int32_t kind) {
     if (kind < 0 || kind >= kMifKindCount) {
         return nullptr;
     }
-    if (spare[kind] == nullptr) {
+    std::vector<CMifObjectPtr>& kept = spare[kind];
+    if (kept.empty()) {
         return CMifObjectPtr(CreateMifObject(kind));
     }
-    CMifObjectPtr record = std::move(spare[kind]);
+    CMifObjectPtr record = std::move(kept.back());
+    kept.pop_back();
+    spareNodes -= MifObjectCapacity(*record);
     ClearMifObject(*record);
     return record;
 }
 
 void CMifRecordPool::Give(CMifObjectPtr record) {
-    if (record != nullptr && MifObjectCapacity(*record) <= kMaxSpareNodes) {
-        spare[record->kind] = std::move(record);
+    if (record == nullptr) {
+        return;
+    }
+    size_t nodes = MifObjectCapacity(*record);
+    std::vector<CMifObjectPtr>& kept = spare[record->kind];
+    if (nodes <= kMaxSpareNodes && spareNodes + nodes <= kMaxSpareNodesInAll &&
+        kept.size() < kMaxSparePerKind) {
+        spareNodes += nodes;
+        kept.push_back(std::move(record));
     }
 }
 
 void CMifRecordPool::Clear() {
-    for (CMifObjectPtr& record : spare) {
-        record.reset();
+    for (std::vector<CMifObjectPtr>& kept : spare) {
+        kept.clear();
     }
+    spareNodes = 0;
 }
 
 int32_t MifObjectTypeFromKeyword(std::string_view word) {

@@ -241,10 +241,11 @@ struct CMifObjectDeleter {
 };
 using CMifObjectPtr = std::unique_ptr<CMifObject, CMifObjectDeleter>;
 
-// Records kept for reuse, one of each kind, so that reading or writing object after object does
-// not make a record and grow its node array again for each: Take hands out the record last given
-// back of the kind, cleared to its defaults with its arrays kept. A record of more than 65,536
-// nodes is freed when given back, so that little is held between objects.
+// Records kept for reuse, so that reading or writing object after object does not make a record
+// and grow its node array again for each: Take hands out a record last given back of the kind,
+// cleared to its defaults with its arrays kept. A record of more than 65,536 nodes is freed when
+// given back, and so is any record beyond 1,024 of its kind or 262,144 nodes in all, so that
+// little is held between objects.
 class CMifRecordPool {
 public:
     // A record of the kind with its defaults; null for a kind outside 0 to 11.
@@ -253,7 +254,8 @@ public:
     void Clear();
 
 private:
-    CMifObjectPtr spare[kMifKindCount];
+    std::vector<CMifObjectPtr> spare[kMifKindCount];
+    size_t spareNodes = 0;
 };
 
 // The kind whose keyword equals the word, ignoring case; -1 when none does.

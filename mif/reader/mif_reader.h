@@ -35,6 +35,10 @@ public:
     // null when there is none.
     CMifObject* ReadObject();
     void DeleteCurrentObject();
+    // The current object, from now on the caller's; GiveBack returns a record for the reader to
+    // reuse for a later object.
+    CMifObjectPtr TakeObject();
+    void GiveBack(CMifObjectPtr record) { records.Give(std::move(record)); }
 
     // MID values of the current record: 1 and the value of column i, or 0 when the MID does not
     // hold it (no MID file, no such column, a record past the end of the MID or one with fewer
@@ -63,6 +67,9 @@ public:
     // What reading takes from the host, handed in by whoever opens the file: the host's decoder
     // of the escapes in Text strings (null: DecodeEscapes, which reads them the same way).
     std::string (*decodeText)(const std::string&) = nullptr;
+    // Text strings kept as the file writes them, quotes and escapes, for a caller that decodes
+    // them itself with DecodeMifText (a reader on a thread of its own must not call the host).
+    bool keepTextAsWritten = false;
 
 private:
     void ReadHeader();
@@ -128,3 +135,7 @@ private:
     int64_t recordsRead = 0;
     bool midEnded = false;
 };
+
+// A Text string as the file writes it, decoded: its escapes by decode (null: DecodeEscapes), the
+// quotes around it gone, and a doubled quote inside it read as one.
+std::string DecodeMifText(const std::string& written, std::string (*decode)(const std::string&));

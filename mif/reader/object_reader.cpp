@@ -53,23 +53,6 @@ bool ReadNodes(CMifScanner& file, int32_t count, CMifSections& record, const cha
     return true;
 }
 
-// A Text string: its escapes are decoded; the quotes around it go, and a doubled quote inside it
-// stands for one quote.
-std::string DecodeText(const std::string& line, std::string (*decode)(const std::string&)) {
-    std::string text = line;
-    if (decode != nullptr) {
-        text = decode(line);
-    } else {
-        DecodeEscapes(text);
-    }
-    if (!text.empty() && text.front() == '"') {
-        // Blanks after the closing quote are not part of the text.
-        text.erase(text.find_last_not_of(" \t") + 1);
-    }
-    UnquoteValue(text);
-    return text;
-}
-
 }  // namespace
 
 void CMifReader::ApplyTransform(CNode& node) const {
@@ -241,7 +224,7 @@ bool CMifReader::ParseText(CMifText& record) {
         scanner.RestoreMark();
         word.clear();
     }
-    record.text = DecodeText(word, decodeText);
+    record.text = keepTextAsWritten ? word : DecodeMifText(word, decodeText);
     bool whole = ReadCorners(record.corner1, record.corner2);
     ReadTextClauses(scanner, record, word);
     if (header.hasTransform && record.labelLine != kLabelNone) {
@@ -285,6 +268,27 @@ bool CMifReader::ParseCollection(CMifCollection& record) {
         }
     }
     return true;
+}
+
+std::string DecodeMifText(const std::string& written, std::string (*decode)(const std::string&)) {
+    std::string text = written;
+    if (decode != nullptr) {
+        text = decode(written);
+    } else {
+        DecodeEscapes(text);
+    }
+    if (!text.empty() && text.front() == '"') {
+        // Blanks after the closing quote are not part of the text.
+        text.erase(text.find_last_not_of(" \t") + 1);
+    }
+    UnquoteValue(text);
+    return text;
+}
+
+CMifObjectPtr CMifReader::TakeObject() {
+    CMifObjectPtr record(currentObject);
+    currentObject = nullptr;
+    return record;
 }
 
 CMifObject* CMifReader::ReadObject() {

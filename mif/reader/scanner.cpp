@@ -68,18 +68,33 @@ inline bool IsExactDecimal(uint64_t mantissa, int digits, int fraction) {
 // Digits with an optional fraction, from p up to end: their value as one integer (exact when
 // IsExactDecimal says so), how many digits there are and how many stand after the point. Returns
 // the byte after them.
+// Adds the digits from p up to end to mantissa (which wraps past 19 digits) and counts them;
+// returns the byte after them.
+inline const char* ScanDigits(const char* p, const char* end, uint64_t& mantissa, int& digits) {
+    // Two digits a step: half the chain of multiplications that each digit waits for.
+    while (end - p >= 2 && IsDigit(p[0]) && IsDigit(p[1])) {
+        mantissa = mantissa * 100 + static_cast<uint64_t>((p[0] - '0') * 10 + (p[1] - '0'));
+        p += 2;
+        digits += 2;
+    }
+    if (p < end && IsDigit(*p)) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ++p;
+        ++digits;
+    }
+    return p;
+}
+
 inline const char* ScanDecimal(const char* p, const char* end, uint64_t& mantissa, int& digits,
                                int& fraction) {
     mantissa = 0;
     digits = 0;
     fraction = 0;
-    for (; p < end && static_cast<unsigned>(*p - '0') < 10; ++p, ++digits) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-    }
+    p = ScanDigits(p, end, mantissa, digits);
     if (p < end && *p == '.') {
-        for (++p; p < end && static_cast<unsigned>(*p - '0') < 10; ++p, ++digits, ++fraction) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-        }
+        int whole = digits;
+        p = ScanDigits(p + 1, end, mantissa, digits);
+        fraction = digits - whole;
     }
     return p;
 }

@@ -33,7 +33,9 @@ public:
     int WriteValues();
     // True once any write to the MIF or the MID file has failed since Create, the flush at close
     // included.
-    bool WriteFailed() const { return mif.HasWriteError() || mid.HasWriteError(); }
+    bool WriteFailed() const { return MifWriteFailed() || MidWriteFailed(); }
+    bool MifWriteFailed() const { return mif.HasWriteError(); }
+    bool MidWriteFailed() const { return mid.HasWriteError(); }
 
     // The header Create writes: the desktop application's fixed items (Version 300, Charset
     // "WindowsCyrillic", Delimiter ",", CoordSys Earth Projection 1, 0) unless changed, and the
