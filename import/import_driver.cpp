@@ -61,34 +61,6 @@ void Put(ValueBuffer& buffer, T value) {
     std::memcpy(buffer, &value, sizeof value);
 }
 
-bool AllDigits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// A date as other programs write it: YYYYMMDD, YYYY-MM-DD or YYYY/MM/DD. False for any other text
-// (an empty value among them): the date is then left unset.
-bool ParseDate(std::string_view text, uint16_t date[3]) {
-    std::string_view year, month, day;
-    if (text.size() == 8) {
-        year = text.substr(0, 4);
-        month = text.substr(4, 2);
-        day = text.substr(6, 2);
-    } else if (text.size() == 10 && (text[4] == '-' || text[4] == '/') && text[7] == text[4]) {
-        year = text.substr(0, 4);
-        month = text.substr(5, 2);
-        day = text.substr(8, 2);
-    } else {
-        return false;
-    }
-    if (!AllDigits(year) || !AllDigits(month) || !AllDigits(day)) {
-        return false;
-    }
-    date[0] = static_cast<uint16_t>(ParseInt(year));
-    date[1] = static_cast<uint16_t>(ParseInt(month));
-    date[2] = static_cast<uint16_t>(ParseInt(day));
-    return true;
-}
-
 // T, TRUE, Y, YES and 1 in any case are true; anything else is false.
 bool IsTrue(std::string_view text) {
     for (const char* word : {"T", "TRUE", "Y", "YES", "1"}) {

@@ -25,11 +25,10 @@ bool IsValueOfType(std::string_view value, int32_t type) {
         case kColDecimal:
         case kColFloat:
             return IsNumber(value);
-        case kColDate:
-            return (value.size() == 8 && AllDigits(value)) ||
-                   (value.size() == 10 && (value[4] == '-' || value[4] == '/') &&
-                    value[7] == value[4] && AllDigits(value.substr(0, 4)) &&
-                    AllDigits(value.substr(5, 2)) && AllDigits(value.substr(8, 2)));
+        case kColDate: {
+            uint16_t date[3];
+            return ParseDate(value, date);
+        }
         case kColLogical:
             for (const char* word : {"T", "F", "TRUE", "FALSE", "Y", "N", "YES", "NO", "1", "0"}) {
                 if (EqualsNoCase(value, word)) {

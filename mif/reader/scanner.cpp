@@ -224,6 +224,32 @@ bool IsNumber(std::string_view text) {
            result.ptr[-1] == '.';
 }
 
+bool ParseDate(std::string_view text, uint16_t date[3]) {
+    std::string_view year, month, day;
+    if (text.size() == 8) {
+        year = text.substr(0, 4);
+        month = text.substr(4, 2);
+        day = text.substr(6, 2);
+    } else if (text.size() == 10 && (text[4] == '-' || text[4] == '/') && text[7] == text[4]) {
+        year = text.substr(0, 4);
+        month = text.substr(5, 2);
+        day = text.substr(8, 2);
+    } else {
+        return false;
+    }
+    for (std::string_view part : {year, month, day}) {
+        for (char c : part) {
+            if (!IsDigit(c)) {
+                return false;
+            }
+        }
+    }
+    date[0] = static_cast<uint16_t>(ParseInt(year));
+    date[1] = static_cast<uint16_t>(ParseInt(month));
+    date[2] = static_cast<uint16_t>(ParseInt(day));
+    return true;
+}
+
 std::string NumberText(double value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);

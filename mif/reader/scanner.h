@@ -23,6 +23,9 @@ bool LooksLikeNumber(std::string_view word);
 // True when the whole text is one number: a sign, digits with a fraction and an exponent, or nan
 // and inf as ParseDouble reads them.
 bool IsNumber(std::string_view text);
+// A date as other programs write it: YYYYMMDD, YYYY-MM-DD or YYYY/MM/DD, as year, month and day.
+// False for any other text (an empty value among them).
+bool ParseDate(std::string_view text, uint16_t date[3]);
 // The shortest text that reads back as the value.
 std::string NumberText(double value);
 // Narrows to 32-bit floating point; a value beyond its range becomes infinite of its sign instead

@@ -6,16 +6,6 @@
 
 namespace {
 
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
-
 // The number that a text made only of digits holds; 0 otherwise.
 unsigned Digits(std::string_view text) {
     if (text.empty() || text.size() > 5) {
@@ -60,7 +50,7 @@ unsigned CodePageOfCharset(std::string_view charset) {
         {"WINDOWSKOREAN", 949},   {"WINDOWSTRADCHINESE", 950}, {"MACROMAN", 10000},
         {"UTF-8", kUtf8CodePage}, {"UTF8", kUtf8CodePage},
     };
-    std::string upper = Upper(charset);
+    std::string upper = AsciiUpper(charset);
     for (const auto& n : names) {
         if (upper == n.name) {
             return n.codePage;
@@ -77,7 +67,7 @@ unsigned CodePageOfCharset(std::string_view charset) {
 }
 
 unsigned CodePageOfName(std::string_view name) {
-    std::string upper = Upper(name);
+    std::string upper = AsciiUpper(name);
     static const struct {
         const char* name;
         unsigned codePage;
@@ -219,4 +209,14 @@ void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
     for (char c : text) {
         out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : "\xEF\xBF\xBD";
     }
+}
+
+std::string AsciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
 }

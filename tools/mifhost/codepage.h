@@ -20,6 +20,8 @@ unsigned CodePageOfName(std::string_view name);
 std::string CodePageName(unsigned codePage);
 
 bool IsValidUtf8(std::string_view text);
+// The text with its ASCII letters in upper case; other bytes as they are.
+std::string AsciiUpper(std::string_view text);
 
 // Converts the host's 8-bit text to UTF-8, whole strings at a time; a byte sequence that the code
 // page does not map becomes U+FFFD, so the output is always valid UTF-8.

@@ -246,11 +246,8 @@ CodePageChoice ChooseCodePage(const std::string& option, const MifHeaderScan& he
     } else if ((c.number = CodePageOfCharset(header.charset)) != 0) {
         c.reason = charset;
     } else {
-        std::string upper = header.charset;
-        for (char& ch : upper) {
-            ch = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
-        }
-        c.reason = charset + (upper == "NEUTRAL" ? "" : ", a name not known here");
+        c.reason =
+            charset + (AsciiUpper(header.charset) == "NEUTRAL" ? "" : ", a name not known here");
     }
     return c;
 }

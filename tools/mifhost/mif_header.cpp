@@ -1,19 +1,11 @@
 #include "tools/mifhost/mif_header.h"
 
+#include "tools/mifhost/codepage.h"
+
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
 }
 
 // The words of a header line that matter here: the first, and the rest of the line.
@@ -26,7 +18,7 @@ void SplitLine(std::string_view line, std::string& first, std::string_view& rest
     while (i < line.size() && !IsBlank(line[i])) {
         ++i;
     }
-    first = Upper(line.substr(start, i - start));
+    first = AsciiUpper(line.substr(start, i - start));
     while (i < line.size() && IsBlank(line[i])) {
         ++i;
     }
