@@ -42,13 +42,22 @@ void NoteShortCount(CMifScanner& file, int64_t at, const char* kind, const char*
 // the word just read, is noted then). False when the file ended.
 bool ReadNodes(CMifScanner& file, int32_t count, CMifSections& record, const char* kind) {
     int64_t countAt = file.WordOffset();
-    for (int32_t i = 0; i < count; ++i) {
+    int32_t i = 0;
+    while (i < count) {
+        // Runs of plain nodes are read straight from the page; any other node one number at a
+        // time.
+        i += static_cast<int32_t>(file.ReadPlainPoints(
+            record.nodes, static_cast<size_t>(count) - static_cast<size_t>(i)));
+        if (i == count) {
+            break;
+        }
         CNode node;
         if (!ReadPoint(file, node)) {
             NoteShortCount(file, countAt, kind, "nodes", count, i);
             return !file.AtEnd();
         }
         record.nodes.push_back(node);
+        ++i;
     }
     return true;
 }

@@ -426,32 +426,75 @@ void CMifScanner::AppendWordRest(std::string& out) {
     }
 }
 
-bool CMifScanner::ReadPlainNumber(double& value) {
-    const char* p = text.PageCursor();
-    const char* end = text.PageEnd();
+namespace {
+
+// A plain decimal (sign, digits, an optional fraction) from p, after blanks, that ends with a
+// blank before end and converts exactly by one division: its value, and the byte after that
+// blank. Null for anything else.
+inline const char* ScanPlainNumber(const char* p, const char* end, double& value) {
     while (p < end && IsBlank(*p)) {
         ++p;
     }
-    const char* q = p;
-    bool negative = q < end && *q == '-';
-    if (q < end && (*q == '-' || *q == '+')) {
-        ++q;
+    bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) {
+        ++p;
     }
     uint64_t mantissa;
     int digits;
     int fraction;
-    q = ScanDecimal(q, end, mantissa, digits, fraction);
-    if (q < end && IsBlank(*q) && IsExactDecimal(mantissa, digits, fraction)) {
-        text.SetMark();
-        atEnd = false;
-        value = static_cast<double>(mantissa) / kPow10[fraction];
-        if (negative) {
-            value = -value;
-        }
-        text.Skip(static_cast<size_t>(q + 1 - text.PageCursor()));
-        return true;
+    p = ScanDecimal(p, end, mantissa, digits, fraction);
+    if (p >= end || !IsBlank(*p) || !IsExactDecimal(mantissa, digits, fraction)) {
+        return nullptr;
     }
-    return false;
+    value = static_cast<double>(mantissa) / kPow10[fraction];
+    if (negative) {
+        value = -value;
+    }
+    return p + 1;
+}
+
+}  // namespace
+
+bool CMifScanner::ReadPlainNumber(double& value) {
+    const char* after = ScanPlainNumber(text.PageCursor(), text.PageEnd(), value);
+    if (after == nullptr) {
+        return false;
+    }
+    text.SetMark();
+    atEnd = false;
+    text.Skip(static_cast<size_t>(after - text.PageCursor()));
+    return true;
+}
+
+size_t CMifScanner::ReadPlainPoints(std::vector<CNode>& nodes, size_t most) {
+    const char* const first = text.PageCursor();
+    const char* const end = text.PageEnd();
+    const char* p = first;
+    const char* lastNumber = first;
+    size_t n = 0;
+    for (; n < most; ++n) {
+        double x;
+        double yValue;
+        const char* y = ScanPlainNumber(p, end, x);
+        const char* after = y != nullptr ? ScanPlainNumber(y, end, yValue) : nullptr;
+        if (after == nullptr) {
+            break;
+        }
+        // Stored field by field: a node built on the stack and copied whole waits for its parts.
+        CNode& node = nodes.emplace_back();
+        node.x = x;
+        node.y = yValue;
+        lastNumber = y;
+        p = after;
+    }
+    if (n > 0) {
+        // As reading the numbers one by one leaves it: the mark before the last one.
+        text.Skip(static_cast<size_t>(lastNumber - first));
+        text.SetMark();
+        text.Skip(static_cast<size_t>(p - lastNumber));
+        atEnd = false;
+    }
+    return n;
 }
 
 bool CMifScanner::ReadNumber(double& value) {

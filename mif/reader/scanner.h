@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mif/model/mif_object.h"
 #include "mif/model/mif_report.h"
 #include "textfile/text_file.h"
 
@@ -81,6 +82,10 @@ public:
     // no number (the next object, or the clauses): a count larger than the data that follows
     // stops there.
     bool ReadNumber(double& value);
+    // Appends up to most nodes of two plain numbers each (see ReadPlainNumber) read from the
+    // loaded page, as ReadNumber would read them; stops before the first node that is not such
+    // a pair, or that does not end within the page. Returns how many it appended.
+    size_t ReadPlainPoints(std::vector<CNode>& nodes, size_t most);
     // Skips words up to the next object keyword and returns its kind, -1 at the end of the file.
     // The words it skips are a repair.
     int32_t ReadObjectKeyword();
