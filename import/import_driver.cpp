@@ -178,7 +178,6 @@ private:
     Cgeo_MainFrame* frame = nullptr;
     Cgeo_VectorObjectStream stream;
     CLegendTrack tracks[kLegendCount];
-    std::string text;
     int columnCount = 0;
 };
 
@@ -218,8 +217,7 @@ void CImportPass::StoreValues(const CMifBatch& batch, size_t k, int64_t id) {
             continue;
         }
         if (column->type == XF_COL_TEXT) {
-            text.assign(value);
-            table->SetColumnValue(id, i, text.c_str());
+            table->SetColumnValue(id, i, value.data());  // zero-terminated
         } else if (BuildValue(*column, value, buffer)) {
             table->SetColumnValue(id, i, buffer);
         }

@@ -12,11 +12,7 @@ void CRecordFile::GetField(int i, std::string& value) const {
     if (i < 0) {
         throw std::invalid_argument("record field index is negative");
     }
-    if (static_cast<size_t>(i) >= fieldCount) {
-        value.clear();
-        return;
-    }
-    value = fields[static_cast<size_t>(i)];
+    value.assign(Field(i));
 }
 
 void CRecordFile::SetField(int i, const char* text, size_t length) {
@@ -37,13 +33,4 @@ std::string& CRecordFile::AppendField() {
     std::string& field = fields[fieldCount++];
     field.clear();
     return field;
-}
-
-std::string& CRecordFile::NextReadField() {
-    ++fieldsRead;
-    if (fieldCount >= fieldLimit) {
-        overflow.clear();
-        return overflow;
-    }
-    return AppendField();
 }

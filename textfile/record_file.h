@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "textfile/text_file.h"
@@ -20,25 +21,37 @@ public:
     }
     ~CRecordFile() { ClearFields(); }
 
-    // Field i of the current record; empty text when the record has no field i.
+    // Field i of the record read last; empty text when the record has no field i.
     // A negative index throws std::invalid_argument.
     std::string GetField(int i) const;
     void GetField(int i, std::string& value) const;
-    // Stores field i, growing the record with empty fields up to i.
+    // The same without a copy, valid until the next record is read; empty when there is none.
+    std::string_view Field(int i) const {
+        if (!HasField(i)) {
+            return {};
+        }
+        size_t k = static_cast<size_t>(i);
+        size_t begin = k == 0 ? 0 : recordEnds[k - 1];
+        return std::string_view(record).substr(begin, recordEnds[k] - begin);
+    }
+    // Stores field i of the record to write, growing it with empty fields up to i.
     void SetField(int i, const std::string& text) { SetField(i, text.data(), text.size()); }
     void SetField(int i, const char* text, size_t length);
-    void ClearFields() { fieldCount = 0; }
+    // Empties the record read and the record to write.
+    void ClearFields() {
+        fieldCount = 0;
+        record.clear();
+        recordEnds.clear();
+    }
     void SetDelimiter(char c) {
         stops[static_cast<unsigned char>(delimiter)] = false;
         delimiter = c;
         MarkStops();
     }
     char GetDelimiter() const { return delimiter; }
-    int FieldCount() const { return static_cast<int>(fieldCount); }
-
-    // True when the current record holds field i (a record read past the end of the file holds
-    // none).
-    bool HasField(int i) const { return i >= 0 && static_cast<size_t>(i) < fieldCount; }
+    // True when the record read last holds field i (a record read past the end of the file
+    // holds none).
+    bool HasField(int i) const { return i >= 0 && static_cast<size_t>(i) < recordEnds.size(); }
 
     // Reading records (MID reader). Each returns false, with an empty record, at the end of the
     // file. The first record starts after a UTF-8 byte order mark.
@@ -66,12 +79,9 @@ public:
     int WriteRecord();
 
 private:
-    // Makes field i the next one to fill and returns it, emptied; strings are kept between
-    // records so that reading reuses their storage.
+    // Makes field i of the record to write the next one to fill and returns it, emptied; strings
+    // are kept between records so that writing reuses their storage.
     std::string& AppendField();
-    // The next field of a record being read: AppendField within the field limit, past it a
-    // scratch string that is not kept.
-    std::string& NextReadField();
     // After a CR, consumes an LF that follows it.
     void SkipLineFeed();
     // Reads a record into a sink: the record's fields (TextSink) or their lengths (LengthSink).
@@ -83,7 +93,10 @@ private:
     std::string line;
     // End of the bytes that a quoted field looked at ahead without finding its closing quote.
     int64_t runOnLimit = -1;
-    // The first fieldCount entries are the record; the rest are spare storage.
+    // The record read: the bytes of its fields one after another, and where each ends.
+    std::string record;
+    std::vector<size_t> recordEnds;
+    // The record to write: its first fieldCount entries; the rest are spare storage.
     std::vector<std::string> fields;
     size_t fieldCount = 0;
     size_t fieldLimit = SIZE_MAX;
@@ -91,7 +104,6 @@ private:
     int64_t recordOffset = 0;
     bool quoteRepaired = false;
     bool blank = false;
-    std::string overflow;
     char delimiter = kDefaultDelimiter;
     // The bytes that end a run of ordinary bytes in a field: a quote, the delimiter, CR and LF.
     bool stops[256] = {};

@@ -20,33 +20,59 @@ enum class FieldState {
 
 }  // namespace
 
-// Where ReadWith puts the bytes of the fields it reads: the record's own strings.
+// Where ReadWith puts the bytes of the fields it reads: the record's buffer, one field after
+// another, those past the field limit only counted.
 struct CRecordFile::TextSink {
     CRecordFile& file;
-    std::string* field = nullptr;
+    size_t size = 0;    // bytes of the current field
+    bool keep = false;  // the current field is within the limit
 
     void Start() {
-        file.ClearFields();
-        file.fieldsRead = 0;
-        field = &file.NextReadField();
+        file.record.clear();
+        file.recordEnds.clear();
+        file.fieldsRead = 1;
+        size = 0;
+        keep = file.fieldLimit > 0;
     }
-    void Next(size_t) { field = &file.NextReadField(); }
-    void Append(const char* p, size_t n) { field->append(p, n); }
-    void Push(char c) { field->push_back(c); }
-    size_t Size() const { return field->size(); }
+    void Next(size_t) {
+        Finish(0);
+        ++file.fieldsRead;
+        size = 0;
+        keep = file.recordEnds.size() < file.fieldLimit;
+    }
+    void Append(const char* p, size_t n) {
+        if (keep) {
+            file.record.append(p, n);
+        }
+        size += n;
+    }
+    void Push(char c) {
+        if (keep) {
+            file.record.push_back(c);
+        }
+        ++size;
+    }
+    size_t Size() const { return size; }
     void None() {
-        file.ClearFields();
+        file.record.clear();
+        file.recordEnds.clear();
         file.fieldsRead = 0;
     }
     // Back to field count - 1 holding its first length bytes, and nothing after it.
     void Restore(size_t count, size_t length) {
         file.fieldsRead = count;
-        if (count <= file.fieldLimit) {
-            file.fieldCount = count;
-            file.fields[count - 1].resize(length);
+        size = length;
+        keep = count <= file.fieldLimit;
+        if (keep) {
+            file.recordEnds.resize(count - 1);
+            file.record.resize((count > 1 ? file.recordEnds.back() : 0) + length);
         }
     }
-    void Finish(size_t) {}
+    void Finish(size_t) {
+        if (keep) {
+            file.recordEnds.push_back(file.record.size());
+        }
+    }
 };
 
 // Or only their lengths, for a pass that measures the values without keeping them: each field's

@@ -215,7 +215,7 @@ void CMifReader::MeasureValues(std::vector<size_t>& longest) {
         midFile.SeekTo(start);
         midFile.ReadRecord();
         int32_t type;
-        for (int i = 0; i < count && FieldValue(i, value, type) == 1; ++i) {
+        for (int i = 0; i < count && FieldValue(i, value, type) == 1; value.clear(), ++i) {
             size_t& most = longest[static_cast<size_t>(i)];
             most = std::max(most, value.size());
         }
@@ -224,41 +224,49 @@ void CMifReader::MeasureValues(std::vector<size_t>& longest) {
     midFile.ReadFirstRecord();
 }
 int CMifReader::GetFieldValue(int i, std::string& value) {
+    if (!HoldsValue(i)) {
+        return 0;  // the value is left as it was
+    }
+    value.clear();
+    return AppendFieldValue(i, value);
+}
+
+int CMifReader::AppendFieldValue(int i, std::string& out) {
+    const size_t start = out.size();
     int32_t type = kColNone;
-    if (FieldValue(i, value, type) == 0) {
+    if (FieldValue(i, out, type) == 0) {
         return 0;
     }
+    std::string_view value = std::string_view(out).substr(start);
     if (type != kColChar && !value.empty() && !IsValueOfType(value, type)) {
-        NoteMid(kRepairValueType, midFile.RecordOffset(), [&value, i, this, type] {
-            return "value \"" + value + "\" of column " + header.columns.Get(i).name + " is no " +
-                   TypeName(type);
+        NoteMid(kRepairValueType, midFile.RecordOffset(), [value, i, this, type] {
+            return "value \"" + std::string(value) + "\" of column " + header.columns.Get(i).name +
+                   " is no " + TypeName(type);
         });
     }
     return 1;
 }
 
-int CMifReader::FieldValue(int i, std::string& value, int32_t& type) {
-    if (!midFile.IsOpen() || i < 0 || i >= header.columns.GetCount() || !midFile.HasField(i)) {
+int CMifReader::FieldValue(int i, std::string& out, int32_t& type) {
+    if (!HoldsValue(i)) {
         return 0;
     }
-    midFile.GetField(i, value);
+    std::string_view field = midFile.Field(i);
     type = header.columns[i].type;
     // Blanks around a quoted value are not part of it, nor are its quotes (a doubled quote
     // inside stands for one); a number, date or logical loses its blanks as well. An unquoted
     // text keeps them.
-    std::string_view trimmed = TrimBlanks(value);
+    std::string_view trimmed = TrimBlanks(field);
     const bool isText = type == kColChar;
     const bool quoted = !trimmed.empty() && (trimmed.front() == '"' || trimmed.back() == '"');
-    if ((quoted && (!isText || trimmed.front() == '"')) || (!isText && trimmed != value)) {
-        size_t start = static_cast<size_t>(trimmed.data() - value.data());
-        value.resize(start + trimmed.size());
-        value.erase(0, start);
-        if (quoted) {
-            UnquoteValue(value);
-        }
+    const size_t start = out.size();
+    if (quoted && (!isText || trimmed.front() == '"')) {
+        AppendUnquoted(trimmed, out);
+    } else {
+        out.append(isText ? field : trimmed);
     }
     if (isText) {
-        DecodeEscapes(value);
+        DecodeEscapes(out, start);
     }
     return 1;
 }

@@ -44,6 +44,8 @@ public:
     // hold it (no MID file, no such column, a record past the end of the MID or one with fewer
     // fields). A value that is not of its column's type is a repair.
     int GetFieldValue(int i, std::string& value);
+    // The same, appending the value to out.
+    int AppendFieldValue(int i, std::string& out);
     // The length in bytes of the longest value of each column over the whole MID file (0 for a
     // column without values), read ahead before the objects; the MID is left at its first record.
     void MeasureValues(std::vector<size_t>& longest);
@@ -73,9 +75,13 @@ public:
 
 private:
     void ReadHeader();
-    // The value of column i and the column's type, without checking the value against the type
-    // (GetFieldValue's work).
-    int FieldValue(int i, std::string& value, int32_t& type);
+    bool HoldsValue(int i) const {
+        return midFile.IsOpen() != 0 && i >= 0 && i < header.columns.GetCount() &&
+               midFile.HasField(i);
+    }
+    // Appends the value of column i to out and gives the column's type, without checking the
+    // value against the type (GetFieldValue's work).
+    int FieldValue(int i, std::string& out, int32_t& type);
     // After a record was read for the next object (or past the last one): notes what does not
     // pair or does not fit the columns. The common case, a record of the columns' fields for an
     // object, costs a few comparisons.

@@ -22,7 +22,8 @@ bool CMifBatch::Value(size_t k, int i, std::string_view& value) const {
     if (held[slot] == 0) {
         return false;
     }
-    size_t begin = slot == 0 ? 0 : ends[slot - 1];
+    // A held value is followed by a zero byte, which is no part of it.
+    size_t begin = slot == 0 ? 0 : ends[slot - 1] + held[slot - 1];
     value = std::string_view(values).substr(begin, ends[slot] - begin);
     return true;
 }
@@ -38,7 +39,6 @@ void CMifBatch::Fill(CMifReader& reader) {
     const int columnCount = reader.Header().columns.GetCount();
     columns = static_cast<size_t>(columnCount);
     size_t nodes = 0;
-    std::string value;
     while (reader.IsEof() == 0 && objects.size() < kBatchObjects && nodes < kBatchNodes &&
            values.size() < kBatchValueBytes && held.size() < kBatchValues) {
         reader.ReadObject();
@@ -47,12 +47,12 @@ void CMifBatch::Fill(CMifReader& reader) {
             nodes += MifObjectCapacity(*objects.back()) + 1;
         }
         for (int i = 0; i < columnCount; ++i) {
-            bool has = reader.GetFieldValue(i, value) == 1;
-            if (has) {
-                values += value;
-            }
+            bool has = reader.AppendFieldValue(i, values) == 1;
             held.push_back(has ? 1 : 0);
             ends.push_back(values.size());
+            if (has) {
+                values.push_back('\0');
+            }
         }
         reader.MoveNext();
     }

@@ -18,7 +18,8 @@ public:
     size_t Count() const { return objects.size(); }
     // Object k, null where the file gives none; the caller may take it or free it early.
     CMifObjectPtr& Object(size_t k) { return objects[k]; }
-    // Column i's value for object k: true and the value when the MID holds it.
+    // Column i's value for object k: true and the value when the MID holds it. A zero byte
+    // follows the value, so that its data() is also a C string (cut at a zero byte within).
     bool Value(size_t k, int i, std::string_view& value) const;
     // How far the objects have been read after the last of the batch, 0 to 100.
     double Progress() const { return progress; }
@@ -30,7 +31,7 @@ private:
     void Fill(CMifReader& reader);
 
     std::vector<CMifObjectPtr> objects;
-    std::string values;         // every value held, one after another
+    std::string values;         // every value held, each followed by a zero byte
     std::vector<size_t> ends;   // per object and column: where its value ends in values
     std::vector<uint8_t> held;  // per object and column: 1 when the MID holds the value
     size_t columns = 0;

@@ -289,20 +289,41 @@ std::string StripParens(std::string_view text) {
     return std::string(text);
 }
 
-void UnquoteValue(std::string& text) {
-    size_t n = text.size();
-    if (n >= 2 && text.front() == '"' && text.back() == '"') {
-        size_t out = 0;
-        for (size_t k = 1; k + 1 < n; ++k) {
-            text[out++] = text[k];
-            if (text[k] == '"' && k + 2 < n && text[k + 1] == '"') {
-                ++k;
+void AppendUnquoted(std::string_view text, std::string& out) {
+    const size_t n = text.size();
+    if (n < 2 || text.front() != '"' || text.back() != '"') {
+        if (n >= 2) {
+            if (text.back() == '"') {
+                text.remove_suffix(1);
+            }
+            if (!text.empty() && text.front() == '"') {
+                text.remove_prefix(1);
             }
         }
-        text.resize(out);
-    } else {
-        text = StripQuotes(text);
+        out.append(text);
+        return;
     }
+    // The bytes between the quotes, run by run up to each quote; a doubled quote gives one.
+    const size_t last = n - 1;
+    size_t k = 1;
+    while (k < last) {
+        const void* found = std::memchr(text.data() + k, '"', last - k);
+        size_t quote = found != nullptr
+                           ? static_cast<size_t>(static_cast<const char*>(found) - text.data())
+                           : last;
+        out.append(text.data() + k, quote - k);
+        if (quote == last) {
+            break;
+        }
+        out.push_back('"');
+        k = quote + 1 < last && text[quote + 1] == '"' ? quote + 2 : quote + 1;
+    }
+}
+
+void UnquoteValue(std::string& text) {
+    std::string out;
+    AppendUnquoted(text, out);
+    text.swap(out);
 }
 
 void ParseIntList(std::string_view text, std::vector<int32_t>& list) {
@@ -362,8 +383,8 @@ void SplitQuoted(std::string_view text, char separator, std::vector<std::string>
     list.resize(count);
 }
 
-void DecodeEscapes(std::string& text) {
-    size_t first = text.find('\\');
+void DecodeEscapes(std::string& text, size_t from) {
+    size_t first = text.find('\\', from);
     if (first == std::string::npos) {
         return;
     }

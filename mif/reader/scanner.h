@@ -46,13 +46,15 @@ std::string_view TrimBlanks(std::string_view text);
 // A text quoted on both sides loses its quotes, and a doubled quote inside it stands for one
 // quote; any other text is changed as StripQuotes does.
 void UnquoteValue(std::string& text);
+// The same, appending the text without its quotes to out.
+void AppendUnquoted(std::string_view text, std::string& out);
 // Splits at separators outside double quotes into the list, which it replaces. Blanks around an
 // entry are dropped, and so are its quotes; a doubled quote inside quotes stands for one. Always
 // at least one entry.
 void SplitQuoted(std::string_view text, char separator, std::vector<std::string>& list);
-// Decodes the escapes that MIF and MID writers use: \n becomes a line feed and \\ one
-// backslash; any other backslash stays.
-void DecodeEscapes(std::string& text);
+// Decodes the escapes that MIF and MID writers use, in the text from byte from on: \n becomes a
+// line feed and \\ one backslash; any other backslash stays.
+void DecodeEscapes(std::string& text, size_t from = 0);
 
 // Words, numbers and lines pulled from the MIF text on demand, over the text file it owns. A word
 // is a run of bytes other than blanks (space, TAB, CR and LF); a line is the rest of the current
