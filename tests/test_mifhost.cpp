@@ -1092,6 +1092,45 @@ bool Near(const std::vector<double>& a, const std::vector<double>& b) {
     return true;
 }
 
+// The header of a layer of 30,000 columns is larger than a pipe holds and reaches mifhost in
+// pieces: it is copied whole, with the input's lines in place of those written, and so are the
+// objects after it.
+TEST(Mifhost, ConvertCopiesAHeaderLargerThanAPipe) {
+    TempDir dir;
+    const std::string lines =
+        "Version 300\r\nCharset \"WindowsLatin1\"\r\nDelimiter \",\"\r\n"
+        "CoordSys Earth Projection 1, 104\r\nColumns 30000\r\n";
+    std::string mif = lines;
+    std::string record;
+    for (int i = 0; i < 30000; ++i) {
+        mif += "  column_" + std::to_string(i) + " Char(8)\r\n";
+        record += (i > 0 ? ",\"v" : "\"v") + std::to_string(i) + "\"";
+    }
+    mif += "Data\r\n";
+    std::string mid;
+    for (int k = 0; k < 3; ++k) {
+        mif += "Point " + std::to_string(k) + " 1\r\n";
+        mid += record + "\r\n";
+    }
+    WriteFile(dir.Path("in.mif"), mif);
+    WriteFile(dir.Path("in.mid"), mid);
+    HostRun convert = RunHost({"convert", "in.mif", "out.mif"}, dir);
+    ASSERT_EQ(convert.code, 0) << convert.err;
+    EXPECT_EQ(TempFilesIn(dir), "");
+    std::string out = ReadFile(dir.Path("out.mif"));
+    EXPECT_EQ(out.substr(0, lines.size()), lines);
+    HostRun before = RunHost({"dump", "in.mif"}, dir);
+    HostRun after = RunHost({"dump", "out.mif"}, dir);
+    std::vector<std::string> a = FeatureLines(before.out);
+    std::vector<std::string> b = FeatureLines(after.out);
+    ASSERT_EQ(a.size(), 3u);
+    ASSERT_EQ(b.size(), 3u);
+    for (size_t k = 0; k < a.size(); ++k) {
+        EXPECT_EQ(ObjectAfter(a[k], "properties"), ObjectAfter(b[k], "properties")) << k;
+        EXPECT_EQ(ObjectAfter(a[k], "geometry"), ObjectAfter(b[k], "geometry")) << k;
+    }
+}
+
 // Every sample, read without --codepage, gives the reference toolkit's objects, coordinates and
 // texts, with rings turned as RFC 7946 says. Left out: files the reference does not read, and
 // files whose Charset it cannot decode (it says so on standard error).

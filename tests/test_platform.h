@@ -81,6 +81,8 @@ int InChild(unsigned seconds, const std::function<int()>& fn);
 bool MakeFifo(const std::string& path);
 // Opens a FIFO for reading without waiting for a writer; -1 where it cannot.
 int OpenFifoReader(const std::string& path);
+// The bytes waiting in the FIFO.
+std::string ReadFifo(int reader);
 void CloseFifoReader(int reader);
 
 }  // namespace testos

@@ -204,6 +204,16 @@ int OpenFifoReader(const std::string& path) {
     return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
+std::string ReadFifo(int reader) {
+    std::string bytes;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(reader, buffer, sizeof buffer)) > 0) {
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return bytes;
+}
+
 void CloseFifoReader(int reader) {
     if (reader >= 0) {
         ::close(reader);

@@ -82,7 +82,11 @@ TEST(TextFileRead, OnlyOrdinaryFilesAndNoOpenWaits) {
         CTextFile out;
         bits |= out.OpenWrite(fifo.c_str()) != 0 ? 1 << 5 : 0;
         int reader = testos::OpenFifoReader(fifo);
-        bits |= out.OpenWrite(fifo.c_str()) != 0 ? 1 << 6 : 0;  // a reader waits on it
+        // With a reader waiting on it, a FIFO takes output as a file does.
+        bits |= out.OpenWrite(fifo.c_str()) != 1 ? 1 << 6 : 0;
+        bits |= out.WriteLine("through", 7) != 1 ? 1 << 8 : 0;
+        out.CloseFile();
+        bits |= testos::ReadFifo(reader) != "through\r\n" ? 1 << 9 : 0;
         testos::CloseFifoReader(reader);
         bits |= out.OpenWrite(dir.Root().string().c_str()) != 0 ? 1 << 7 : 0;
         return bits;

@@ -32,10 +32,11 @@ bool IsReadable(mode_t mode) {
     return S_ISREG(mode);
 }
 
-// A character device such as /dev/null takes output as a file does; a block device would be
-// overwritten in place.
+// A character device such as /dev/null takes output as a file does, and so does a FIFO that a
+// program reads (without one, the open fails at once instead of waiting); a block device would
+// be overwritten in place.
 bool IsWritable(mode_t mode) {
-    return S_ISREG(mode) || S_ISCHR(mode);
+    return S_ISREG(mode) || S_ISCHR(mode) || S_ISFIFO(mode);
 }
 
 }  // namespace

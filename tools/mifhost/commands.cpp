@@ -254,9 +254,11 @@ int RenderCommand(Session& s) {
 }
 
 // The plug-in writes a temporary pair beside the MID file's target (it puts the MID file beside
-// the MIF file it is given). mifhost then writes the MIF file again with the input's Charset and
-// CoordSys lines to a second temporary file beside the MIF file's target, and moves both into
-// place only when both are complete: the old pair stays or a complete new one replaces it.
+// the MIF file it is given). Its MIF file goes into a named pipe, from which mifhost copies it
+// with the input's Charset and CoordSys lines to a second temporary file beside the MIF file's
+// target while it is written; where there are no named pipes, or the output is a device or a
+// FIFO, the plug-in writes a file, which is copied after. Both are moved into place only when
+// both are complete: the old pair stays or a complete new one replaces it.
 int ConvertCommand(Session& s) {
     PluginLoader& plugin = s.plugin;
     CGEO& geo = s.geo;
@@ -271,8 +273,26 @@ int ConvertCommand(Session& s) {
                                            : out.mid.path;
     TempFiles written;
     std::string error;
-    if (!written.Create(beside, {".mif", ".mid"}, error)) {
+    bool piped = !out.mif.direct && written.Create(beside, {".mif", ".mid"}, error, true);
+    if (!piped && !written.Create(beside, {".mif", ".mid"}, error)) {
         return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
+    }
+    TempFiles final;
+    if (!out.mif.direct && !final.Create(out.mif.target, {".mif"}, error)) {
+        return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
+    }
+    std::FILE* pipedTo = nullptr;
+    PipedMif copy;
+    if (piped) {
+        errno = 0;
+        pipedTo = platform::OpenFile(final.Path(0), kWriteNewFile);
+        if (pipedTo == nullptr) {
+            return PairWriteFailed(out, out.mif.path, errno != 0 ? errno : EIO);
+        }
+        if (!copy.Start(written.Path(0), s.inputs.header, pipedTo, error)) {
+            std::fclose(pipedTo);
+            return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
+        }
     }
     CXF_FileInfo info;
     info.mainApp = geo.GetApp();
@@ -292,8 +312,26 @@ int ConvertCommand(Session& s) {
     progress.SetCancelFlag(flag);
     int result = plugin.save(&geo, &info, &s.document, hostPath.c_str(), 0);
     progress.SetCancelFlag(nullptr);
+    int copied = 0;
+    bool lostWrite = false;
+    if (piped) {
+        copied = copy.Finish();
+        lostWrite = copy.LostWrite();
+        errno = 0;
+        if (std::fclose(pipedTo) != 0 && copied == 0) {
+            copied = errno != 0 ? errno : EIO;
+            lostWrite = true;
+        }
+    }
     if (*flag != 0) {
         return Cancelled(flag, "export", out.Kept());
+    }
+    // A copy that could not write made the plug-in's writes fail: its reason is the one to give.
+    if (copied != 0 && (result != 0 || lostWrite)) {
+        std::string code =
+            result == 0 ? " (error code " + std::to_string(info.errorCode) + ")" : std::string();
+        return Fail(kExitCannotSave, "cannot write " + out.mif.path + ": " + std::strerror(copied) +
+                                         code + "; " + out.Kept());
     }
     if (result == 0) {
         if (info.errorCode == XF_ERROR_NOTHING_TO_SAVE) {
@@ -311,12 +349,10 @@ int ConvertCommand(Session& s) {
                                          std::to_string(info.errorCode) + "); " + out.Kept());
     }
 
-    TempFiles final;
-    if (!out.mif.direct && !final.Create(out.mif.target, {".mif"}, error)) {
-        return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
+    std::vector<std::pair<const OutputTarget*, std::string>> copies;
+    if (!piped) {
+        copies.push_back({&out.mif, out.mif.direct ? out.mif.path : final.Path(0)});
     }
-    std::vector<std::pair<const OutputTarget*, std::string>> copies = {
-        {&out.mif, out.mif.direct ? out.mif.path : final.Path(0)}};
     if (out.mid.direct) {
         copies.push_back({&out.mid, out.mid.path});  // after the MIF file, as readers read them
     }

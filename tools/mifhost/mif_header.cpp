@@ -83,31 +83,43 @@ bool TakeLine(std::string_view line, bool cut, MifHeaderScan& scan) {
 
 }  // namespace
 
+bool MifHeaderReader::Feed(const char* data, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        char c = data[i];
+        if (c == '\n' || c == '\r') {
+            if (TakeLine(line, cut, scan)) {
+                scan.dataEnd = offset + i + 1;
+                return true;
+            }
+            line.clear();
+            cut = false;
+        } else if (line.size() < kMifHeaderLineLimit) {
+            // Header lines are short; a longer line keeps its start, which is all that is looked
+            // at.
+            line.push_back(c);
+        } else {
+            cut = true;
+        }
+    }
+    offset += n;
+    return false;
+}
+
+void MifHeaderReader::End() {
+    if (TakeLine(line, cut, scan)) {
+        scan.dataEnd = offset;
+    }
+}
+
 bool ScanMifHeader(std::FILE* file, MifHeaderScan& scan, std::string& error) {
     scan = MifHeaderScan();
-    // Header lines are short; a longer line keeps its start, which is all that is looked at.
-    std::string line;
-    bool cut = false;
+    MifHeaderReader reader(scan);
     char buffer[1 << 16];
-    std::uint64_t offset = 0;
     for (;;) {
         size_t n = std::fread(buffer, 1, sizeof buffer, file);
-        for (size_t i = 0; i < n; ++i) {
-            char c = buffer[i];
-            if (c == '\n' || c == '\r') {
-                if (TakeLine(line, cut, scan)) {
-                    scan.dataEnd = offset + i + 1;
-                    return true;
-                }
-                line.clear();
-                cut = false;
-            } else if (line.size() < kMifHeaderLineLimit) {
-                line.push_back(c);
-            } else {
-                cut = true;
-            }
+        if (reader.Feed(buffer, n)) {
+            return true;
         }
-        offset += n;
         if (n < sizeof buffer) {
             break;
         }
@@ -116,9 +128,7 @@ bool ScanMifHeader(std::FILE* file, MifHeaderScan& scan, std::string& error) {
         error = "read error";
         return false;
     }
-    if (TakeLine(line, cut, scan)) {
-        scan.dataEnd = offset;
-    }
+    reader.End();
     return true;
 }
 

@@ -26,6 +26,21 @@ constexpr size_t kMifHeaderLineLimit = 4096;
 // Reads lines until the Data line or the end; false with a reason when the file cannot be read.
 bool ScanMifHeader(std::FILE* file, MifHeaderScan& scan, std::string& error);
 
+// The same for a header that comes in pieces: Feed returns true once the Data line is complete
+// (scan.dataEnd then counts from the first byte fed); End takes a last line without a line end.
+class MifHeaderReader {
+public:
+    explicit MifHeaderReader(MifHeaderScan& result) : scan(result) {}
+    bool Feed(const char* data, size_t n);
+    void End();
+
+private:
+    MifHeaderScan& scan;
+    std::string line;
+    bool cut = false;
+    std::uint64_t offset = 0;
+};
+
 // The CoordSys item as one line: its lines trimmed and joined with a blank.
 std::string CoordSysText(const MifHeaderScan& scan);
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <random>
+#include <system_error>
 
 #include "tools/mifhost/platform.h"
 
@@ -53,7 +54,7 @@ std::string ExtensionOf(const std::string& path) {
 }
 
 bool TempFiles::Create(const std::string& beside, const std::vector<std::string>& extensions,
-                       std::string& error) {
+                       std::string& error, bool firstIsPipe) {
     RemoveAll();
     size_t start = NameStart(beside);
     std::string folder = beside.substr(0, start);
@@ -82,7 +83,9 @@ bool TempFiles::Create(const std::string& beside, const std::vector<std::string>
         bool taken = false;
         for (const std::string& extension : extensions) {
             std::string path = folder + "." + stem + "-" + mark + extension;
-            platform::Created made = platform::CreateNewFile(path, beside, error);
+            platform::Created made = firstIsPipe && paths.empty()
+                                         ? platform::CreateNewPipe(path, error)
+                                         : platform::CreateNewFile(path, beside, error);
             if (made == platform::Created::kFailed) {
                 RemoveAll();
                 return false;
@@ -169,4 +172,103 @@ int CopyWithHeader(const std::string& path, const MifHeaderScan& input, std::FIL
         return errno != 0 ? errno : EIO;
     }
     return platform::CopyFileTail(path, written.dataEnd, to, cancel);
+}
+
+namespace {
+
+// A header that grows this large without its Data line is no MIF header.
+constexpr size_t kMaxPipedHeader = size_t{64} << 20;
+
+}  // namespace
+
+bool PipedMif::Start(const std::string& pipePath, const MifHeaderScan& input, std::FILE* to,
+                     std::string& error) {
+    path = pipePath;
+    pipe = platform::OpenPipe(path, error);
+    if (pipe == nullptr) {
+        return false;
+    }
+    try {
+        thread = std::thread([this, &input, to] { Run(input, to); });
+    } catch (const std::system_error& e) {
+        error = e.what();
+        platform::ClosePipe(pipe);
+        pipe = nullptr;
+        return false;
+    }
+    return true;
+}
+
+int PipedMif::Finish() {
+    if (thread.joinable()) {
+        platform::WakePipe(path);
+        thread.join();
+    }
+    platform::ClosePipe(pipe);
+    pipe = nullptr;
+    return failure;
+}
+
+void PipedMif::Run(const MifHeaderScan& input, std::FILE* to) {
+    platform::BlockInterruptsInThisThread();
+    std::vector<char> buffer(size_t{1} << 20);
+    MifHeaderScan written;
+    MifHeaderReader header(written);
+    std::string head;  // the bytes read while the header is not complete
+    bool inHeader = true;
+    auto put = [this, to](const char* bytes, size_t n) {
+        errno = 0;
+        if (std::fwrite(bytes, 1, n, to) == n) {
+            return 0;
+        }
+        lostWrite = true;
+        return errno != 0 ? errno : EIO;
+    };
+    // The header with the input's lines, then what came after it.
+    auto putHead = [&] {
+        inHeader = false;
+        const auto end = static_cast<size_t>(written.dataEnd);
+        std::string text = ReplaceHeaderItems(std::string_view(head).substr(0, end), input);
+        int result = put(text.data(), text.size());
+        if (result == 0) {
+            result = put(head.data() + end, head.size() - end);
+        }
+        std::string().swap(head);
+        return result;
+    };
+    for (;;) {
+        long n = platform::ReadPipe(pipe, buffer.data(), buffer.size());
+        if (n < 0) {
+            failure = errno != 0 ? errno : EIO;
+            break;
+        }
+        if (n == 0) {
+            if (inHeader) {
+                // The file ended in its header: with a last line Data it is complete, without
+                // one it is no MIF file.
+                header.End();
+                failure = written.hasData ? putHead() : EIO;
+            }
+            break;
+        }
+        const auto got = static_cast<size_t>(n);
+        if (!inHeader) {
+            failure = put(buffer.data(), got);
+        } else {
+            head.append(buffer.data(), got);
+            if (header.Feed(buffer.data(), got)) {
+                failure = putHead();
+            } else if (head.size() > kMaxPipedHeader) {
+                failure = EIO;
+            }
+        }
+        if (failure != 0) {
+            break;
+        }
+    }
+    if (failure != 0) {
+        // The plug-in's next write fails, and the export ends.
+        platform::ClosePipe(pipe);
+        pipe = nullptr;
+    }
 }

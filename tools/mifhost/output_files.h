@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/mifhost/mif_header.h"
@@ -28,10 +29,10 @@ public:
 
     // Creates an empty file for each extension in the folder of beside, named "." + the name of
     // beside without its extension + "-" + a random mark + the extension, with the permissions of
-    // beside. The name is cut to fit the file system's limit and to be no longer than beside's
-    // name (or 32 bytes).
+    // beside; with firstIsPipe, the first is a named pipe. The name is cut to fit the file
+    // system's limit and to be no longer than beside's name (or 32 bytes).
     bool Create(const std::string& beside, const std::vector<std::string>& extensions,
-                std::string& error);
+                std::string& error, bool firstIsPipe = false);
     const std::string& Path(size_t i) const { return paths[i]; }
     // The file was moved into place: nothing to remove.
     void Forget(size_t i) { paths[i].clear(); }
@@ -52,6 +53,36 @@ struct Move {
     std::string to;
 };
 bool MoveAll(const std::vector<Move>& moves, size_t& failed, std::string& error);
+
+// The MIF file that the plug-in writes into a named pipe, copied to `to` as it comes with the
+// input's Charset and CoordSys lines in its header (as CopyWithHeader does), on a thread of its
+// own: the copy goes on while the plug-in writes, and the file is not written twice.
+class PipedMif {
+public:
+    PipedMif() = default;
+    ~PipedMif() { Finish(); }
+    PipedMif(const PipedMif&) = delete;
+    PipedMif& operator=(const PipedMif&) = delete;
+
+    // Opens the pipe at path and starts the copy; false with a reason when it cannot.
+    bool Start(const std::string& pipePath, const MifHeaderScan& input, std::FILE* to,
+               std::string& error);
+    // Once the plug-in has returned: waits for the copy to end. 0 when the whole file was copied,
+    // else the errno of the failure (EIO for a file without a Data line). On a failure to write,
+    // the copy stops reading, so that the plug-in's writes fail as well.
+    int Finish();
+    // The copy failed to write to `to` (and not to read the pipe).
+    bool LostWrite() const { return lostWrite; }
+
+private:
+    void Run(const MifHeaderScan& input, std::FILE* to);
+
+    std::string path;
+    platform::PipeReader* pipe = nullptr;  // the thread's while it runs
+    std::thread thread;
+    int failure = 0;
+    bool lostWrite = false;
+};
 
 // Writes the MIF file at path to `to` with the input's Charset and CoordSys lines in place of
 // those of its header; stops early when *cancel becomes non-zero. 0 when done (or stopped), else

@@ -79,6 +79,23 @@ enum class Created { kNew, kExists, kFailed };
 // Makes path a new empty file, with the permissions (and, where it may, the owner) of the file
 // at like when that exists; kExists when the name is taken, kFailed with a reason otherwise.
 Created CreateNewFile(const std::string& path, const std::string& like, std::string& error);
+// Makes path a new named pipe (a FIFO), readable and writable by the user only; kExists when
+// the name is taken, kFailed with a reason where the system or the file system has none.
+Created CreateNewPipe(const std::string& path, std::string& error);
+// The reading end of a named pipe, which another part of this process writes as a file.
+struct PipeReader;
+// Opens the pipe at path for reading without waiting for a writer; null with a reason.
+PipeReader* OpenPipe(const std::string& path, std::string& error);
+// Waits for bytes and reads them: how many were read; 0 once a writer opened the pipe and closed
+// it again (or after WakePipe); -1 with errno on a failure.
+long ReadPipe(PipeReader* pipe, char* buffer, size_t size);
+// Ends a read of the pipe at path that waits for a writer that will not come.
+void WakePipe(const std::string& path);
+// Closes the reading end, which makes the writer's next write fail (EPIPE); frees the reader.
+void ClosePipe(PipeReader* pipe);
+// A thread started with every interrupt blocked, so that interrupts reach the main thread.
+void BlockInterruptsInThisThread();
+
 // A second name for the file (a hard link); false where the file system has none.
 bool LinkFile(const std::string& path, const std::string& newName);
 // Moves the closed file onto path, replacing what is there.

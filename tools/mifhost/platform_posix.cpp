@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <limits.h>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -364,6 +366,89 @@ Created CreateNewFile(const std::string& path, const std::string& like, std::str
     ::fchmod(fd, mode);
     ::close(fd);
     return Created::kNew;
+}
+
+Created CreateNewPipe(const std::string& path, std::string& error) {
+    if (::mkfifo(path.c_str(), 0600) == 0) {
+        return Created::kNew;
+    }
+    if (errno == EEXIST) {
+        return Created::kExists;
+    }
+    error = std::strerror(errno);
+    return Created::kFailed;
+}
+
+struct PipeReader {
+    int fd = -1;
+};
+
+PipeReader* OpenPipe(const std::string& path, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+#ifdef F_SETPIPE_SZ
+    // A larger pipe: the writer and the reader take turns less often. Where the system refuses,
+    // the pipe keeps its size.
+    ::fcntl(fd, F_SETPIPE_SZ, 1 << 20);
+#endif
+    return new PipeReader{fd};
+}
+
+namespace {
+
+// Takes bytes from the pipe with take once there are some: what take returns, 0 once a writer
+// opened the pipe and closed it again, -1 with errno on a failure. The end is open without
+// waiting: before a writer comes, a read finds no writer and would say the pipe ended. poll
+// waits for bytes, or for a writer that came to close again.
+template <typename Take>
+long TakeFromPipe(PipeReader* pipe, Take take) {
+    for (;;) {
+        struct pollfd wait = {pipe->fd, POLLIN, 0};
+        if (::poll(&wait, 1, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        ssize_t n = take(pipe->fd);
+        if (n >= 0) {
+            return static_cast<long>(n);
+        }
+        if (errno != EAGAIN && errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+}  // namespace
+
+long ReadPipe(PipeReader* pipe, char* buffer, size_t size) {
+    return TakeFromPipe(pipe, [&](int fd) { return ::read(fd, buffer, size); });
+}
+
+void WakePipe(const std::string& path) {
+    // A writer that comes and goes: the reader's wait ends with the end of the pipe. When the
+    // reading end is closed already, nobody waits, and the open fails.
+    int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+void ClosePipe(PipeReader* pipe) {
+    if (pipe != nullptr) {
+        ::close(pipe->fd);
+        delete pipe;
+    }
+}
+
+void BlockInterruptsInThisThread() {
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
 }
 
 bool LinkFile(const std::string& path, const std::string& newName) {

@@ -535,6 +535,34 @@ Created CreateNewFile(const std::string& path, const std::string& like, std::str
     return Created::kNew;
 }
 
+// Named pipes here are not files of a folder: the plug-in's MIF file is written to a file and
+// copied.
+Created CreateNewPipe(const std::string&, std::string& error) {
+    error = "named pipes are not files on this system";
+    return Created::kFailed;
+}
+
+struct PipeReader {};
+
+PipeReader* OpenPipe(const std::string&, std::string& error) {
+    error = "named pipes are not files on this system";
+    return nullptr;
+}
+
+long ReadPipe(PipeReader*, char*, size_t) {
+    errno = ENOSYS;
+    return -1;
+}
+
+void WakePipe(const std::string&) {}
+
+void ClosePipe(PipeReader* pipe) {
+    delete pipe;
+}
+
+// Ctrl-C reaches a console program on a thread of its own: nothing to block.
+void BlockInterruptsInThisThread() {}
+
 bool LinkFile(const std::string& path, const std::string& newName) {
     return CreateHardLinkW(Wide(newName).c_str(), Wide(path).c_str(), nullptr) != 0;
 }
