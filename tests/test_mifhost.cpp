@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "test_util.h"
 #include "tools/mifhost/batch.h"
 #include "tools/mifhost/layer_view.h"
+#include "tools/mifhost/output_files.h"
 #include "tools/mifhost/progress.h"
 #include "tools/mifhost/terminal_text.h"
 
@@ -1603,3 +1605,55 @@ TEST(MifhostParts, ProgressLinesFitAndEndCleanly) {
 }
 
 }  // namespace
+
+// The copy of a MIF file that comes through a named pipe: a header in pieces gets the input's
+// lines, the bytes after it pass as they are, and a writer that never comes ends the copy when
+// asked instead of leaving it waiting.
+TEST(MifhostParts, APipedMifFileIsCopiedWithTheInputsHeader) {
+    SKIP_WITHOUT_POSIX("named pipes among files");
+    TempDir dir;
+    MifHeaderScan input;
+    input.hasCharset = true;
+    input.charsetLine = "Charset \"WindowsLatin1\"";
+    input.coordSysLines = {"CoordSys Earth Projection 1, 104"};
+    const std::string written =
+        "Version 300\r\nCharset \"WindowsCyrillic\"\r\nCoordSys Earth Projection 1, 0\r\n"
+        "Columns 1\r\n  Charset Char(3)\r\nData\r\n\r\nPoint 1 2\r\n";
+    const std::string expected =
+        "Version 300\r\nCharset \"WindowsLatin1\"\r\nCoordSys Earth Projection 1, 104\r\n"
+        "Columns 1\r\n  Charset Char(3)\r\nData\r\n\r\nPoint 1 2\r\n";
+    // Pieces that split the header inside its lines, between CR and LF, and the objects.
+    for (size_t piece : {size_t{1}, size_t{5}, size_t{23}, written.size()}) {
+        SCOPED_TRACE(piece);
+        const std::string fifo = dir.Path("p" + std::to_string(piece) + ".mif");
+        ASSERT_TRUE(testos::MakeFifo(fifo));
+        std::FILE* to = std::fopen(dir.Path("out.mif").c_str(), "wb");
+        ASSERT_NE(to, nullptr);
+        PipedMif copy;
+        std::string error;
+        ASSERT_TRUE(copy.Start(fifo, input, to, error)) << error;
+        std::FILE* writer = std::fopen(fifo.c_str(), "wb");
+        ASSERT_NE(writer, nullptr);
+        for (size_t at = 0; at < written.size(); at += piece) {
+            size_t n = std::min(piece, written.size() - at);
+            ASSERT_EQ(std::fwrite(written.data() + at, 1, n, writer), n);
+            std::fflush(writer);
+        }
+        std::fclose(writer);
+        EXPECT_EQ(copy.Finish(), 0);
+        std::fclose(to);
+        EXPECT_EQ(ReadFile(dir.Path("out.mif")), expected);
+    }
+    // A plug-in that fails before it opens the file: the copy ends without a header.
+    const std::string unused = dir.Path("unused.mif");
+    ASSERT_TRUE(testos::MakeFifo(unused));
+    std::FILE* to = std::fopen(dir.Path("none.mif").c_str(), "wb");
+    ASSERT_NE(to, nullptr);
+    PipedMif copy;
+    std::string error;
+    ASSERT_TRUE(copy.Start(unused, input, to, error)) << error;
+    EXPECT_EQ(copy.Finish(), EIO);
+    EXPECT_FALSE(copy.LostWrite());
+    std::fclose(to);
+    EXPECT_EQ(ReadFile(dir.Path("none.mif")), "");
+}
