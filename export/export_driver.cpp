@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "export/export.h"
 #include "mif/writer/mif_writer.h"
@@ -202,11 +203,16 @@ void WriteVectorLayer(CMifWriter& file, Cgeo_Vector& vector, Cgeo_MainApp* app,
             for (int j = 0; j < columnCount; ++j) {
                 const void* value = table->GetColumnValue(k, j);
                 const CVectorColumn* column = hostColumns->Get(j);
+                if (value != nullptr && column != nullptr && column->type == XF_COL_TEXT) {
+                    // A text as the host keeps it, up to its zero byte.
+                    file.SetValue(j, std::string_view(static_cast<const char*>(value)));
+                    continue;
+                }
                 valueText.clear();
                 if (value != nullptr && column != nullptr) {
                     FormatColumnValue(*column, value, valueText);
                 }
-                file.SetValue(j, valueText.c_str());
+                file.SetValue(j, std::string_view(valueText));
             }
             file.WriteValues();
         }

@@ -10,9 +10,17 @@
 // start an escape).
 inline void AppendAsOneLine(std::string& out, const char* text, size_t length,
                             std::string_view doubled) {
+    // Up to two bytes to double are compared at once, so that an ordinary byte costs four
+    // comparisons; a missing one stands for LF, which is looked for anyway.
+    const char first = !doubled.empty() ? doubled[0] : '\n';
+    const char second = doubled.size() > 1 ? doubled[1] : '\n';
+    const bool more = doubled.size() > 2;
     size_t start = 0;
     for (size_t k = 0; k < length; ++k) {
         char c = text[k];
+        if (!more && c != first && c != second && c != '\r' && c != '\n') {
+            continue;
+        }
         bool twice = false;
         for (char d : doubled) {
             twice = twice || c == d;

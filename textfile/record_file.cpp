@@ -15,7 +15,7 @@ void CRecordFile::GetField(int i, std::string& value) const {
     value.assign(Field(i));
 }
 
-void CRecordFile::SetField(int i, const char* text, size_t length) {
+std::string& CRecordFile::FieldToWrite(int i) {
     if (i < 0) {
         throw std::invalid_argument("record field index is negative");
     }
@@ -23,7 +23,9 @@ void CRecordFile::SetField(int i, const char* text, size_t length) {
     while (fieldCount <= index) {
         AppendField();
     }
-    fields[index].assign(text, length);
+    std::string& field = fields[index];
+    field.clear();
+    return field;
 }
 
 std::string& CRecordFile::AppendField() {

@@ -36,7 +36,10 @@ public:
     }
     // Stores field i of the record to write, growing it with empty fields up to i.
     void SetField(int i, const std::string& text) { SetField(i, text.data(), text.size()); }
-    void SetField(int i, const char* text, size_t length);
+    void SetField(int i, const char* text, size_t length) { FieldToWrite(i).assign(text, length); }
+    // Field i of the record to write, emptied, for the caller to fill; the record grows with
+    // empty fields up to i. A negative index throws std::invalid_argument.
+    std::string& FieldToWrite(int i);
     // Empties the record read and the record to write.
     void ClearFields() {
         fieldCount = 0;

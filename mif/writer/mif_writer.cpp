@@ -57,24 +57,24 @@ int CMifWriter::WriteObject(const CMifObject& record) {
 }
 
 void CMifWriter::SetValue(int i, const char* value) {
+    SetValue(i, value != nullptr ? std::string_view(value) : std::string_view());
+}
+
+void CMifWriter::SetValue(int i, std::string_view value) {
     if (!mid.IsOpen() || i < 0 || i >= header.columns.GetCount()) {
         return;
     }
-    if (value == nullptr) {
-        value = "";
-    }
-    size_t length = std::strlen(value);
-    if (!WrittenAsChar(header.columns.Get(i).type)) {
-        mid.SetField(i, value, length);
+    std::string& field = mid.FieldToWrite(i);
+    if (!WrittenAsChar(header.columns[i].type)) {
+        field.assign(value);
         return;
     }
     // Text goes between double quotes with inner quotes and backslashes doubled and line breaks
     // written as \n, so a quote, a delimiter or a line break in the value cannot end the field
     // or the record early, and a backslash cannot be read as the start of an escape.
-    valueScratch.assign(1, '"');
-    AppendAsOneLine(valueScratch, value, length, "\"\\");
-    valueScratch.push_back('"');
-    mid.SetField(i, valueScratch);
+    field.push_back('"');
+    AppendAsOneLine(field, value.data(), value.size(), "\"\\");
+    field.push_back('"');
 }
 
 int CMifWriter::WriteValues() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "mif/model/mif_header.h"
 #include "mif/model/mif_object.h"
@@ -30,6 +31,7 @@ public:
     int WriteObject(const CMifObject& record);
     // MID values of the current record, column by column, then the record.
     void SetValue(int i, const char* value);
+    void SetValue(int i, std::string_view value);
     int WriteValues();
     // True once any write to the MIF or the MID file has failed since Create, the flush at close
     // included.
@@ -45,6 +47,4 @@ public:
 private:
     CTextFile mif;
     CRecordFile mid;
-    // Storage reused by SetValue to quote a text value without allocating per value.
-    std::string valueScratch;
 };
