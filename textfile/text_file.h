@@ -100,7 +100,8 @@ public:
 
     // The bytes from the read position to the end of the loaded page, for scanners that look at
     // a run of bytes at once before they consume it with Skip; NextPage loads the next page and
-    // puts the read position at its start (false at the end of the file).
+    // puts the read position at its start (false at the end of the file). A zero byte follows
+    // the loaded page: *PageEnd() is 0.
     const char* PageCursor() const { return readPtr; }
     const char* PageEnd() const { return buffer + pageLength; }
     void Skip(size_t n) { readPtr += n; }

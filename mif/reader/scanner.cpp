@@ -449,22 +449,45 @@ void CMifScanner::AppendWordRest(std::string& out) {
 
 namespace {
 
+// Digits from p as ScanDigits takes them, in text that ends with a byte that is no digit (the
+// zero byte behind a loaded page): no byte is compared with the end.
+inline const char* ScanDigitsToStop(const char* p, uint64_t& mantissa, int& digits) {
+    const char* first = p;
+    while (IsDigit(p[0]) && IsDigit(p[1])) {
+        mantissa = mantissa * 100 + static_cast<uint64_t>((p[0] - '0') * 10 + (p[1] - '0'));
+        p += 2;
+    }
+    if (IsDigit(*p)) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ++p;
+    }
+    digits += static_cast<int>(p - first);
+    return p;
+}
+
 // A plain decimal (sign, digits, an optional fraction) from p, after blanks, that ends with a
 // blank before end and converts exactly by one division: its value, and the byte after that
-// blank. Null for anything else.
+// blank. Null for anything else. *end is a zero byte (a loaded page is followed by one), which
+// ends every run of blanks or digits, so no byte is compared with end.
 inline const char* ScanPlainNumber(const char* p, const char* end, double& value) {
-    while (p < end && IsBlank(*p)) {
+    (void)end;
+    while (IsBlank(*p)) {
         ++p;
     }
-    bool negative = p < end && *p == '-';
-    if (p < end && (*p == '-' || *p == '+')) {
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') {
         ++p;
     }
-    uint64_t mantissa;
-    int digits;
-    int fraction;
-    p = ScanDecimal(p, end, mantissa, digits, fraction);
-    if (p >= end || !IsBlank(*p) || !IsExactDecimal(mantissa, digits, fraction)) {
+    uint64_t mantissa = 0;
+    int digits = 0;
+    p = ScanDigitsToStop(p, mantissa, digits);
+    int fraction = 0;
+    if (*p == '.') {
+        const char* point = p;
+        p = ScanDigitsToStop(p + 1, mantissa, digits);
+        fraction = static_cast<int>(p - point - 1);
+    }
+    if (!IsBlank(*p) || !IsExactDecimal(mantissa, digits, fraction)) {
         return nullptr;
     }
     value = static_cast<double>(mantissa) / kPow10[fraction];
