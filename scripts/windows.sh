@@ -90,7 +90,14 @@ trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 build "$arch" "$dir" ON
-(cd "$dir" && ctest --output-on-failure -j "$jobs")
+# Under Wine a test process that ends at once (a test that skips itself) now and then crashes as
+# it exits while the other tests load the machine: about once in ten runs of the whole suite, the
+# same on code whose runs had all passed before. The tests that failed run once more, one at a
+# time; a real failure fails again and ends the stage.
+if ! (cd "$dir" && ctest --output-on-failure -j "$jobs"); then
+    echo "some tests failed under Wine: running them once more, one at a time"
+    (cd "$dir" && ctest --output-on-failure --rerun-failed)
+fi
 
 # mifhost.exe under Wine and mifhost on Linux: the same files from convert, the same dump.
 if [ ! -x build/bin/mifhost ]; then
