@@ -465,12 +465,11 @@ inline const char* ScanDigitsToStop(const char* p, uint64_t& mantissa, int& digi
     return p;
 }
 
-// A plain decimal (sign, digits, an optional fraction) from p, after blanks, that ends with a
-// blank before end and converts exactly by one division: its value, and the byte after that
-// blank. Null for anything else. *end is a zero byte (a loaded page is followed by one), which
-// ends every run of blanks or digits, so no byte is compared with end.
-inline const char* ScanPlainNumber(const char* p, const char* end, double& value) {
-    (void)end;
+// A plain decimal (sign, digits, an optional fraction) from p in a loaded page, after blanks,
+// that ends with a blank within the page and converts exactly by one division: its value, and
+// the byte after that blank. Null for anything else. The zero byte that follows the page ends
+// every run of blanks or digits, so no byte is compared with the page's end.
+inline const char* ScanPlainNumber(const char* p, double& value) {
     while (IsBlank(*p)) {
         ++p;
     }
@@ -500,7 +499,7 @@ inline const char* ScanPlainNumber(const char* p, const char* end, double& value
 }  // namespace
 
 bool CMifScanner::ReadPlainNumber(double& value) {
-    const char* after = ScanPlainNumber(text.PageCursor(), text.PageEnd(), value);
+    const char* after = ScanPlainNumber(text.PageCursor(), value);
     if (after == nullptr) {
         return false;
     }
@@ -512,15 +511,14 @@ bool CMifScanner::ReadPlainNumber(double& value) {
 
 size_t CMifScanner::ReadPlainPoints(std::vector<CNode>& nodes, size_t most) {
     const char* const first = text.PageCursor();
-    const char* const end = text.PageEnd();
     const char* p = first;
     const char* lastNumber = first;
     size_t n = 0;
     for (; n < most; ++n) {
         double x;
         double yValue;
-        const char* y = ScanPlainNumber(p, end, x);
-        const char* after = y != nullptr ? ScanPlainNumber(y, end, yValue) : nullptr;
+        const char* y = ScanPlainNumber(p, x);
+        const char* after = y != nullptr ? ScanPlainNumber(y, yValue) : nullptr;
         if (after == nullptr) {
             break;
         }
