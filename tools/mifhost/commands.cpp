@@ -281,6 +281,19 @@ int ConvertCommand(Session& s) {
     if (!out.mif.direct && !final.Create(out.mif.target, {".mif"}, error)) {
         return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
     }
+    CXF_FileInfo info;
+    info.mainApp = geo.GetApp();
+    info.fileNames.push_back(written.Path(0));
+    // The file info names the layer to write, as the application's save dialog does.
+    CXF_VectorInfo* item = new CXF_VectorInfo(geo.GetApp());
+    info.AddPtrItem(item);
+    item->OnAdded(0);
+    std::string hostPath = platform::HostPath(written.Path(0));
+    if (hostPath.empty()) {
+        return Fail(kExitCannotSave, "cannot create " + out.mif.path +
+                                         ": the system's code page cannot spell its name");
+    }
+    // The copy starts last, once nothing but the export can fail before it is waited for.
     std::FILE* pipedTo = nullptr;
     PipedMif copy;
     if (piped) {
@@ -293,18 +306,6 @@ int ConvertCommand(Session& s) {
             std::fclose(pipedTo);
             return Fail(kExitCannotSave, "cannot create " + out.mif.path + ": " + error);
         }
-    }
-    CXF_FileInfo info;
-    info.mainApp = geo.GetApp();
-    info.fileNames.push_back(written.Path(0));
-    // The file info names the layer to write, as the application's save dialog does.
-    CXF_VectorInfo* item = new CXF_VectorInfo(geo.GetApp());
-    info.AddPtrItem(item);
-    item->OnAdded(0);
-    std::string hostPath = platform::HostPath(written.Path(0));
-    if (hostPath.empty()) {
-        return Fail(kExitCannotSave, "cannot create " + out.mif.path +
-                                         ": the system's code page cannot spell its name");
     }
 
     // An interrupt sets the document's cancel flag: the export stops at the next object.
